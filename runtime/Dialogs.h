@@ -1,0 +1,21 @@
+#pragma once
+// The two modal seams of the runtime. The program installs the real boxes at start; a test
+// installs its own handler to answer and record them.
+#include <functional>
+#include <string>
+
+// Buttons of a message box; the result is the button pressed.
+enum TMsgDlgBtn { mbOK = 1, mbCancel = 2, mbYes = 6, mbNo = 7 };
+
+using MessageBoxHandler = std::function<int(const std::string &text, const std::string &caption, int buttons)>;
+using ErrorBoxHandler = std::function<void(const std::string &message)>;
+
+// Shows a modal message box (caption empty: the program's title) and returns the button pressed.
+int ShowMessageBox(const std::string &text, const std::string &caption = {}, int buttons = mbOK);
+
+// The standard error box: shows an exception that escaped an event action.
+void ShowErrorBox(const std::string &message);
+
+// Installs a handler and returns the previous one.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+ErrorBoxHandler SetErrorBoxHandler(ErrorBoxHandler handler);
