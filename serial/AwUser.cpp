@@ -168,7 +168,12 @@ int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t ba
 
 void TApdBaseDispatcher::ShutDown() {
   // A recipient cannot wait for the thread it runs on: the closing side finishes the job.
-  if (DispThread && NotifyThread == std::this_thread::get_id() && InNotify.load()) {
+  bool onRecipientThread;
+  {
+    std::lock_guard<TCriticalSection> in(InputLock);
+    onRecipientThread = InNotify.load() && NotifyThread == std::this_thread::get_id();
+  }
+  if (onRecipientThread) {
     StopRequested.store(true);
     return;
   }
