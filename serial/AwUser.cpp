@@ -457,6 +457,17 @@ int TApdBaseDispatcher::QueueOutput(const uint8_t *bytes, unsigned count) {
   return static_cast<int>(count);
 }
 
+// The output thread empties the ring itself before it acknowledges a flush: once the purging
+// thread holds the acknowledgement, no write of the old bytes can start or finish any more.
+void TApdBaseDispatcher::AcknowledgeFlush() {
+  {
+    std::lock_guard<TCriticalSection> out(OutputLock);
+    OBufFull = false;
+    OBufHead = OBufTail = 0;
+  }
+  Ack->Set();
+}
+
 void TApdBaseDispatcher::AdvanceTail(unsigned count) {
   std::lock_guard<TCriticalSection> out(OutputLock);
   if (count == 0)
@@ -473,7 +484,7 @@ void TApdBaseDispatcher::AdvanceTail(unsigned count) {
 void TApdBaseDispatcher::OutputWriteLoop() {
   while (!KillThreads.load() && !StopRequested.load()) {
     if (FlushRequest->Claim()) {
-      Ack->Set();
+      AcknowledgeFlush();
       return;
     }
     unsigned start, length;
@@ -500,7 +511,7 @@ void TApdBaseDispatcher::OutputWriteLoop() {
     unsigned written = 0;
     const int result = WriteDevice(OutputBuffer.get() + start, length, written);
     if (result == ErrorOperationAborted) {
-      Ack->Set();
+      AcknowledgeFlush();
       return;
     }
     // A failed write drops its chunk, as a completed one is done with.
