@@ -30,7 +30,7 @@ class TComLink;
 struct TStationOptions {
   int ComNumber = 0;  // > 0: link <stand-in dir>/com<ComNumber> to the pseudo-terminal
   bool Pace = false;  // 1200 baud: every byte in either direction takes 10 bit times
-  std::function<void(const std::string &)> Log; // one line per exchange; called on the station's thread
+  std::function<void(const std::string &)> Log = {}; // one line per exchange; called on the station's thread
 };
 
 struct TReceivedByte {
