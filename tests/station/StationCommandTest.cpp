@@ -23,11 +23,12 @@ protected:
     return log;
   }
 
+  // Declared before the station, so they outlive its thread.
+  std::mutex logMutex;
+  std::vector<std::string> log;
   TempConfigDir dir;
   TSimStation station;
   std::unique_ptr<TStationClient> client;
-  std::mutex logMutex;
-  std::vector<std::string> log;
 };
 
 TEST_F(StationCommandTest, AnsweredExchangesGiveOneAnswerPerByteAndStoreTheirOperands) {
