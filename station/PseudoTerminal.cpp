@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -49,11 +50,50 @@ TPseudoTerminal::TPseudoTerminal() {
     errno = saved;
     Fail("cannot set raw mode on " + slavePath_);
   }
+  // Set up after our own open of the slave, so only clients are counted.
+  watch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch_ >= 0 && inotify_add_watch(watch_, slavePath_.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+    ::close(watch_);
+    watch_ = -1;
+  }
+}
+
+bool TPseudoTerminal::TakeWatchEvents() {
+  bool emptied = false;
+  alignas(inotify_event) char buffer[4096];
+  while (watch_ >= 0) {
+    const ssize_t n = ::read(watch_, buffer, sizeof buffer);
+    if (n <= 0)
+      break;
+    for (ssize_t at = 0; at < n;) {
+      const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+      if (event->mask & IN_OPEN)
+        ++clients_;
+      if ((event->mask & IN_CLOSE) && clients_ > 0 && --clients_ == 0)
+        emptied = true;
+      if (event->mask & (IN_Q_OVERFLOW | IN_IGNORED)) {
+        // Lost count: stop guessing and behave as if a client were always there.
+        ::close(watch_);
+        watch_ = -1;
+        break;
+      }
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  return emptied;
+}
+
+void TPseudoTerminal::DiscardUnread() {
+  if (slave_ >= 0)
+    tcflush(slave_, TCIFLUSH);
 }
 
 TPseudoTerminal::~TPseudoTerminal() { Close(); }
 
 void TPseudoTerminal::Close() {
+  if (watch_ >= 0)
+    ::close(watch_);
+  watch_ = -1;
   if (master_ >= 0)
     ::close(master_);
   if (slave_ >= 0)

@@ -89,6 +89,9 @@ void TSimStation::Run() {
   while (!stopRequested_) {
     if (hangUpRequested_)
       DoHangUp();
+    // Clients first: a client's open is queued before anything it writes, and must be known
+    // before anything is sent.
+    CheckClients();
     auto now = Clock::now();
     ProcessArrived(now);
     if (parser_.MidExchange() && outbound_.empty() && now - lastActivity_ >= ExchangeTimeout)
@@ -104,10 +107,10 @@ void TSimStation::Run() {
     if (parser_.MidExchange())
       earliest(lastActivity_ + ExchangeTimeout);
 
-    pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {pty_->Master(), POLLIN, 0}};
+    pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {pty_->Master(), POLLIN, 0}, {pty_->Watch(), POLLIN, 0}};
     if (writeBlocked_)
       fds[1].events |= POLLOUT;
-    const nfds_t count = pty_->IsOpen() ? 2 : 1;
+    const nfds_t count = !pty_->IsOpen() ? 1 : pty_->Watch() >= 0 ? 3 : 2;
     std::vector<std::string> lines;
     lines.swap(pendingLog_);
     const auto log = log_;
@@ -125,7 +128,7 @@ void TSimStation::Run() {
       while (::read(wakeRead_, drain, sizeof drain) > 0) {
       }
     }
-    if (count == 2 && pty_->IsOpen()) {
+    if (count >= 2 && pty_->IsOpen()) {
       if (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))
         writeBlocked_ = false;
       if (fds[1].revents & (POLLIN | POLLERR | POLLHUP))
@@ -227,11 +230,31 @@ TSimStation::Clock::time_point TSimStation::NextWrite() const {
   return pace_ ? std::max(ready, txLineFree_) + StationProtocol::ByteTime : ready;
 }
 
+void TSimStation::CheckClients() {
+  if (!pty_->IsOpen() || pty_->Watch() < 0)
+    return;
+  if (pty_->TakeWatchEvents()) {
+    // The port was closed, if only for a moment: what it did not read is gone, as on a real line.
+    pty_->DiscardUnread();
+    DropUnheard();
+  }
+}
+
+void TSimStation::DropUnheard() {
+  if (outbound_.empty())
+    return;
+  pendingLog_.push_back(std::to_string(outbound_.size()) + " bytes lost: the port is not open");
+  outbound_.clear();
+  writeBlocked_ = false;
+}
+
 void TSimStation::WriteDue(Clock::time_point now) {
   while (!outbound_.empty() && !writeBlocked_ && pty_->IsOpen()) {
     const auto due = NextWrite();
     if (due > now)
       return;
+    if (!pty_->ClientPresent())
+      return DropUnheard();
     // Paced, one byte per line slot; unpaced, everything due at once.
     std::vector<std::uint8_t> bytes;
     for (const auto &out : outbound_) {

@@ -3,6 +3,9 @@
 // on a thread of its own, with fault injection and optional 1200-baud pacing. Every method is
 // thread-safe; tests call them while a client talks to the station.
 //
+// As on a real line, what the station sends while no client has the port open is lost (answers
+// still on their way when the client closed included): open the port before expecting bytes.
+//
 //   TSimStation station;
 //   station.Start({.ComNumber = 2});         // links <stand-in dir>/com2 to the pseudo-terminal
 //   ... the tool opens COM2 and talks ...
@@ -119,6 +122,8 @@ private:
   void ProcessArrived(Clock::time_point now);
   void Serve(std::uint8_t byte, Clock::time_point at);
   void WriteDue(Clock::time_point now);
+  void CheckClients();
+  void DropUnheard(); // nobody has the port open: what would be sent now is lost
   Clock::time_point NextWrite() const;
   void DoHangUp();
   void Wake() const;

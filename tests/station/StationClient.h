@@ -18,7 +18,9 @@ using namespace std::chrono_literals;
 
 class TStationClient {
 public:
-  explicit TStationClient(const std::string &path) {
+  // flush: drop what waits in the input, as the serial layer's open does; off to see what the
+  // station itself left there.
+  explicit TStationClient(const std::string &path, bool flush = true) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
       return;
@@ -26,7 +28,8 @@ public:
     tcgetattr(fd_, &tio);
     cfmakeraw(&tio);
     tcsetattr(fd_, TCSANOW, &tio);
-    tcflush(fd_, TCIFLUSH); // what a closed port would have missed
+    if (flush)
+      tcflush(fd_, TCIFLUSH);
   }
   ~TStationClient() {
     if (fd_ >= 0)

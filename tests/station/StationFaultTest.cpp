@@ -157,6 +157,24 @@ TEST_F(StationFaultTest, ClientClosingAndReopeningLeavesTheStationServing) {
   EXPECT_FALSE(station.HungUp());
 }
 
+TEST_F(StationFaultTest, WhatTheStationSendsWhileNobodyHasThePortOpenIsLost) {
+  client.reset();
+  station.SendStray({1, 2, 3});
+  std::this_thread::sleep_for(100ms);
+  {
+    TStationClient leaving(station.SlavePath(), false);
+    EXPECT_TRUE(leaving.Quiet(100ms));
+    station.SetAnswerDelay(300ms);
+    leaving.Write({250});
+    ASSERT_TRUE(station.WaitReceived(1, 2s));
+  }
+  std::this_thread::sleep_for(500ms); // the late answer leaves while the port is closed
+  TStationClient next(station.SlavePath(), false);
+  EXPECT_TRUE(next.Quiet(200ms));
+  station.ClearFaults();
+  EXPECT_EQ(next.Exchange({250}), (Bytes{250}));
+}
+
 TEST_F(StationFaultTest, GarbageNeverStopsTheStation) {
   std::mt19937 random(6);
   Bytes garbage(2000);
