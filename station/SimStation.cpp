@@ -52,6 +52,9 @@ void TSimStation::Start(const TStationOptions &options) {
   outbound_.clear();
   received_.clear();
   sent_.clear();
+  errors_.clear();
+  parser_.Abandon();
+  exchangeNote_.clear();
   lastActivity_ = Clock::now();
   thread_ = std::thread(&TSimStation::Run, this);
 }
@@ -62,8 +65,8 @@ void TSimStation::Stop() {
     if (!thread_.joinable())
       return;
     stopRequested_ = true;
+    Wake();
   }
-  Wake();
   thread_.join();
   std::lock_guard lock(mutex_);
   pty_.reset();
@@ -74,6 +77,7 @@ void TSimStation::Stop() {
   changed_.notify_all();
 }
 
+// Called with the lock held, so the pipe cannot be closed meanwhile.
 void TSimStation::Wake() const {
   if (wakeWrite_ >= 0) {
     const char b = 1;
@@ -309,9 +313,7 @@ void TSimStation::HangUp() {
     return;
   }
   hangUpRequested_ = true;
-  lock.unlock();
   Wake();
-  lock.lock();
   changed_.wait(lock, [&] { return hungUp_ || !thread_.joinable() || stopRequested_; });
 }
 
@@ -466,8 +468,8 @@ void TSimStation::SendStray(const std::vector<std::uint8_t> &bytes) {
       if (outbound_.size() < MaxQueued)
         outbound_.push_back({b, now});
     pendingLog_.push_back(HexBytes(bytes) + "  sent unasked");
+    Wake();
   }
-  Wake();
 }
 
 void TSimStation::ClearFaults() {
@@ -479,10 +481,8 @@ void TSimStation::ClearFaults() {
 }
 
 void TSimStation::SetPacing(bool on) {
-  {
-    std::lock_guard lock(mutex_);
-    pace_ = on;
-  }
+  std::lock_guard lock(mutex_);
+  pace_ = on;
   Wake();
 }
 
