@@ -46,3 +46,18 @@ constexpr int ecBaseAddressNotSet = 3010;
 // Trigger errors.
 constexpr int ecTriggerTooLong = 5002;
 constexpr int ecBadTriggerHandle = 5003;
+
+#include <atomic>
+
+// Base of the layer's components. While a component is being loaded from a stored form its
+// property setters may run operations whose failures must not raise yet (CheckError lets them
+// pass); the component clears the state once loading has finished.
+class TApdBaseComponent {
+public:
+  virtual ~TApdBaseComponent() = default;
+  bool IsLoading() const noexcept { return Loading.load(std::memory_order_relaxed); }
+  void SetLoading(bool loading) noexcept { Loading.store(loading, std::memory_order_relaxed); }
+
+private:
+  std::atomic<bool> Loading{false};
+};
