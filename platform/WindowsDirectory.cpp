@@ -31,6 +31,7 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 std::string WindowsDirectory() {
   const std::string xdg = NonEmptyVariable("XDG_CONFIG_HOME");
-  const std::string base = xdg.empty() ? WithoutTrailingSlashes(HomeDirectory()) + "/.config" : WithoutTrailingSlashes(xdg);
+  const std::string base =
+      xdg.empty() ? WithoutTrailingSlashes(HomeDirectory()) + "/.config" : WithoutTrailingSlashes(xdg);
   return base + "/kstune";
 }

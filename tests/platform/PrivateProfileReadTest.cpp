@@ -57,32 +57,31 @@ TEST(PrivateProfileRead, HandEditedFile) {
   std::string cyrillicCut;
   for (int i = 0; i < 2047; ++i)
     cyrillicCut += "\xD0\xB4";
-  ExpectLookups(dir.WriteFile("Q417Options.ini", bytes).string(),
-                {
-                    {"All", "Poz", "KS43"},
-                    {"ALL", "POZ", "KS43"},
-                    {"All", "Port", "3 ; COM3"},
-                    {"All", "Comment", kDefault},
-                    {"All", "Indented", kDefault},
-                    {"All", "NoEquals", kDefault},
-                    {"All", "Empty", ""},
-                    {"All", "Blank", ""},
-                    {"All", "Inner", "a  b"},
-                    {"All", "DQ", " padded "},
-                    {"All", "SQ", "x"},
-                    {"All", "Mixed", "\"x'"},
-                    {"All", "Lone", "\""},
-                    {"All", "Twice", "\"q\""},
-                    {"All", "Long", std::string(2047, 'a')},
-                    {"All", "Cyr", cyrillicCut},
-                    {"All", "Extra", kDefault},
-                    {"KS41", "CORF", "130"},
-                    {"ks41", "AF1", "7"},
-                    {"KS43", "DEV", "12"},
-                    {"KS43", "Last", "no line end"},
-                    {"KS43", "Poz", kDefault},
-                    {"KS45", "CORF", kDefault},
-                });
+  ExpectLookups(dir.WriteFile("Q417Options.ini", bytes).string(), {
+                                                                      {"All", "Poz", "KS43"},
+                                                                      {"ALL", "POZ", "KS43"},
+                                                                      {"All", "Port", "3 ; COM3"},
+                                                                      {"All", "Comment", kDefault},
+                                                                      {"All", "Indented", kDefault},
+                                                                      {"All", "NoEquals", kDefault},
+                                                                      {"All", "Empty", ""},
+                                                                      {"All", "Blank", ""},
+                                                                      {"All", "Inner", "a  b"},
+                                                                      {"All", "DQ", " padded "},
+                                                                      {"All", "SQ", "x"},
+                                                                      {"All", "Mixed", "\"x'"},
+                                                                      {"All", "Lone", "\""},
+                                                                      {"All", "Twice", "\"q\""},
+                                                                      {"All", "Long", std::string(2047, 'a')},
+                                                                      {"All", "Cyr", cyrillicCut},
+                                                                      {"All", "Extra", kDefault},
+                                                                      {"KS41", "CORF", "130"},
+                                                                      {"ks41", "AF1", "7"},
+                                                                      {"KS43", "DEV", "12"},
+                                                                      {"KS43", "Last", "no line end"},
+                                                                      {"KS43", "Poz", kDefault},
+                                                                      {"KS45", "CORF", kDefault},
+                                                                  });
 }
 
 TEST(PrivateProfileRead, OddFiles) {

@@ -86,7 +86,8 @@ TEST(PrivateProfileWrite, KeepsEveryOtherLineOfTheFile) {
       {"[All]\rPoz=1\rPort=2", "All", "Port", "1", "[All]\rPoz=1\rPort=1\r\n"},
       {"[All]\r\nPort=2\r\n; note\r\n\r\n[KS41]\r\nCORF=1\r\n", "All", "Poz", "X",
        "[All]\r\nPort=2\r\nPoz=X\r\n; note\r\n\r\n[KS41]\r\nCORF=1\r\n"},
-      {"[All]\r\n; nothing yet\r\n[KS41]\r\n", "All", "Poz", "X", "[All]\r\nPoz=X\r\n; nothing yet\r\n[KS41]\r\n"},
+      {"[All]\r\n; nothing yet\r\n[KS41]\r\n", "All", "Poz", "X",
+       "[All]\r\nPoz=X\r\n; nothing yet\r\n[KS41]\r\n"},
       {"[All]\r\nPort=2", "All", "Poz", "X", "[All]\r\nPort=2\r\nPoz=X\r\n"},
       {"[KS41]\r\nCORF=1", "All", "Poz", "X", "[KS41]\r\nCORF=1\r\n[All]\r\nPoz=X\r\n"},
       {"; only a comment\n", "All", "Poz", "X", "; only a comment\n[All]\r\nPoz=X\r\n"},
@@ -112,8 +113,14 @@ TEST(PrivateProfileWrite, RefusesWhatCouldNotBeReadBack) {
   const struct {
     const char *section, *key, *value;
   } cases[] = {
-      {"All", "Poz", "KS41\r\n[Evil]"}, {"All", "Poz", "a\nb"}, {"All", "Po=z", "1"}, {"A]ll", "Poz", "1"},
-      {"", "Poz", "1"},                 {"All", "", "1"},       {"All", " Poz", "1"}, {"All", ";Poz", "1"},
+      {"All", "Poz", "KS41\r\n[Evil]"},
+      {"All", "Poz", "a\nb"},
+      {"All", "Po=z", "1"},
+      {"A]ll", "Poz", "1"},
+      {"", "Poz", "1"},
+      {"All", "", "1"},
+      {"All", " Poz", "1"},
+      {"All", ";Poz", "1"},
   };
   TempConfigDir dir;
   const std::string before = "[All]\r\nPoz=KS41\r\n";
@@ -176,7 +183,8 @@ TEST(PrivateProfileWrite, AFailedWriteLeavesTheOldFileAndSaysWhy) {
     ASSERT_TRUE(outcome.raised) << c.what << ": the write succeeded";
     EXPECT_EQ(outcome.code, c.code) << c.what << ": " << outcome.message;
     EXPECT_NE(outcome.message.find('"' + path + '"'), std::string::npos) << c.what << ": " << outcome.message;
-    EXPECT_EQ(Entries(fs::is_directory(dir.KstuneDir()) ? dir.KstuneDir() : dir.Root()), entriesBefore) << c.what;
+    EXPECT_EQ(Entries(fs::is_directory(dir.KstuneDir()) ? dir.KstuneDir() : dir.Root()), entriesBefore)
+        << c.what;
     if (fs::is_regular_file(path))
       EXPECT_EQ(dir.ReadFile("Q417Options.ini"), before) << c.what;
     else if (fs::is_regular_file(dir.KstuneDir())) {

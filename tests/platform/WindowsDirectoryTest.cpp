@@ -49,6 +49,7 @@ TEST(WindowsDirectory, FollowsXdgConfigHomeThenHome) {
   for (const auto &c : cases) {
     ScopedVariable xdg("XDG_CONFIG_HOME", c.xdg);
     ScopedVariable home("HOME", c.home);
-    EXPECT_EQ(WindowsDirectory(), c.expected) << c.xdg.value_or("(unset)") << " " << c.home.value_or("(unset)");
+    EXPECT_EQ(WindowsDirectory(), c.expected)
+        << c.xdg.value_or("(unset)") << " " << c.home.value_or("(unset)");
   }
 }
