@@ -81,7 +81,8 @@ std::vector<Line> SplitLines(const std::string &bytes) {
       lines.push_back({begin, bytes.size(), bytes.size()});
       break;
     }
-    const size_t next = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? end + 2 : end + 1;
+    const size_t next =
+        bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? end + 2 : end + 1;
     lines.push_back({begin, end, next});
     begin = next;
   }
@@ -174,8 +175,8 @@ bool HasLineEnd(std::string_view text) { return text.find_first_of("\r\n") != st
 
 } // namespace
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
-                                    const std::string &fileName) {
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string &fileName) {
   int error = 0;
   const std::optional<std::string> bytes = ReadBytes(fileName, error);
   if (!bytes)
@@ -191,14 +192,15 @@ void WritePrivateProfileString(std::string_view section, std::string_view key, s
   if (section.empty() || key.empty() || Trim(section) != section || Trim(key) != key || HasLineEnd(section) ||
       HasLineEnd(key) || HasLineEnd(value) || section.find(']') != std::string_view::npos ||
       key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[')
-    throw EInOutError("Cannot write [" + std::string(section) + "] " + std::string(key) + " to file \"" + fileName +
-                          "\": " + std::generic_category().message(EINVAL),
+    throw EInOutError("Cannot write [" + std::string(section) + "] " + std::string(key) + " to file \"" +
+                          fileName + "\": " + std::generic_category().message(EINVAL),
                       EINVAL);
 
   int error = 0;
   std::optional<std::string> bytes = ReadBytes(fileName, error);
   if (!bytes && error != ENOENT) // never replace a file we could not read
-    throw EInOutError("Cannot read file \"" + fileName + "\": " + std::generic_category().message(error), error);
+    throw EInOutError("Cannot read file \"" + fileName + "\": " + std::generic_category().message(error),
+                      error);
   const std::string old = bytes.value_or(std::string());
   const std::vector<Line> lines = SplitLines(old);
   const Location found = Find(old, lines, section, key);
@@ -210,7 +212,8 @@ void WritePrivateProfileString(std::string_view section, std::string_view key, s
     updated.append(found.keyName).append("=").append(value).append("\r\n");
     updated.append(old, line.next);
   } else if (found.section >= 0) {
-    const Line &after = lines[static_cast<size_t>(found.lastKeyLine >= 0 ? found.lastKeyLine : found.section)];
+    const Line &after =
+        lines[static_cast<size_t>(found.lastKeyLine >= 0 ? found.lastKeyLine : found.section)];
     updated = old.substr(0, after.next);
     if (after.next == after.end) // the last line of a file without a final line end
       updated.append("\r\n");

@@ -17,8 +17,8 @@
 
 constexpr size_t kMaxProfileValueLength = 2047;
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
-                                    const std::string &fileName);
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string &fileName);
 
 // An existing key's line becomes "Key=value" CR LF (the file's spelling of the key); a new key
 // goes after the last key line of its section; a new section goes at the end of the file; a

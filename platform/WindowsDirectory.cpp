@@ -20,8 +20,9 @@ std::string HomeDirectory() {
   return home.empty() ? "/tmp" : home;
 }
 
+// "/" becomes "", so that joining never doubles a slash.
 std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/')
+  while (!path.empty() && path.back() == '/')
     path.pop_back();
   return path;
 }
@@ -29,9 +30,8 @@ std::string WithoutTrailingSlashes(std::string path) {
 } // namespace
 
 std::string WindowsDirectory() {
-  std::string base = NonEmptyVariable("XDG_CONFIG_HOME");
-  if (base.empty())
-    base = WithoutTrailingSlashes(HomeDirectory()) + "/.config";
-  base = WithoutTrailingSlashes(base);
-  return (base == "/" ? "" : base) + "/kstune";
+  const std::string xdg = NonEmptyVariable("XDG_CONFIG_HOME");
+  const std::string base =
+      xdg.empty() ? WithoutTrailingSlashes(HomeDirectory()) + "/.config" : WithoutTrailingSlashes(xdg);
+  return base + "/kstune";
 }

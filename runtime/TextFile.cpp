@@ -272,7 +272,8 @@ int32_t TextFile::ReadInteger() {
   }
   int32_t value = 0;
   if (!TryStrToInt(token, value))
-    throw EInOutError("Invalid numeric input '" + token + "' in file \"" + path_ + "\"", ioInvalidNumericInput);
+    throw EInOutError("Invalid numeric input '" + token + "' in file \"" + path_ + "\"",
+                      ioInvalidNumericInput);
   return value;
 }
 

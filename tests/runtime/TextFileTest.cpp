@@ -1,5 +1,5 @@
-#include "runtime/Exception.h"
 #include "runtime/TextFile.h"
+#include "runtime/Exception.h"
 #include "tests/support/TempConfigDir.h"
 
 #include <gtest/gtest.h>
