@@ -12,10 +12,28 @@
 
 namespace {
 
-// The nine buttons that carry a picture; each picture holds its normal and greyed state side
-// by side.
-constexpr const char *GlyphButtons[] = {"BitBtn1",  "BitBtn2",  "BitBtn11", "BitBtn12", "BitBtn13",
-                                        "BitBtn21", "BitBtn22", "BitBtn23", "BitBtn24"};
+// The nine button pictures, each holding its normal and greyed state side by side. They are
+// compiled in as XPM data, which needs no image-format plugin to read at start-up.
+#include "resources/pictures/BitBtn1.xpm"
+#include "resources/pictures/BitBtn11.xpm"
+#include "resources/pictures/BitBtn12.xpm"
+#include "resources/pictures/BitBtn13.xpm"
+#include "resources/pictures/BitBtn2.xpm"
+#include "resources/pictures/BitBtn21.xpm"
+#include "resources/pictures/BitBtn22.xpm"
+#include "resources/pictures/BitBtn23.xpm"
+#include "resources/pictures/BitBtn24.xpm"
+
+struct Glyph {
+  QPushButton *Ui::UnitMain::*button;
+  const char *const *picture;
+};
+
+const Glyph Glyphs[] = {
+    {&Ui::UnitMain::BitBtn1, BitBtn1},   {&Ui::UnitMain::BitBtn2, BitBtn2},   {&Ui::UnitMain::BitBtn11, BitBtn11},
+    {&Ui::UnitMain::BitBtn12, BitBtn12}, {&Ui::UnitMain::BitBtn13, BitBtn13}, {&Ui::UnitMain::BitBtn21, BitBtn21},
+    {&Ui::UnitMain::BitBtn22, BitBtn22}, {&Ui::UnitMain::BitBtn23, BitBtn23}, {&Ui::UnitMain::BitBtn24, BitBtn24},
+};
 
 struct FieldEnterSlot {
   QLineEdit *Ui::UnitMain::*field;
@@ -36,10 +54,7 @@ constexpr FieldEnterSlot FieldEnterSlots[] = {
 
 } // namespace
 
-static void InitPictures() { Q_INIT_RESOURCE(pictures); }
-
 TForm1::TForm1(QWidget *parent) : QWidget(parent), Timer1(new TTimer(this)) {
-  InitPictures(); // the pictures live in a static library, which does not register them by itself
   setupUi(this);
   // A list with entry shows its own text until a station is chosen.
   ComboBox1->setCurrentIndex(-1);
@@ -78,9 +93,9 @@ void TForm1::ApplyDesignFonts() {
 }
 
 void TForm1::ApplyGlyphs() {
-  for (const char *name : GlyphButtons) {
-    auto *button = findChild<QPushButton *>(name);
-    const QPixmap both(QStringLiteral(":/pictures/%1.xpm").arg(QLatin1String(name)));
+  for (const auto &glyph : Glyphs) {
+    QPushButton *button = this->*glyph.button;
+    const QPixmap both(glyph.picture);
     QIcon icon;
     icon.addPixmap(both.copy(0, 0, 16, 16), QIcon::Normal);
     icon.addPixmap(both.copy(16, 0, 16, 16), QIcon::Disabled);
