@@ -48,7 +48,6 @@ void TSimStation::Start(const TStationOptions &options) {
   if (options.Log)
     log_ = options.Log;
   stopRequested_ = hangUpRequested_ = hungUp_ = writeBlocked_ = false;
-  inbound_.clear();
   outbound_.clear();
   received_.clear();
   sent_.clear();
@@ -97,15 +96,12 @@ void TSimStation::Run() {
     // before anything is sent.
     CheckClients();
     auto now = Clock::now();
-    ProcessArrived(now);
     if (parser_.MidExchange() && outbound_.empty() && now - lastActivity_ >= ExchangeTimeout)
       pendingLog_.push_back(parser_.Abandon());
     WriteDue(now);
 
     std::optional<Clock::time_point> deadline;
     const auto earliest = [&](Clock::time_point t) { deadline = deadline ? std::min(*deadline, t) : t; };
-    if (!inbound_.empty())
-      earliest(inbound_.front().At);
     if (!outbound_.empty() && !writeBlocked_ && pty_->IsOpen())
       earliest(NextWrite());
     if (parser_.MidExchange())
@@ -153,14 +149,16 @@ void TSimStation::ReadMaster(Clock::time_point now) {
   for (;;) {
     const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
     if (n > 0) {
-      for (ssize_t i = 0; i < n && inbound_.size() < MaxQueued; ++i) {
+      for (ssize_t i = 0; i < n; ++i) {
         // Paced, a byte has arrived only when its stop bit has, and bytes queue up behind each other.
+        // It is served at once with that arrival time, its answer scheduled from there: one timed
+        // wait per exchange instead of two keeps the station's own lateness out of the wire time.
         Clock::time_point at = now;
         if (pace_) {
           at = std::max(now, rxLineFree_) + StationProtocol::ByteTime;
           rxLineFree_ = at;
         }
-        inbound_.push_back({buffer[i], at});
+        Serve(buffer[i], at);
       }
       continue;
     }
@@ -173,14 +171,6 @@ void TSimStation::ReadMaster(Clock::time_point now) {
     pendingLog_.push_back(std::string("line failed: ") + (n == 0 ? "end of file" : std::strerror(errno)));
     DoHangUp();
     return;
-  }
-}
-
-void TSimStation::ProcessArrived(Clock::time_point now) {
-  while (!inbound_.empty() && inbound_.front().At <= now) {
-    const auto in = inbound_.front();
-    inbound_.pop_front();
-    Serve(in.Byte, in.At);
   }
 }
 
@@ -290,7 +280,6 @@ void TSimStation::DoHangUp() {
   if (hungUp_)
     return;
   pty_->Close();
-  inbound_.clear();
   outbound_.clear();
   writeBlocked_ = false;
   // An unplugged adapter's device is gone: the name now leads nowhere, which the tool reads as a

@@ -38,7 +38,7 @@ struct TStationOptions {
 
 struct TReceivedByte {
   std::uint8_t Byte;
-  std::chrono::steady_clock::time_point At; // when it had fully arrived (after pacing)
+  std::chrono::steady_clock::time_point At; // when it has fully arrived (paced: up to a byte time after it is seen)
 };
 
 class TSimStation {
@@ -119,7 +119,6 @@ private:
 
   void Run();
   void ReadMaster(Clock::time_point now);
-  void ProcessArrived(Clock::time_point now);
   void Serve(std::uint8_t byte, Clock::time_point at);
   void WriteDue(Clock::time_point now);
   void CheckClients();
@@ -141,7 +140,6 @@ private:
   bool hangUpRequested_ = false;
   bool hungUp_ = false;
 
-  std::deque<TReceivedByte> inbound_; // read from the master, not yet fully arrived
   std::deque<TOutByte> outbound_;
   Clock::time_point rxLineFree_{}, txLineFree_{}; // when the line is next free, each direction
   Clock::time_point lastActivity_{};
