@@ -145,32 +145,39 @@ void TSimStation::Run() {
 }
 
 void TSimStation::ReadMaster(Clock::time_point now) {
+  std::vector<std::uint8_t> bytes;
   std::uint8_t buffer[256];
   for (;;) {
     const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
     if (n > 0) {
-      for (ssize_t i = 0; i < n; ++i) {
-        // Paced, a byte has arrived only when its stop bit has, and bytes queue up behind each other.
-        // It is served at once with that arrival time, its answer scheduled from there: one timed
-        // wait per exchange instead of two keeps the station's own lateness out of the wire time.
-        Clock::time_point at = now;
-        if (pace_) {
-          at = std::max(now, rxLineFree_) + StationProtocol::ByteTime;
-          rxLineFree_ = at;
-        }
-        Serve(buffer[i], at);
-      }
-      continue;
+      bytes.insert(bytes.end(), buffer, buffer + n);
+      if (bytes.size() < MaxQueued)
+        continue;
+      break;
     }
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0 && errno == EAGAIN)
-      return;
+      break;
     // The master has failed under us (it should not while we hold the slave): treat it as unplugged
     // rather than spin on a descriptor that is always ready.
     pendingLog_.push_back(std::string("line failed: ") + (n == 0 ? "end of file" : std::strerror(errno)));
     DoHangUp();
     return;
+  }
+  // A client that wrote these bytes had opened the port before it wrote them, so its open is
+  // among the events now: a close before it drops only what was meant for the client that left.
+  CheckClients();
+  for (const auto byte : bytes) {
+    // Paced, a byte has arrived only when its stop bit has, and bytes queue up behind each other.
+    // It is served at once with that arrival time, its answer scheduled from there: one timed
+    // wait per exchange instead of two keeps the station's own lateness out of the wire time.
+    Clock::time_point at = now;
+    if (pace_) {
+      at = std::max(now, rxLineFree_) + StationProtocol::ByteTime;
+      rxLineFree_ = at;
+    }
+    Serve(byte, at);
   }
 }
 
