@@ -29,3 +29,8 @@ add_library(kstune_string_tables STATIC ${kstune_string_tables_cpp})
 target_include_directories(kstune_string_tables PUBLIC ${PROJECT_SOURCE_DIR})
 set_target_properties(kstune_string_tables PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 target_link_libraries(kstune_platform PUBLIC kstune_string_tables)
+
+add_test(NAME Str0genTest
+  COMMAND ${CMAKE_COMMAND} -DSTR0GEN=$<TARGET_FILE:str0gen> -DWORK=${CMAKE_CURRENT_BINARY_DIR}/Str0genTest
+          -P ${CMAKE_CURRENT_LIST_DIR}/str0gen/Str0genTest.cmake)
+set_tests_properties(Str0genTest PROPERTIES LABELS resources)

@@ -156,12 +156,20 @@ std::string TAdStringResource::GetString(uint32_t id) const {
   return {};
 }
 
-void InitializeStringResources() {
+namespace {
+
+struct TTables {
+  std::shared_ptr<const TAdStringResource> Own;
+  std::shared_ptr<const TAdStringResource> Serx;
+};
+
+// The installed tables, made first when missing; never null on return.
+TTables EnsureTables() {
   TInstances &instances = Instances();
   {
     std::lock_guard lock(instances.Lock);
     if (instances.Own && instances.Serx)
-      return;
+      return {instances.Own, instances.Serx};
   }
   // Built outside the lock: a failure raises through RaiseReaderError, which takes it.
   auto own = std::make_shared<const TAdStringResource>(MainInstance(), "ADSRMGR_STRINGS");
@@ -171,7 +179,12 @@ void InitializeStringResources() {
     instances.Own = std::move(own);
   if (!instances.Serx)
     instances.Serx = std::move(serx);
+  return {instances.Own, instances.Serx};
 }
+
+} // namespace
+
+void InitializeStringResources() { EnsureTables(); }
 
 void FinalizeStringResources() {
   TInstances &instances = Instances();
@@ -186,28 +199,6 @@ bool StringResourcesInitialized() {
   return instances.Own && instances.Serx;
 }
 
-namespace {
+std::string SerxErrorString(uint32_t id) { return EnsureTables().Serx->GetString(id); }
 
-std::shared_ptr<const TAdStringResource> Table(std::shared_ptr<const TAdStringResource> TInstances::*which) {
-  TInstances &instances = Instances();
-  {
-    std::lock_guard lock(instances.Lock);
-    if (instances.*which)
-      return instances.*which;
-  }
-  InitializeStringResources();
-  std::lock_guard lock(instances.Lock);
-  return instances.*which;
-}
-
-} // namespace
-
-std::string SerxErrorString(uint32_t id) {
-  auto table = Table(&TInstances::Serx);
-  return table ? table->GetString(id) : std::string();
-}
-
-std::string AdSrMgrString(uint32_t id) {
-  auto table = Table(&TInstances::Own);
-  return table ? table->GetString(id) : std::string();
-}
+std::string AdSrMgrString(uint32_t id) { return EnsureTables().Own->GetString(id); }
