@@ -74,7 +74,7 @@ int main() {
   const double readerLookups = rounds * (2.0 * count + 2);
   std::printf("GetString over %u entries: %.3g s per lookup, %.2f x the std::map reference\n", count,
               readerTime / readerLookups, readerTime / mapTime);
-  std::printf("ErrorMessage(-2001): %.3g s per call, %.2f x one reference lookup\n", messageTime / messageLookups,
-              (messageTime / messageLookups) / (mapTime / readerLookups));
+  std::printf("ErrorMessage(-2001): %.3g s per call, %.2f x one reference lookup\n",
+              messageTime / messageLookups, (messageTime / messageLookups) / (mapTime / readerLookups));
   return sink == 0;
 }

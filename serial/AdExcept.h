@@ -18,10 +18,10 @@ public:
   int ErrorCode;
 };
 
-#define KSTUNE_APD_EXCEPTION(Name, Base)                                                         \
-  class Name : public Base {                                                                     \
-  public:                                                                                        \
-    using Base::Base;                                                                            \
+#define KSTUNE_APD_EXCEPTION(Name, Base)                                                                     \
+  class Name : public Base {                                                                                 \
+  public:                                                                                                    \
+    using Base::Base;                                                                                        \
   }
 
 // General errors (-1002 .. -1009).

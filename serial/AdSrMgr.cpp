@@ -54,12 +54,18 @@ std::string Utf16LeToUtf8(const unsigned char *p, std::size_t units) {
 // opening that very table must still say what went wrong.
 const char *BuiltInMessage(uint32_t id) {
   switch (id) {
-  case srStringNotFound: return "String not found: %d";
-  case srCannotLock: return "Cannot lock resource";
-  case srResourceNotFound: return "String resource not found: %s";
-  case srCannotOpen: return "Unable to open string resource: %s";
-  case srInvalidResource: return "Invalid KVString resource";
-  default: return "";
+  case srStringNotFound:
+    return "String not found: %d";
+  case srCannotLock:
+    return "Cannot lock resource";
+  case srResourceNotFound:
+    return "String resource not found: %s";
+  case srCannotOpen:
+    return "Unable to open string resource: %s";
+  case srInvalidResource:
+    return "Invalid KVString resource";
+  default:
+    return "";
   }
 }
 
@@ -101,7 +107,8 @@ std::shared_ptr<const TAdStringResource> CurrentOwn() {
 
 } // namespace
 
-TAdStringResource::TAdStringResource(TModuleHandle instance, std::string_view resourceName, bool insistOnEveryId)
+TAdStringResource::TAdStringResource(TModuleHandle instance, std::string_view resourceName,
+                                     bool insistOnEveryId)
     : Name(resourceName), InsistOnEveryId(insistOnEveryId) {
   const TResourceEntry *entry = nullptr;
   if (resourceName.size() <= maxResourceName) {

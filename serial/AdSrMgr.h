@@ -17,11 +17,11 @@ public:
 };
 
 // Numbers of the reader's own messages.
-constexpr uint32_t srStringNotFound = 1;      // "String not found: %d"
-constexpr uint32_t srCannotLock = 2;          // "Cannot lock resource"
-constexpr uint32_t srResourceNotFound = 3;    // "String resource not found: %s"
-constexpr uint32_t srCannotOpen = 4;          // "Unable to open string resource: %s"
-constexpr uint32_t srInvalidResource = 5;     // "Invalid KVString resource"
+constexpr uint32_t srStringNotFound = 1;   // "String not found: %d"
+constexpr uint32_t srCannotLock = 2;       // "Cannot lock resource"
+constexpr uint32_t srResourceNotFound = 3; // "String resource not found: %s"
+constexpr uint32_t srCannotOpen = 4;       // "Unable to open string resource: %s"
+constexpr uint32_t srInvalidResource = 5;  // "Invalid KVString resource"
 
 class TAdStringResource {
 public:

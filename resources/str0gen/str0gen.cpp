@@ -82,7 +82,10 @@ uint32_t ParseHex4(const std::string &s, std::size_t at) {
   uint32_t value = 0;
   for (std::size_t k = at; k < at + 4; ++k) {
     char c = s[k];
-    int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    int digit = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
     if (digit < 0)
       throw Failure("\\u needs four hexadecimal digits");
     value = value * 16 + static_cast<uint32_t>(digit);
@@ -123,11 +126,21 @@ std::pair<uint32_t, std::string> ParseLine(const std::string &line) {
       throw Failure("escape at end of line");
     char e = line[i++];
     switch (e) {
-    case '"': text += '"'; break;
-    case '\\': text += '\\'; break;
-    case 't': text += '\t'; break;
-    case 'n': text += '\n'; break;
-    case 'r': text += '\r'; break;
+    case '"':
+      text += '"';
+      break;
+    case '\\':
+      text += '\\';
+      break;
+    case 't':
+      text += '\t';
+      break;
+    case 'n':
+      text += '\n';
+      break;
+    case 'r':
+      text += '\r';
+      break;
     case 'u': {
       uint32_t cp = ParseHex4(line, i);
       i += 4;
@@ -136,7 +149,8 @@ std::pair<uint32_t, std::string> ParseLine(const std::string &line) {
       AppendUtf8(text, cp);
       break;
     }
-    default: throw Failure(std::string("unknown escape \\") + e);
+    default:
+      throw Failure(std::string("unknown escape \\") + e);
     }
   }
   if (!closed)
@@ -220,11 +234,11 @@ std::string Embed(const std::vector<std::pair<std::string, std::string>> &tables
     }
     out += "\n};\n";
   }
-  out += "} // namespace\n\nconst TResourceEntry KstuneProgramResources[] = {\n";
+  out += "} // namespace\n\n// Constant-initialised, so that it is complete before any code of the program runs.\nconstinit const TResourceEntry KstuneProgramResources[] = {\n";
   for (std::size_t t = 0; t < tables.size(); ++t)
     out += "    {\"" + tables[t].first + "\", rtRcData, table" + std::to_string(t) + ", sizeof table" +
            std::to_string(t) + "},\n";
-  out += "};\nconst std::size_t KstuneProgramResourceCount = std::size(KstuneProgramResources);\n";
+  out += "};\nconstinit const std::size_t KstuneProgramResourceCount = std::size(KstuneProgramResources);\n";
   return out;
 }
 

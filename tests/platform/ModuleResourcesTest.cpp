@@ -21,7 +21,8 @@ TEST(ModuleResources, TheProgramsModuleCarriesBothStringTables) {
 
 TEST(ModuleResources, AModuleOfItsOwnIsSearchedByNameAndType) {
   static const unsigned char one[] = {1}, two[] = {2, 2};
-  const TResourceEntry entries[] = {{"DATA", rtRcData, one, 1}, {"DATA", 6, two, 2}, {"NODATA", rtRcData, nullptr, 4}};
+  const TResourceEntry entries[] = {
+      {"DATA", rtRcData, one, 1}, {"DATA", 6, two, 2}, {"NODATA", rtRcData, nullptr, 4}};
   const TResourceModule module(entries);
   EXPECT_EQ(FindResource(&module, "data", rtRcData), &entries[0]);
   EXPECT_EQ(FindResource(&module, "Data", 6), &entries[1]);

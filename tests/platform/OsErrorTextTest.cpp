@@ -7,7 +7,7 @@
 
 TEST(OsErrorText, GivesTheSystemTextOfTheMatchingErrno) {
   const std::pair<uint32_t, int> cases[] = {
-      {2, ENOENT}, {3, ENOENT}, {5, EACCES}, {6, EBADF}, {8, ENOMEM}, {12, EACCES},
+      {2, ENOENT}, {3, ENOENT}, {5, EACCES},  {6, EBADF},       {8, ENOMEM},   {12, EACCES},
       {31, EIO},   {32, EBUSY}, {87, EINVAL}, {995, ECANCELED}, {1167, ENXIO}, {1460, ETIMEDOUT},
   };
   for (const auto &[osError, err] : cases) {

@@ -18,7 +18,9 @@ protected:
   TSerialLayerScope Layer;
 };
 
-template <class Branch> bool IsIn(const EAPDException &e) { return dynamic_cast<const Branch *>(&e) != nullptr; }
+template <class Branch> bool IsIn(const EAPDException &e) {
+  return dynamic_cast<const Branch *>(&e) != nullptr;
+}
 
 struct TClassCase {
   int Code;
@@ -27,7 +29,8 @@ struct TClassCase {
   const char *Message; // null: the table has no text for the code
 };
 
-#define CASE(code, Class, Branch, message) {code, typeid(Class), IsIn<Branch>, message}
+#define CASE(code, Class, Branch, message)                                                                   \
+  { code, typeid(Class), IsIn<Branch>, message }
 const TClassCase classCases[] = {
     CASE(-1002, EBadArgument, EGeneral, "Bad argument passed to function"),
     CASE(-1003, EGotQuitMsg, EGeneral, "Got quit message"),
@@ -105,10 +108,13 @@ TEST_F(AdExcept, EveryCodeWithAClassRaisesItsOwnClass) {
 
 TEST_F(AdExcept, RuntimeErrorRangeRaisesInOutErrorWithThePositiveCode) {
   const std::pair<int, std::string> cases[] = {
-      {-2, "File not found"},     {-5, "File access denied"},
-      {-18, "No more files"},     {-100, "Attempt to read beyond end of file"},
-      {-162, "General failure"},  {-87, OsErrorText(87)}, // not in the table: the system's text
-      {-7, ""},                   // neither the table nor the system knows it
+      {-2, "File not found"},
+      {-5, "File access denied"},
+      {-18, "No more files"},
+      {-100, "Attempt to read beyond end of file"},
+      {-162, "General failure"},
+      {-87, OsErrorText(87)}, // not in the table: the system's text
+      {-7, ""},               // neither the table nor the system knows it
   };
   ASSERT_EQ(OsErrorText(87), std::strerror(EINVAL));
   for (const auto &[code, message] : cases) {
@@ -149,7 +155,7 @@ TEST_F(AdExcept, AComponentBeingLoadedLetsFailuresPass) {
 TEST_F(AdExcept, ExceptionsFromACodeTakeTheTableElseTheSystemText) {
   EXPECT_EQ(EAPDException(-ecBufferIsEmpty).Message, "Buffer is empty");
   EXPECT_EQ(EAPDException(ecBufferIsEmpty).Message, "Buffer is empty"); // the sign is ignored
-  const EAPDException fromOs(-1460);                                      // a timeout, unknown to the table
+  const EAPDException fromOs(-1460);                                    // a timeout, unknown to the table
   EXPECT_EQ(fromOs.Message, std::strerror(ETIMEDOUT));
   EXPECT_EQ(fromOs.ErrorCode, -1460);
   EXPECT_EQ(EAPDException(-99999).Message, "");
@@ -165,7 +171,9 @@ TEST(OneLineOsText, TurnsControlCharactersIntoSingleBlanks) {
       {"Access is denied.", "Access is denied."},
       {"The parameter is incorrect.\r\n", "The parameter is incorrect. "},
       {"line one\r\nline two", "line one line two"},
-      {"a\tb\x01" "c", "a b c"},
+      {"a\tb\x01"
+       "c",
+       "a b c"},
       {"many     blanks \r\n\r\n end", "many blanks end"},
       {"\r\n", " "},
   };

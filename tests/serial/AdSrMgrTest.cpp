@@ -42,7 +42,8 @@ std::vector<unsigned char> BuildTable(const std::vector<TRow> &rows) {
 class TTestModule {
 public:
   explicit TTestModule(const std::vector<unsigned char> &bytes, const char *name = "TEST")
-      : Bytes(new unsigned char[bytes.size() ? bytes.size() : 1]), Entry{name, rtRcData, Bytes.get(), bytes.size()},
+      : Bytes(new unsigned char[bytes.size() ? bytes.size() : 1]), Entry{name, rtRcData, Bytes.get(),
+                                                                         bytes.size()},
         Module({&Entry, 1}) {
     if (!bytes.empty())
       std::memcpy(Bytes.get(), bytes.data(), bytes.size());
@@ -70,7 +71,8 @@ std::string ReaderError(const std::vector<unsigned char> &bytes) {
 } // namespace
 
 TEST(TAdStringResource, FindsEveryIdAndGivesEmptyTextAroundThem) {
-  const std::vector<TRow> rows = {{10, u"ten"}, {20, u""}, {30, u"Связь со станцией"}, {40, u"\U0001F4E1 ok"}};
+  const std::vector<TRow> rows = {
+      {10, u"ten"}, {20, u""}, {30, u"Связь со станцией"}, {40, u"\U0001F4E1 ok"}};
   TTestModule module(BuildTable(rows));
   TAdStringResource reader(module.Handle(), "test"); // names match without regard to case
   EXPECT_EQ(reader.GetString(10), "ten");
@@ -103,7 +105,8 @@ TEST(TAdStringResource, UnpairedSurrogatesBecomeReplacementCharacters) {
                                  {2, std::u16string{char16_t(0xDC00)}},
                                  {3, std::u16string{u'x', char16_t(0xD83D)}}}));
   TAdStringResource reader(module.Handle(), "TEST");
-  EXPECT_EQ(reader.GetString(1), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(reader.GetString(1), "a\xEF\xBF\xBD"
+                                 "b");
   EXPECT_EQ(reader.GetString(2), "\xEF\xBF\xBD");
   EXPECT_EQ(reader.GetString(3), "x\xEF\xBF\xBD");
 }
@@ -129,7 +132,8 @@ TEST(TAdStringResource, RefusesDamagedOrLyingTablesWithoutReadingPastThem) {
       {"entries cut off", std::vector<unsigned char>(good.begin(), good.begin() + 8 + 12 + 6)},
       {"text offset past the end", with(12, static_cast<uint32_t>(good.size()))},
       {"text length past the end", with(16 + 12, 4)},
-      {"offset plus length wraps 32 bits", [&] {
+      {"offset plus length wraps 32 bits",
+       [&] {
          auto bytes = with(12, 0xFFFFFFF0u);
          PutU32(bytes, 16, 0x10);
          return bytes;
@@ -202,7 +206,7 @@ TEST(TAdStringResource, AnInsistingReaderRaisesForAMissingId) {
 
 TEST(StringResources, TheReadersOwnMessagesReadBack) {
   const std::pair<uint32_t, const char *> rows[] = {
-      {1, "String not found: %d"},           {2, "Cannot lock resource"},
+      {1, "String not found: %d"},          {2, "Cannot lock resource"},
       {3, "String resource not found: %s"}, {4, "Unable to open string resource: %s"},
       {5, "Invalid KVString resource"},
   };
