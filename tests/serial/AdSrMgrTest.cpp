@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -301,27 +299,4 @@ TEST(StringResources, InstancesLiveFromInitialisationToFinalisation) {
   EXPECT_TRUE(StringResourcesInitialized());
   FinalizeStringResources();
   EXPECT_FALSE(StringResourcesInitialized());
-}
-
-TEST(StringResources, LookupsFromSeveralThreadsMeetAStartAndEndSafely) {
-  // Lookups may come from the port layer's threads while the layer starts or ends; each sees
-  // the text or, between an end and the next start, starts the tables itself.
-  std::atomic<bool> stop{false};
-  std::atomic<int> wrong{0};
-  std::vector<std::thread> readers;
-  for (int t = 0; t < 4; ++t)
-    readers.emplace_back([&] {
-      while (!stop)
-        if (SerxErrorString(2008) != "ie_Open - device already open")
-          ++wrong;
-    });
-  for (int round = 0; round < 200; ++round) {
-    InitializeStringResources();
-    FinalizeStringResources();
-  }
-  stop = true;
-  for (auto &reader : readers)
-    reader.join();
-  FinalizeStringResources();
-  EXPECT_EQ(wrong, 0);
 }
