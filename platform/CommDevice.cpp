@@ -339,7 +339,7 @@ uint32_t TCommDevice::QueuedInput() const {
   return static_cast<uint32_t>(n);
 }
 
-int TCommDevice::ClearError(uint32_t &errors, TComStat &stat) {
+int TCommDevice::ClearError(uint32_t &errors, TComStat &stat, bool countOutput) {
   errors = 0;
   stat = TComStat{};
   if (lost_.load())
@@ -348,7 +348,7 @@ int TCommDevice::ClearError(uint32_t &errors, TComStat &stat) {
   if (ioctl(fd_, FIONREAD, &n) != 0)
     return OsErrorForErrno(errno);
   stat.cbInQue = n > 0 ? static_cast<uint32_t>(n) : 0;
-  if (ioctl(fd_, TIOCOUTQ, &n) == 0 && n > 0)
+  if (countOutput && ioctl(fd_, TIOCOUTQ, &n) == 0 && n > 0)
     stat.cbOutQue = static_cast<uint32_t>(n);
   if (modemLines_) {
     serial_icounter_struct ic{};

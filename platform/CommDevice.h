@@ -130,8 +130,9 @@ public:
   int Escape(int function);
   int SetupQueues(uint32_t inSize, uint32_t outSize);
   int Purge(uint32_t flags);
-  // Line errors since the last call, bytes waiting in the receive and transmit queues.
-  int ClearError(uint32_t &errors, TComStat &stat);
+  // Line errors since the last call, bytes waiting in the receive and transmit queues (the
+  // transmit count only when asked: a caller with a queue of its own saves the system call).
+  int ClearError(uint32_t &errors, TComStat &stat, bool countOutput = true);
   int GetModemStatus(uint32_t &status);
   // Setting the mask ends a pending WaitEvent with no events; mask 0 also keeps later waits
   // from blocking until a mask is set again.

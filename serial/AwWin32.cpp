@@ -72,7 +72,8 @@ uint32_t TApdWin32Dispatcher::ReadErrors(TComStat &stat) {
   if (!Device)
     return 0;
   uint32_t errors = 0;
-  if (Device->ClearError(errors, stat) != 0)
+  // The output count is the ring's, not the kernel's.
+  if (Device->ClearError(errors, stat, false) != 0)
     return 0;
   LastError.fetch_or(errors & 0x1F);
   stat.cbOutQue = OutBuffUsed();
