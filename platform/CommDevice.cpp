@@ -24,6 +24,7 @@ int OsErrorForErrno(int e) {
   case ENOENT:
   case ENXIO:
   case ENODEV:
+  case EISDIR:
     return ErrorFileNotFound;
   case ENOTDIR:
   case ENAMETOOLONG:

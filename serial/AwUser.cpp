@@ -383,6 +383,11 @@ int TApdBaseDispatcher::SetFlowChars(char xon, char xoff) {
   return ApplyLineState();
 }
 
+void TApdBaseDispatcher::SetRS485Mode(bool on) {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  RS485Mode = on;
+}
+
 int TApdBaseDispatcher::SetCommBuffers(int inSize, int outSize) {
   const int result = SizeQueues(inSize, outSize);
   return result ? -result : 0;

@@ -71,6 +71,10 @@ public:
   int SWFlowDisable();
   int SetFlowChars(char xon, char xoff);
   int SetCommBuffers(int inSize, int outSize);
+  // RS-485 mode: RTS is left to the driver (toggle) instead of being set by the dispatcher.
+  void SetRS485Mode(bool on);
+  void SetBaseAddress(unsigned address) { BaseAddress = address; }
+  void SetEventWord(bool on) { UseEventWord = on; }
 
   int PutBlock(const void *block, unsigned count);
   int PutChar(uint8_t c) { return PutBlock(&c, 1); }
@@ -196,6 +200,7 @@ protected:
   bool RTSState = false;
   bool RTSAuto = false;
   bool RS485Mode = false;
+  bool UseEventWord = true;
   unsigned BaseAddress = 0;
   std::atomic<uint32_t> LastError{0};
   std::atomic<uint8_t> ModemStatus_{0};

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +42,34 @@ TEST(CommDevice, OpenIsExclusive) {
   EXPECT_EQ(second, nullptr);
   first.reset();
   EXPECT_EQ(TCommDevice::Open(pty.SlavePath(), second), 0);
+}
+
+// The open result of a user who may not use the device: not "held by someone else".
+TEST(CommDevice, PermissionRefusedIsNotAccessDenied) {
+  PtyPair pty; // its slave belongs to root, group tty, mode 620
+  TempConfigDir dir;
+  struct Case {
+    std::string name;
+    int expected;
+  } cases[] = {
+      {pty.SlavePath(), ErrorInvalidAccess},
+      {dir.WriteFile("plain", "x").string(), ErrorInvalidAccess}, // in a directory only root may enter
+      {"/", ErrorFileNotFound},                                   // a directory is no port
+  };
+  for (const auto &c : cases) {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0)
+        _exit(255);
+      std::unique_ptr<TCommDevice> dev;
+      _exit(TCommDevice::Open(c.name, dev));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 255) << "cannot drop privileges here";
+    EXPECT_EQ(WEXITSTATUS(status), c.expected) << c.name;
+  }
 }
 
 speed_t MasterSpeed(const PtyPair &pty) {
