@@ -22,7 +22,8 @@ std::vector<uint8_t> RandomBytes(size_t count, unsigned seed) {
 }
 
 // Frames of three bytes carrying a 21-bit number; only the first byte has its top bit set, so
-// the frames that survive a purge can be told apart from fragments.
+// the frames that survive a purge can be told apart from fragments. Both ends send whole frames
+// per write, so the bytes after a purge start a frame and cannot splice onto a fragment.
 std::vector<uint8_t> Frames(uint32_t first, uint32_t count) {
   std::vector<uint8_t> bytes;
   for (uint32_t n = first; n < first + count; ++n) {
@@ -111,10 +112,20 @@ TEST(AwStress, RandomPurgesNeverDuplicateOrReorder) {
   const auto toPort = Frames(0, FramesEachWay);
   const auto fromPort = Frames(0, FramesEachWay);
   std::atomic<bool> peerDone{false}, writerDone{false};
+  // A pseudo-terminal can hand back stale bytes when its input is flushed while the far end
+  // writes (a kernel race, seen with plain termios and no dispatcher): the far end holds still
+  // for input purges.
+  std::atomic<bool> holdWriter{false}, writerHeld{false};
   std::thread peerWriter([&] {
     std::mt19937 rng(21);
     for (size_t at = 0; at < toPort.size();) {
-      const size_t n = std::min<size_t>(1 + rng() % 300, toPort.size() - at);
+      while (holdWriter.load()) {
+        writerHeld.store(true);
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+      }
+      writerHeld.store(false);
+      // Whole frames per write: what follows a purge starts at a frame, never mid-frame.
+      const size_t n = std::min<size_t>(3 * (1 + rng() % 100), toPort.size() - at);
       f.pty.Write(toPort.data() + at, n);
       at += n;
       if (rng() % 10 == 0)
@@ -145,7 +156,15 @@ TEST(AwStress, RandomPurgesNeverDuplicateOrReorder) {
       ASSERT_EQ(f.port.FlushOutBuffer(), 0);
       break;
     case 1:
+      holdWriter.store(true);
+      // Keep taking bytes meanwhile, or a writer blocked on a full pseudo-terminal never stops.
+      WaitUntil([&] {
+        while (f.port.GetChar(c) == 0)
+          portGot.push_back(c);
+        return writerHeld.load() || writerDone.load();
+      });
       ASSERT_EQ(f.port.FlushInBuffer(), 0);
+      holdWriter.store(false);
       break;
     case 2:
       std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 5));
