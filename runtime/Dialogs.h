@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-// Buttons of a message box; the result is the button pressed.
-enum TMsgDlgBtn { mbOK = 1, mbCancel = 2, mbYes = 6, mbNo = 7 };
+// Buttons of a message box, combined with |; the result is the one button pressed.
+enum TMsgDlgBtn { mbOK = 1, mbCancel = 2, mbYes = 4, mbNo = 8 };
 
 using MessageBoxHandler = std::function<int(const std::string &text, const std::string &caption, int buttons)>;
 using ErrorBoxHandler = std::function<void(const std::string &message)>;

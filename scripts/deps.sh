@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2
   libreoffice-calc-nogui libreoffice-dev
 )
 missing=()

@@ -1,0 +1,51 @@
+#include "main/Application.h"
+
+#include "runtime/Dialogs.h"
+#include "runtime/Exception.h"
+
+#include <QMessageBox>
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject *receiver, QEvent *event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::bad_alloc &) {
+    ShowErrorBox(EOutOfMemory().Message);
+  } catch (const std::exception &e) {
+    ShowErrorBox(e.what());
+  }
+  return true;
+}
+
+void InstallStandardBoxes() {
+  SetMessageBoxHandler([](const std::string &text, const std::string &caption, int buttons) {
+    QMessageBox box(QMessageBox::NoIcon,
+                    caption.empty() ? QApplication::applicationName() : QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::NoButton, QApplication::activeWindow());
+    if (buttons & mbOK)
+      box.addButton(QMessageBox::Ok);
+    if (buttons & mbCancel)
+      box.addButton(QMessageBox::Cancel);
+    if (buttons & mbYes)
+      box.addButton(QMessageBox::Yes);
+    if (buttons & mbNo)
+      box.addButton(QMessageBox::No);
+    const int answer = box.exec();
+    switch (answer) {
+    case QMessageBox::Cancel:
+      return static_cast<int>(mbCancel);
+    case QMessageBox::Yes:
+      return static_cast<int>(mbYes);
+    case QMessageBox::No:
+      return static_cast<int>(mbNo);
+    default:
+      return static_cast<int>(mbOK);
+    }
+  });
+  SetErrorBoxHandler([](const std::string &message) {
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), QString::fromStdString(message),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+  });
+}

@@ -1,0 +1,6 @@
+#include "main/MainState.h"
+
+#include "platform/IniFile.h"
+
+TMainState::TMainState() = default;
+TMainState::~TMainState() = default;

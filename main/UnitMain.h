@@ -1,0 +1,61 @@
+#pragma once
+// The main window. It owns the widgets (built from resources/UnitMain.ui, each a public member
+// named as in the layout) and MainState. Its slots only call the routines of main/, params/,
+// link/ and records/, which take the window as their first argument.
+#include "main/MainState.h"
+#include "main/Timer.h"
+#include "ui_UnitMain.h"
+
+#include <QWidget>
+
+class TForm1 : public QWidget, public Ui::UnitMain {
+  Q_OBJECT
+public:
+  explicit TForm1(QWidget *parent = nullptr);
+  ~TForm1() override;
+
+  // StringGrid1.Cells[column, row]
+  QString Cells(int column, int row) const;
+  void SetCells(int column, int row, const QString &text);
+
+  TMainState MainState;
+  TTimer *Timer1;
+
+  // Key preview: the window's key-down handler runs before the focused control's; returns true
+  // when it consumed the key.
+  bool FormKeyDown(int key, Qt::KeyboardModifiers shift);
+
+public slots:
+  void FormCreate();
+  void FormDestroy();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void Timer1Timer();
+  void StringGrid1SelectCell(int column, int row);
+  void Edit1Enter();
+  void Edit2Enter();
+  void Edit3Enter();
+  void Edit4Enter();
+  void Edit5Enter();
+  void Edit6Enter();
+  void Edit9Enter();
+  void Edit10Enter();
+  void Edit11Enter();
+  void Edit12Enter();
+  void Edit13Enter();
+  void Edit14Enter();
+  void Edit15Enter();
+  void Edit16Enter();
+  void Edit17Enter();
+  void Edit18Enter();
+  void Edit19Enter();
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  void ApplyDesignFonts();
+  void ApplyGlyphs();
+  void SetUpGrid();
+  void WireEvents();
+};

@@ -1,0 +1,3 @@
+#pragma once
+// The runtime's millisecond sleep.
+void Sleep(unsigned milliseconds);

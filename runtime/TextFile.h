@@ -1,0 +1,81 @@
+#pragma once
+// Sequential text files as the tool's routines use them: assign a path, open it for reading or
+// for writing, go through it line by line, close it. Every failure raises EInOutError carrying
+// the operating system's error number (or one of the runtime's own codes below).
+//
+// Writing never touches the old file until Close: the text goes to a temporary file beside it,
+// which Close renames over the old one, so a failed or abandoned write leaves the old file as
+// it was. Lines are written with CR LF; reading takes CR LF, LF and CR alike.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The runtime's own input/output error codes, for failures the operating system does not report.
+constexpr int ioFileNotAssigned = 102;
+constexpr int ioFileNotOpen = 103;
+constexpr int ioNotOpenForInput = 104;
+constexpr int ioNotOpenForOutput = 105;
+constexpr int ioInvalidNumericInput = 106;
+
+class TextFile {
+public:
+  TextFile() = default;
+  explicit TextFile(std::string path) : path_(std::move(path)) {}
+  // An open output file that was never closed is abandoned: its temporary file goes, the old
+  // file stays.
+  ~TextFile();
+  TextFile(const TextFile &) = delete;
+  TextFile &operator=(const TextFile &) = delete;
+
+  // Names the file; an open file is abandoned first.
+  void Assign(std::string path);
+  const std::string &Path() const { return path_; }
+  bool IsOpen() const { return mode_ != Mode::Closed; }
+
+  // Opens an empty file for writing. Missing folders on the way are made, so the first write
+  // into a fresh stand-in directory creates it.
+  void Rewrite();
+  // Opens the existing file for writing after its present contents (a missing file is an error).
+  void Append();
+  // Opens the existing file for reading from its start.
+  void Reset();
+
+  // Writes the bytes as they are.
+  void Write(std::string_view text);
+  // Writes the bytes followed by CR LF.
+  void WriteLn(std::string_view text = {});
+
+  // The rest of the current line, its line end consumed; "" at the end of the file.
+  std::string ReadLn();
+  // Reads one whole number: skips blanks, tabs and line ends (every byte below 33); at the end
+  // of the file the number is 0; otherwise the token up to the next byte below 33 must be an
+  // integer as StrToInt takes it (ioInvalidNumericInput if not). The rest of the line stays
+  // for ReadLn.
+  int32_t ReadInteger();
+  bool Eof();
+
+  // Reading: releases the file. Writing: makes the new contents durable and puts them in place
+  // of the old file.
+  void Close();
+
+private:
+  enum class Mode { Closed, Input, Output };
+
+  [[noreturn]] void Fail(const char *what, int errorCode) const;
+  void RequireInput() const;
+  void RequireOutput() const;
+  void OpenOutput(bool keepContents);
+  void Flush();
+  void Abandon() noexcept;
+  int Peek();
+  bool Fill();
+
+  std::string path_;
+  Mode mode_ = Mode::Closed;
+  int fd_ = -1;
+  std::string target_;   // the file that Close replaces (the path, or what its link points at)
+  std::string tempPath_; // output only
+  std::string buffer_;   // pending output, or input read ahead
+  size_t position_ = 0;  // input: next byte of buffer_
+  bool endOfInput_ = false;
+};

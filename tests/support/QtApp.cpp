@@ -1,0 +1,35 @@
+#include "tests/support/QtApp.h"
+
+#include "main/Application.h"
+#include "runtime/Dialogs.h"
+
+#include <cstdlib>
+
+TApplication &TestApp() {
+  static int argc = 1;
+  static char name[] = "kstune-test";
+  static char *argv[] = {name, nullptr};
+  static TApplication *app = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return new TApplication(argc, argv);
+  }();
+  return *app;
+}
+
+namespace {
+MessageBoxHandler previousMessage;
+ErrorBoxHandler previousError;
+} // namespace
+
+BoxRecorder::BoxRecorder() {
+  previousMessage = SetMessageBoxHandler([this](const std::string &text, const std::string &, int) {
+    Messages.push_back(text);
+    return static_cast<int>(mbOK);
+  });
+  previousError = SetErrorBoxHandler([this](const std::string &message) { Errors.push_back(message); });
+}
+
+BoxRecorder::~BoxRecorder() {
+  SetMessageBoxHandler(previousMessage);
+  SetErrorBoxHandler(previousError);
+}
