@@ -7,6 +7,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
@@ -16,7 +17,9 @@
 #include <com/sun/star/util/XCloseable.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
+#include <vector>
 
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
@@ -58,6 +61,20 @@ void CloseDocument(const Reference<css::lang::XComponent> &document) {
     document->dispose();
 }
 
+// A cell's value as text: a text cell's text, a number in its shortest form, empty otherwise.
+std::string ValueText(const css::uno::Any &value) {
+  rtl::OUString text;
+  if (value >>= text)
+    return ToUtf8(text);
+  double number = 0;
+  if (value >>= number) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.15g", number);
+    return digits;
+  }
+  return {};
+}
+
 } // namespace
 
 struct TExcelApplication::TImpl {
@@ -70,9 +87,30 @@ struct TExcelApplication::TImpl {
     return FirstSheet;
   }
 
+  void CheckCell(const std::string &what, int row, int column) const {
+    Sheet(what);
+    if (row < 1 || column < 1)
+      throw Exception(what + ": строки и столбцы считаются от 1");
+    if (row > RowCount || column > ColumnCount)
+      throw Exception(what + ": за пределами листа (" + std::to_string(RowCount) + " строк, " +
+                      std::to_string(ColumnCount) + " столбцов)");
+  }
+
+  // Values of consecutive rows of one column, read in one call; the office is ours alone, so
+  // only our own writes can make them stale.
+  struct TColumnBlock {
+    int Column = 0;
+    int FirstRow = 0;
+    std::vector<std::string> Texts;
+  };
+  static constexpr int BlockRows = 256;
+
   TOfficeInstance Office;
   Reference<css::lang::XComponent> Document;
   Reference<css::sheet::XSpreadsheet> FirstSheet;
+  int RowCount = 0;
+  int ColumnCount = 0;
+  TColumnBlock Block;
   std::string Path;
   std::string Filter;
 };
@@ -96,6 +134,7 @@ void TWorkBooks::Open(const std::string &path) {
   const Reference<css::lang::XComponent> document = impl.Office.Load(path);
   std::string filter;
   Reference<css::sheet::XSpreadsheet> sheet;
+  int rowCount = 0, columnCount = 0;
   try {
     impl.Office.Call(what, [&] {
       filter = FilterOf(document);
@@ -106,6 +145,9 @@ void TWorkBooks::Open(const std::string &path) {
       if (sheets->getCount() < 1)
         throw Exception(what + ": в рабочей книге нет листов");
       sheet.set(sheets->getByIndex(0), UNO_QUERY_THROW);
+      const auto size = Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress();
+      rowCount = size.EndRow + 1;
+      columnCount = size.EndColumn + 1;
     });
   } catch (const Exception &) {
     // Never leave a refused document open in the instance.
@@ -117,6 +159,9 @@ void TWorkBooks::Open(const std::string &path) {
   }
   impl.Document = document;
   impl.FirstSheet = sheet;
+  impl.RowCount = rowCount;
+  impl.ColumnCount = columnCount;
+  impl.Block = {};
   impl.Path = path;
   impl.Filter = filter;
 }
@@ -125,24 +170,37 @@ std::string TExcelCell::Value() const {
   auto &impl = *application_.impl_;
   const std::string what =
       "Ошибка чтения ячейки (" + std::to_string(row_) + ", " + std::to_string(column_) + ")";
-  const auto &sheet = impl.Sheet(what);
-  if (row_ < 1 || column_ < 1)
-    throw Exception(what + ": строки и столбцы считаются от 1");
-  return impl.Office.Call(what, [&] {
-    const Reference<css::text::XTextRange> text(sheet->getCellByPosition(column_ - 1, row_ - 1), UNO_QUERY_THROW);
-    return ToUtf8(text->getString());
-  });
+  impl.CheckCell(what, row_, column_);
+  auto &block = impl.Block;
+  if (block.Column != column_ || row_ < block.FirstRow || row_ >= block.FirstRow + static_cast<int>(block.Texts.size())) {
+    // A search reads a column row after row: one call fetches the next rows of the column, where
+    // a call per cell would cost about half a millisecond each.
+    const int lastRow = std::min(impl.RowCount, row_ + TExcelApplication::TImpl::BlockRows - 1);
+    block.Texts = impl.Office.Call(what, [&] {
+      const auto data = Reference<css::sheet::XCellRangeData>(
+                            impl.FirstSheet->getCellRangeByPosition(column_ - 1, row_ - 1, column_ - 1, lastRow - 1),
+                            UNO_QUERY_THROW)
+                            ->getDataArray();
+      std::vector<std::string> texts;
+      for (const auto &row : data)
+        texts.push_back(row.getLength() > 0 ? ValueText(row[0]) : std::string());
+      return texts;
+    });
+    block.Column = column_;
+    block.FirstRow = row_;
+  }
+  return block.Texts.at(static_cast<size_t>(row_ - block.FirstRow));
 }
 
 void TExcelCell::SetValue(const std::string &value) const {
   auto &impl = *application_.impl_;
   const std::string what =
       "Ошибка записи в ячейку (" + std::to_string(row_) + ", " + std::to_string(column_) + ")";
-  const auto &sheet = impl.Sheet(what);
-  if (row_ < 1 || column_ < 1)
-    throw Exception(what + ": строки и столбцы считаются от 1");
+  impl.CheckCell(what, row_, column_);
+  impl.Block = {};
   impl.Office.Call(what, [&] {
-    const Reference<css::text::XTextRange> text(sheet->getCellByPosition(column_ - 1, row_ - 1), UNO_QUERY_THROW);
+    const Reference<css::text::XTextRange> text(impl.FirstSheet->getCellByPosition(column_ - 1, row_ - 1),
+                                                UNO_QUERY_THROW);
     text->setString(FromUtf8(value));
   });
 }

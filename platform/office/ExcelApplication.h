@@ -14,7 +14,8 @@ class TExcelApplication;
 // "cells"(row, column): one cell of the first worksheet; rows and columns count from 1.
 class TExcelCell {
 public:
-  // "Value" read: the cell's text as shown, empty for an empty cell.
+  // "Value" read: the cell's value as text: a text cell's text, a number in its shortest
+  // decimal form, empty for an empty cell.
   std::string Value() const;
   // "Value" write: the text as it is, stored as text.
   void SetValue(const std::string &text) const;

@@ -103,6 +103,7 @@ TEST(OfficeApplication, ReadsWritesAndStoresAnXlsWorkbookInItsOwnFormat) {
   EXPECT_EQ(app.cells(2, 1).Value(), "Конец теста ");
   EXPECT_EQ(app.cells(3, 1).Value(), "Конец теста");
   EXPECT_EQ(app.cells(5, 1).Value(), "");
+  EXPECT_EQ(app.cells(5, 2).Value(), "2.5");
   EXPECT_EQ(app.cells(100, 1).Value(), "");
   EXPECT_EQ(app.LastUsedRow(), 5);
 
@@ -244,4 +245,32 @@ TEST(OfficeApplication, AHungOrDeadInstanceEndsTheCallWithAnError) {
     EXPECT_FALSE(app.Running());
   }
   EXPECT_EQ(FileBytes(path), before);
+}
+
+// Column values are fetched a block of rows at a time: reads in any order and across blocks see
+// exactly the cells, a write is seen by the next read, and rows beyond the sheet are an error.
+TEST(OfficeApplication, ReadsEveryRowOfALongColumnInAnyOrder) {
+  TempFolder folder;
+  const fs::path path = folder.Path() / "long.xls";
+  TSheetContent sheet{"Лист1", {}};
+  for (int row = 1; row <= 700; ++row)
+    sheet.Rows.push_back({"r" + std::to_string(row), static_cast<double>(row) / 4});
+  Workbooks().Make(path, {sheet});
+
+  TExcelApplication app;
+  app.WorkBooks().Open(path.string());
+  for (int row = 1; row <= 701; ++row)
+    ASSERT_EQ(app.cells(row, 1).Value(), row <= 700 ? "r" + std::to_string(row) : "") << row;
+  for (int row = 700; row >= 1; row -= 37) {
+    std::ostringstream quarter;
+    quarter << static_cast<double>(row) / 4;
+    ASSERT_EQ(app.cells(row, 2).Value(), quarter.str()) << row;
+    ASSERT_EQ(app.cells(row, 1).Value(), "r" + std::to_string(row)) << row;
+  }
+  app.cells(300, 1).SetValue("новое");
+  EXPECT_EQ(app.cells(300, 1).Value(), "новое");
+  EXPECT_EQ(app.cells(301, 1).Value(), "r301");
+
+  const std::string below = MessageOf([&] { app.cells(1 << 30, 1).Value(); });
+  EXPECT_NE(below.find("за пределами листа"), std::string::npos) << below;
 }
