@@ -193,6 +193,9 @@ TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir) : profil
   posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+  // The office outlives calls and may outlive a port the tool closes: it must hold none of our
+  // descriptors (a serial device kept open would stay busy).
+  posix_spawn_file_actions_addclosefrom_np(&files, 3);
   posix_spawnattr_init(&attr);
   sigset_t none, defaults;
   sigemptyset(&none);

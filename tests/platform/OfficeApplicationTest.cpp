@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -66,6 +68,22 @@ void ExpectNothingLeft(const std::string &profile) {
   EXPECT_FALSE(fs::exists(profile)) << profile;
 }
 
+// Whether any process of the instance has the file open.
+bool InstanceHolds(const std::string &profile, const fs::path &file) {
+  std::error_code ec;
+  for (const auto &process : fs::directory_iterator("/proc", ec)) {
+    std::ifstream in(process.path() / "cmdline", std::ios::binary);
+    const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (cmdline.find(profile) == std::string::npos)
+      continue;
+    std::error_code fdError;
+    for (const auto &fd : fs::directory_iterator(process.path() / "fd", fdError))
+      if (fs::read_symlink(fd.path(), fdError) == file)
+        return true;
+  }
+  return false;
+}
+
 std::string MessageOf(const std::function<void()> &action) {
   try {
     action();
@@ -87,16 +105,24 @@ TEST(OfficeFileUrl, EncodesBlanksAndCyrillicAndMakesThePathAbsolute) {
 }
 
 // Reading, writing, storing in the loaded format and quitting, on a path with blanks and
-// Cyrillic letters, with a lock file left beside it by an office that crashed.
+// Cyrillic letters, with a lock file left beside it by an office that crashed, by an instance
+// that holds none of our descriptors.
 TEST(OfficeApplication, ReadsWritesAndStoresAnXlsWorkbookInItsOwnFormat) {
   TempFolder folder;
   const fs::path path = folder.Path() / "отчёт по станции 17.xls";
   Workbooks().Make(path, Report());
   std::ofstream(folder.Path() / ".~lock.отчёт по станции 17.xls#") << "1,someone,host,01.01.2026 10:00,user;";
+  // Stands for the serial port: a descriptor of ours, inheritable, that the office must not keep.
+  const fs::path device = folder.Path() / "device";
+  std::ofstream(device) << "";
+  const int descriptor = open(device.c_str(), O_RDONLY);
+  ASSERT_GE(descriptor, 0);
 
   TExcelApplication app;
   const std::string profile = app.Profile();
   EXPECT_GT(TOfficeProcess::CountProcesses(profile), 0);
+  EXPECT_FALSE(InstanceHolds(profile, device));
+  close(descriptor);
   app.WorkBooks().Open(path.string());
   EXPECT_EQ(app.cells(1, 1).Value(), "Станция");
   EXPECT_EQ(app.cells(1, 3).Value(), "1043");
