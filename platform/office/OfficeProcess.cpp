@@ -1,6 +1,8 @@
 #include "platform/office/OfficeProcess.h"
 
 #include "platform/office/FileUrl.h"
+#include "platform/office/OfficeOrphans.h"
+#include "platform/office/ProcessTable.h"
 #include "runtime/Exception.h"
 
 #include <cerrno>
@@ -9,7 +11,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <mutex>
@@ -77,7 +78,7 @@ public:
     if (!path_.empty())
       return false;
     try {
-      const auto target = MakeTempFolder("kstune-office-template-");
+      const auto target = MakeTempFolder((std::string(OfficeFolderPrefix) + "template-").c_str());
       std::error_code ec;
       std::filesystem::rename(profile, target, ec);
       if (ec) {
@@ -86,6 +87,7 @@ public:
       }
       std::filesystem::remove(target / ".lock", ec);
       WriteSettings(target);
+      WriteProfileOwner(target);
       path_ = target;
       return true;
     } catch (const Exception &) {
@@ -105,10 +107,12 @@ TProfileTemplate &ProfileTemplate() {
 
 // A fresh profile folder: a copy of the template when there is one.
 std::filesystem::path MakeProfile(bool &fromTemplate) {
-  const auto profile = MakeTempFolder("kstune-office-");
+  EndOrphanedInstances();
+  const auto profile = MakeTempFolder(OfficeFolderPrefix);
   fromTemplate = ProfileTemplate().CopyTo(profile);
   try {
     WriteSettings(profile);
+    WriteProfileOwner(profile);
   } catch (const Exception &) {
     std::error_code ec;
     std::filesystem::remove_all(profile, ec);
@@ -132,33 +136,11 @@ std::vector<std::string> ChildEnvironment() {
   return env;
 }
 
-// Reads /proc/<pid>/stat: the process state and its process group.
-bool ReadStat(const std::filesystem::path &dir, char &state, pid_t &group) {
-  std::ifstream in(dir / "stat");
-  std::string text;
-  if (!std::getline(in, text))
-    return false;
-  // The command name may hold blanks and parentheses: the fields start after the last ")".
-  const auto close = text.rfind(')');
-  if (close == std::string::npos)
-    return false;
-  std::istringstream fields(text.substr(close + 1));
-  long parent = 0, pgrp = 0;
-  if (!(fields >> state >> parent >> pgrp))
-    return false;
-  group = static_cast<pid_t>(pgrp);
-  return true;
-}
-
 // Zombies are not counted: they run nothing and go when their new parent reaps them.
 bool GroupEmpty(pid_t group) {
-  std::error_code ec;
-  for (const auto &entry : std::filesystem::directory_iterator("/proc", ec)) {
-    char state = 0;
-    pid_t pgrp = 0;
-    if (ReadStat(entry.path(), state, pgrp) && pgrp == group && state != 'Z')
+  for (const auto &process : Processes())
+    if (process.Group == group && process.State != 'Z')
       return false;
-  }
   return true;
 }
 
@@ -263,16 +245,8 @@ void TOfficeProcess::End(std::chrono::milliseconds grace) {
 
 int TOfficeProcess::CountProcesses(const std::string &marker) {
   int count = 0;
-  std::error_code ec;
-  for (const auto &entry : std::filesystem::directory_iterator("/proc", ec)) {
-    char state = 0;
-    pid_t pgrp = 0;
-    if (!ReadStat(entry.path(), state, pgrp) || state == 'Z')
-      continue;
-    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-    const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (cmdline.find(marker) != std::string::npos)
+  for (const auto &process : Processes())
+    if (process.State != 'Z' && process.CommandLine.find(marker) != std::string::npos)
       ++count;
-  }
   return count;
 }

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 #include <fstream>
@@ -17,6 +21,17 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Run with this variable set, the test program starts an office and dies at once without ending
+// it, as a crashed program would, after printing the instance's profile folder.
+const bool OrphanMaker = [] {
+  if (!std::getenv("KSTUNE_TEST_MAKE_ORPHAN"))
+    return false;
+  const auto *process = new TOfficeProcess(KSTUNE_OFFICE_PROGRAM);
+  std::printf("%s\n", process->Profile().c_str());
+  std::fflush(stdout);
+  _exit(0);
+}();
 
 // One office for making and reading back the workbooks of every test in this program.
 TOfficeWorkbooks &Workbooks() {
@@ -299,4 +314,43 @@ TEST(OfficeApplication, ReadsEveryRowOfALongColumnInAnyOrder) {
 
   const std::string below = MessageOf([&] { app.cells(1 << 30, 1).Value(); });
   EXPECT_NE(below.find("за пределами листа"), std::string::npos) << below;
+}
+
+// A program that died without ending its instance: the next instance started ends it.
+TEST(OfficeApplication, TheInstanceOfAProgramThatDiedIsEndedByTheNextStart) {
+  EXPECT_FALSE(OrphanMaker);
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_adddup2(&files, out[1], 1);
+  posix_spawn_file_actions_addclose(&files, out[0]);
+  std::vector<std::string> env = {"KSTUNE_TEST_MAKE_ORPHAN=1"};
+  for (char **e = environ; *e; ++e)
+    env.emplace_back(*e);
+  std::vector<char *> envp;
+  for (auto &e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char self[] = "/proc/self/exe";
+  char *argv[] = {self, nullptr};
+  pid_t child = -1;
+  ASSERT_EQ(posix_spawn(&child, self, &files, nullptr, argv, envp.data()), 0);
+  posix_spawn_file_actions_destroy(&files);
+  close(out[1]);
+  std::string profile;
+  char c;
+  while (read(out[0], &c, 1) == 1 && c != '\n')
+    profile += c;
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_FALSE(profile.empty());
+  EXPECT_GT(TOfficeProcess::CountProcesses(profile), 0);
+
+  TExcelApplication app;
+  EXPECT_EQ(TOfficeProcess::CountProcesses(profile), 0);
+  EXPECT_FALSE(fs::exists(profile));
+  EXPECT_TRUE(app.Running());
 }
