@@ -11,12 +11,9 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <cppuhelper/bootstrap.hxx>
-#include <rtl/digest.h>
 #include <rtl/string.hxx>
 
 #include <csignal>
-#include <cstdio>
-#include <unistd.h>
 #include <iterator>
 #include <cstdlib>
 #include <thread>
@@ -59,22 +56,6 @@ css::beans::PropertyValue Property(const char *name, const css::uno::Any &value)
   property.Name = rtl::OUString::createFromAscii(name);
   property.Value = value;
   return property;
-}
-
-// The socket file by which an office keeps other offices off its profile: named after the MD5
-// of the profile's URL in UTF-16, each byte in hexadecimal without leading zero. The office
-// removes it on a normal end, but not when it restarts on a fresh profile or is killed.
-std::filesystem::path SingleOfficePipe(const std::filesystem::path &profile) {
-  const rtl::OUString url = FromUtf8(FileUrl(profile));
-  sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
-  rtl_digest_MD5(url.getStr(), static_cast<sal_uInt32>(url.getLength()) * sizeof(sal_Unicode), digest, sizeof digest);
-  std::string hex;
-  for (const sal_uInt8 byte : digest) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%x", byte);
-    hex += text;
-  }
-  return "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_SingleOfficeIPC_" + hex;
 }
 
 } // namespace
@@ -191,6 +172,4 @@ void TOfficeInstance::End() {
   desktop_.clear();
   context_.clear();
   process_.End(options_.CallTimeout);
-  std::error_code ec;
-  std::filesystem::remove(SingleOfficePipe(process_.Profile()), ec);
 }

@@ -1,8 +1,12 @@
 #include "platform/office/OfficeOrphans.h"
 
+#include "platform/office/FileUrl.h"
 #include "platform/office/ProcessTable.h"
 
+#include <rtl/digest.h>
+
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -49,6 +53,25 @@ void EndOrphanedInstances() {
       }
   for (const auto &folder : orphans) {
     std::filesystem::remove_all(folder, ec);
-    std::filesystem::remove("/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + folder.filename().string(), ec);
+    RemovePipeFiles(folder);
   }
+}
+
+void RemovePipeFiles(const std::filesystem::path &folder) {
+  const std::string prefix = "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_";
+  // The profile pipe is named after the MD5 of the profile's URL in UTF-16, each byte in
+  // hexadecimal without its leading zero. The URL is ASCII, percent-encoded.
+  const std::string url = FileUrl(folder);
+  const std::u16string wide(url.begin(), url.end());
+  sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
+  rtl_digest_MD5(wide.data(), static_cast<sal_uInt32>(wide.size() * sizeof(char16_t)), digest, sizeof digest);
+  std::string hex;
+  for (const sal_uInt8 byte : digest) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%x", byte);
+    hex += text;
+  }
+  std::error_code ec;
+  std::filesystem::remove(prefix + "SingleOfficeIPC_" + hex, ec);
+  std::filesystem::remove(prefix + folder.filename().string(), ec);
 }

@@ -12,3 +12,7 @@ void WriteProfileOwner(const std::filesystem::path &folder);
 // Ends the processes of every profile folder whose owner is gone and removes the folder.
 // Folders without a readable owner (another user's, or one being made) are left alone.
 void EndOrphanedInstances();
+
+// Removes the socket files an instance on this profile folder leaves in /tmp when it is killed
+// or restarts: its own pipe, and the one by which it keeps other instances off its profile.
+void RemovePipeFiles(const std::filesystem::path &folder);

@@ -223,21 +223,20 @@ void TOfficeProcess::End(std::chrono::milliseconds grace) {
   while (Running() && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   const bool endedByItself = !Running();
-  // Whatever the launcher left running in the group goes with it.
+  // Whatever the launcher left running in the group goes with it. The launcher is reaped only
+  // once the group is empty: until then its id, which is the group's, cannot name another group.
   kill(-group_, SIGKILL);
-  int status = 0;
-  while (waitpid(group_, &status, 0) < 0 && errno == EINTR) {
-  }
-  // Children of the launcher are reaped by whoever inherits them; give that a moment.
   const auto emptyDeadline = Clock::now() + std::chrono::seconds(5);
   while (!GroupEmpty(group_) && Clock::now() < emptyDeadline) {
     kill(-group_, SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  int status = 0;
+  while (waitpid(group_, &status, 0) < 0 && errno == EINTR) {
+  }
   ended_ = true;
   std::error_code ec;
-  // A killed office leaves its pipe's socket file behind.
-  std::filesystem::remove("/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_" + pipeName_, ec);
+  RemovePipeFiles(profile_);
   const bool clean = endedByItself && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (!(clean && !fromTemplate_ && ProfileTemplate().Adopt(profile_)))
     std::filesystem::remove_all(profile_, ec);

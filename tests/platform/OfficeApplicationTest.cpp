@@ -347,7 +347,7 @@ TEST(OfficeApplication, TheInstanceOfAProgramThatDiedIsEndedByTheNextStart) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   ASSERT_FALSE(profile.empty());
-  EXPECT_GT(TOfficeProcess::CountProcesses(profile), 0);
+  // (Another test program starting an instance at this moment may end the orphan first.)
 
   TExcelApplication app;
   EXPECT_EQ(TOfficeProcess::CountProcesses(profile), 0);
