@@ -47,7 +47,8 @@ TWorkbookContent Protocol() {
   TSheetContent sheet{"Протокол", {}};
   for (int row = 1; row <= Rows; ++row) {
     const std::string first = row == Rows - 3 ? "Конец теста" : "измерение " + std::to_string(row);
-    sheet.Rows.push_back({first, static_cast<double>(row) * 0.5, static_cast<double>(row % 17), std::string("ok")});
+    sheet.Rows.push_back(
+        {first, static_cast<double>(row) * 0.5, static_cast<double>(row % 17), std::string("ok")});
   }
   return {sheet, {"Данные", {{std::string("x"), 1.0}}}};
 }
@@ -58,7 +59,8 @@ struct TSample {
 };
 
 TSample RunTool(TForm1 &form, const fs::path &path) {
-  SetReportFileDialog([&](QWidget *, const QString &, const QString &) { return QString::fromStdString(path.string()); });
+  SetReportFileDialog(
+      [&](QWidget *, const QString &, const QString &) { return QString::fromStdString(path.string()); });
   const auto t0 = Clock::now();
   OpenReport(form);
   const auto t1 = Clock::now();
@@ -158,14 +160,15 @@ int main(int argc, char **argv) {
     totals.push_back(s.Open + s.Write);
   }
   std::printf("workbook: %d rows, marker in row %d, .xls\n", Rows, Rows - 3);
-  std::printf("first of the run (fresh profile): \"...\" %.0f ms, \"Запись\" %.0f ms, together %.0f ms\n", first.Open,
-              first.Write, first.Open + first.Write);
-  std::printf("median of %d later: \"...\" %.0f ms, \"Запись\" %.0f ms, together %.0f ms\n", rounds, Median(opens),
-              Median(writes), Median(totals));
-  std::printf("office alone (start, open, store, end): %.0f ms; tool / office alone = %.2f\n", Median(reference),
-              Median(totals) / Median(reference));
-  std::printf("spreadsheet processes left: after the writes %d, after a program that opened a report ended %d "
-              "(its exit status %d)\n",
-              afterWrites, afterProgram, WIFEXITED(childStatus) ? WEXITSTATUS(childStatus) : -1);
+  std::printf("first of the run (fresh profile): \"...\" %.0f ms, \"Запись\" %.0f ms, together %.0f ms\n",
+              first.Open, first.Write, first.Open + first.Write);
+  std::printf("median of %d later: \"...\" %.0f ms, \"Запись\" %.0f ms, together %.0f ms\n", rounds,
+              Median(opens), Median(writes), Median(totals));
+  std::printf("office alone (start, open, store, end): %.0f ms; tool / office alone = %.2f\n",
+              Median(reference), Median(totals) / Median(reference));
+  std::printf(
+      "spreadsheet processes left: after the writes %d, after a program that opened a report ended %d "
+      "(its exit status %d)\n",
+      afterWrites, afterProgram, WIFEXITED(childStatus) ? WEXITSTATUS(childStatus) : -1);
   return 0;
 }

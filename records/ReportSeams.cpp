@@ -28,6 +28,8 @@ QString ShowReportFileDialog(QWidget *parent, const QString &filter, const QStri
 
 std::unique_ptr<TExcelApplication> StartExcelApplication() { return Factory()(); }
 
-TReportFileDialog SetReportFileDialog(TReportFileDialog dialog) { return std::exchange(FileDialog(), std::move(dialog)); }
+TReportFileDialog SetReportFileDialog(TReportFileDialog dialog) {
+  return std::exchange(FileDialog(), std::move(dialog));
+}
 
 TExcelFactory SetExcelFactory(TExcelFactory factory) { return std::exchange(Factory(), std::move(factory)); }

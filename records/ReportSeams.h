@@ -11,7 +11,8 @@ class TExcelApplication;
 
 // Shows the open-file dialog with a filter (in Qt's form) and an initial folder; returns the
 // chosen path, or an empty text when the user cancels.
-using TReportFileDialog = std::function<QString(QWidget *parent, const QString &filter, const QString &folder)>;
+using TReportFileDialog =
+    std::function<QString(QWidget *parent, const QString &filter, const QString &folder)>;
 // Starts a new, hidden spreadsheet application instance; throws Exception when it cannot.
 using TExcelFactory = std::function<std::unique_ptr<TExcelApplication>()>;
 

@@ -30,9 +30,15 @@ namespace {
 // Workbook formats the office both reads and writes. Anything else (a text file named .xls
 // comes in through the text import) is no workbook, and storing would turn it into plain text.
 const char *const WorkbookFilters[] = {
-    "MS Excel 97",          "MS Excel 97 Vorlage/Template",   "Calc MS Excel 2007 XML",
-    "Calc MS Excel 2007 VBA XML", "Calc MS Excel 2007 XML Template", "Calc Office Open XML",
-    "Calc Office Open XML Template", "calc8",              "calc8_template",
+    "MS Excel 97",
+    "MS Excel 97 Vorlage/Template",
+    "Calc MS Excel 2007 XML",
+    "Calc MS Excel 2007 VBA XML",
+    "Calc MS Excel 2007 XML Template",
+    "Calc Office Open XML",
+    "Calc Office Open XML Template",
+    "calc8",
+    "calc8_template",
 };
 
 bool IsWorkbookFilter(const std::string &filter) {
@@ -140,12 +146,14 @@ void TWorkBooks::Open(const std::string &path) {
       filter = FilterOf(document);
       const Reference<css::sheet::XSpreadsheetDocument> workbook(document, UNO_QUERY);
       if (!workbook.is() || !IsWorkbookFilter(filter))
-        throw Exception(what + ": это не рабочая книга" + (filter.empty() ? "" : " (прочитан как \"" + filter + "\")"));
+        throw Exception(what + ": это не рабочая книга" +
+                        (filter.empty() ? "" : " (прочитан как \"" + filter + "\")"));
       const Reference<css::container::XIndexAccess> sheets(workbook->getSheets(), UNO_QUERY_THROW);
       if (sheets->getCount() < 1)
         throw Exception(what + ": в рабочей книге нет листов");
       sheet.set(sheets->getByIndex(0), UNO_QUERY_THROW);
-      const auto size = Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress();
+      const auto size =
+          Reference<css::sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress();
       rowCount = size.EndRow + 1;
       columnCount = size.EndColumn + 1;
     });
@@ -172,15 +180,17 @@ std::string TExcelCell::Value() const {
       "Ошибка чтения ячейки (" + std::to_string(row_) + ", " + std::to_string(column_) + ")";
   impl.CheckCell(what, row_, column_);
   auto &block = impl.Block;
-  if (block.Column != column_ || row_ < block.FirstRow || row_ >= block.FirstRow + static_cast<int>(block.Texts.size())) {
+  if (block.Column != column_ || row_ < block.FirstRow ||
+      row_ >= block.FirstRow + static_cast<int>(block.Texts.size())) {
     // A search reads a column row after row: one call fetches the next rows of the column, where
     // a call per cell would cost about half a millisecond each.
     const int lastRow = std::min(impl.RowCount, row_ + TExcelApplication::TImpl::BlockRows - 1);
     block.Texts = impl.Office.Call(what, [&] {
-      const auto data = Reference<css::sheet::XCellRangeData>(
-                            impl.FirstSheet->getCellRangeByPosition(column_ - 1, row_ - 1, column_ - 1, lastRow - 1),
-                            UNO_QUERY_THROW)
-                            ->getDataArray();
+      const auto data =
+          Reference<css::sheet::XCellRangeData>(
+              impl.FirstSheet->getCellRangeByPosition(column_ - 1, row_ - 1, column_ - 1, lastRow - 1),
+              UNO_QUERY_THROW)
+              ->getDataArray();
       std::vector<std::string> texts;
       for (const auto &row : data)
         texts.push_back(row.getLength() > 0 ? ValueText(row[0]) : std::string());

@@ -22,7 +22,8 @@ public:
 
 private:
   friend class TExcelApplication;
-  TExcelCell(TExcelApplication &application, int row, int column) : application_(application), row_(row), column_(column) {}
+  TExcelCell(TExcelApplication &application, int row, int column)
+      : application_(application), row_(row), column_(column) {}
   TExcelApplication &application_;
   int row_;
   int column_;

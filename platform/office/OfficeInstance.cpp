@@ -14,8 +14,8 @@
 #include <rtl/string.hxx>
 
 #include <csignal>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
 #include <thread>
 
 using css::uno::Reference;
@@ -46,7 +46,8 @@ Reference<css::uno::XComponentContext> LocalContext(const std::filesystem::path 
   } catch (const css::uno::Exception &e) {
     throw Exception("Не удалось подготовить связь с приложением электронных таблиц: " + ToUtf8(e.Message));
   } catch (const cppu::BootstrapException &e) {
-    throw Exception("Не удалось подготовить связь с приложением электронных таблиц: " + ToUtf8(e.getMessage()));
+    throw Exception("Не удалось подготовить связь с приложением электронных таблиц: " +
+                    ToUtf8(e.getMessage()));
   }
   return context;
 }
@@ -84,14 +85,17 @@ TOfficeInstance::~TOfficeInstance() { End(); }
 void TOfficeInstance::Connect() {
   const std::string what = "Не удалось запустить приложение электронных таблиц";
   const auto local = LocalContext(ProgramDir(options_));
-  const rtl::OUString url = "uno:pipe,name=" + FromUtf8(process_.PipeName()) + ";urp;StarOffice.ComponentContext";
+  const rtl::OUString url =
+      "uno:pipe,name=" + FromUtf8(process_.PipeName()) + ";urp;StarOffice.ComponentContext";
   const auto deadline = std::chrono::steady_clock::now() + options_.StartTimeout;
   for (;;) {
     if (!process_.Running())
       throw Exception(what + ": " + Gone);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
-      throw Exception(what + ": нет ответа за " + std::to_string(options_.StartTimeout.count() / 1000) + " с");
+      throw Exception(what + ": нет ответа за " + std::to_string(options_.StartTimeout.count() / 1000) +
+                      " с");
     try {
       TWatchdog::TGuard guard(watchdog_, left);
       const auto resolver = css::bridge::UnoUrlResolver::create(local);
@@ -102,7 +106,8 @@ void TOfficeInstance::Connect() {
       // Not listening yet: the launcher is still starting, or restarting on the fresh profile.
     } catch (const css::uno::Exception &e) {
       if (watchdog_.Expired())
-        throw Exception(what + ": нет ответа за " + std::to_string(options_.StartTimeout.count() / 1000) + " с");
+        throw Exception(what + ": нет ответа за " + std::to_string(options_.StartTimeout.count() / 1000) +
+                        " с");
       // A connection that broke while the office restarted: try again while there is time.
       context_.clear();
       desktop_.clear();
@@ -150,7 +155,8 @@ Reference<css::lang::XComponent> TOfficeInstance::Load(const std::string &path) 
     };
     const css::uno::Sequence<css::beans::PropertyValue> args(properties, std::size(properties));
     Reference<css::frame::XComponentLoader> loader(desktop_, UNO_QUERY_THROW);
-    Reference<css::lang::XComponent> document = loader->loadComponentFromURL(FromUtf8(url), "_blank", 0, args);
+    Reference<css::lang::XComponent> document =
+        loader->loadComponentFromURL(FromUtf8(url), "_blank", 0, args);
     if (!document.is())
       throw Exception(what + ": файл не удалось прочитать");
     return document;

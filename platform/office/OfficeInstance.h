@@ -31,7 +31,8 @@ public:
   // Runs f, a group of remote calls, with limit as its time; an error of the office becomes an
   // Exception "<what>: <the office's text>". Once the office has stopped answering or is gone,
   // every call fails at once.
-  template <class F> auto Call(const std::string &what, std::chrono::milliseconds limit, F f) -> decltype(f());
+  template <class F>
+  auto Call(const std::string &what, std::chrono::milliseconds limit, F f) -> decltype(f());
   template <class F> auto Call(const std::string &what, F f) -> decltype(f()) {
     return Call(what, options_.CallTimeout, f);
   }
@@ -65,7 +66,8 @@ private:
   bool ended_ = false;
 };
 
-template <class F> auto TOfficeInstance::Call(const std::string &what, std::chrono::milliseconds limit, F f) -> decltype(f()) {
+template <class F>
+auto TOfficeInstance::Call(const std::string &what, std::chrono::milliseconds limit, F f) -> decltype(f()) {
   CheckAlive(what);
   try {
     TWatchdog::TGuard guard(watchdog_, limit);

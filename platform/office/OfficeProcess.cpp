@@ -10,11 +10,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char **environ;
@@ -146,7 +146,8 @@ bool GroupEmpty(pid_t group) {
 
 } // namespace
 
-TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir) : profile_(MakeProfile(fromTemplate_)) {
+TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir)
+    : profile_(MakeProfile(fromTemplate_)) {
   pipeName_ = profile_.filename().string();
   const std::string program = (programDir / "oosplash").string();
   std::vector<std::string> args = {
@@ -194,7 +195,8 @@ TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir) : profil
   if (rc != 0) {
     std::error_code ec;
     std::filesystem::remove_all(profile_, ec);
-    throw Exception("Не удалось запустить приложение электронных таблиц " + program + ": " + std::strerror(rc));
+    throw Exception("Не удалось запустить приложение электронных таблиц " + program + ": " +
+                    std::strerror(rc));
   }
   group_ = pid;
 }

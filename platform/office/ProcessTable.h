@@ -7,10 +7,10 @@
 
 struct TProcessInfo {
   pid_t Pid = 0;
-  char State = 0;   // 'Z' for a zombie
-  pid_t Group = 0;  // process group
+  char State = 0;                   // 'Z' for a zombie
+  pid_t Group = 0;                  // process group
   unsigned long long StartTime = 0; // clock ticks after boot: with Pid, names one process
-  std::string CommandLine; // arguments joined by NUL bytes
+  std::string CommandLine;          // arguments joined by NUL bytes
 };
 
 // false when the process does not exist (any more).

@@ -1,6 +1,7 @@
 #include "platform/office/Watchdog.h"
 
-TWatchdog::TWatchdog(std::function<void()> onExpiry) : onExpiry_(std::move(onExpiry)), thread_([this] { Run(); }) {}
+TWatchdog::TWatchdog(std::function<void()> onExpiry)
+    : onExpiry_(std::move(onExpiry)), thread_([this] { Run(); }) {}
 
 TWatchdog::~TWatchdog() {
   {

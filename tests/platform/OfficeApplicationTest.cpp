@@ -9,13 +9,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <fcntl.h>
-#include <unistd.h>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -113,7 +113,8 @@ std::string MessageOf(const std::function<void()> &action) {
 
 TEST(OfficeFileUrl, EncodesBlanksAndCyrillicAndMakesThePathAbsolute) {
   EXPECT_EQ(FileUrl("/tmp/отчёт по станции/K 1.xls"),
-            "file:///tmp/%D0%BE%D1%82%D1%87%D1%91%D1%82%20%D0%BF%D0%BE%20%D1%81%D1%82%D0%B0%D0%BD%D1%86%D0%B8%D0%B8/"
+            "file:///tmp/"
+            "%D0%BE%D1%82%D1%87%D1%91%D1%82%20%D0%BF%D0%BE%20%D1%81%D1%82%D0%B0%D0%BD%D1%86%D0%B8%D0%B8/"
             "K%201.xls");
   EXPECT_EQ(FileUrl("/a/./b/../c#1%.xls"), "file:///a/c%231%25.xls");
   EXPECT_EQ(FileUrl("r.xls"), FileUrl(fs::current_path() / "r.xls"));
@@ -172,7 +173,8 @@ TEST(OfficeApplication, ReadsWritesAndStoresAnXlsWorkbookInItsOwnFormat) {
 
 TEST(OfficeApplication, StoresXlsxAndOdsWorkbooksInTheirOwnFormats) {
   TempFolder folder;
-  for (const auto &[name, filter] : {std::pair{"r.xlsx", "Calc MS Excel 2007 XML"}, std::pair{"r.ods", "calc8"}}) {
+  for (const auto &[name, filter] :
+       {std::pair{"r.xlsx", "Calc MS Excel 2007 XML"}, std::pair{"r.ods", "calc8"}}) {
     const fs::path path = folder.Path() / name;
     Workbooks().Make(path, {{"Лист1", {{std::string("Конец теста")}}}}, filter);
     {

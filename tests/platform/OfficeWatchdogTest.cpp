@@ -10,9 +10,7 @@ using namespace std::chrono_literals;
 TEST(OfficeWatchdog, RunsTheExpiryActionOnlyForACallThatOutlastsItsTime) {
   std::atomic<int> expiries = 0;
   TWatchdog watchdog([&] { ++expiries; });
-  {
-    TWatchdog::TGuard quick(watchdog, 2000ms);
-  }
+  { TWatchdog::TGuard quick(watchdog, 2000ms); }
   {
     TWatchdog::TGuard quickAgain(watchdog, 2000ms);
     std::this_thread::sleep_for(10ms);
@@ -33,9 +31,7 @@ TEST(OfficeWatchdog, RunsTheExpiryActionOnlyForACallThatOutlastsItsTime) {
 TEST(OfficeWatchdog, AGuardThatEndsInTimeIsNeverExpiredLater) {
   std::atomic<int> expiries = 0;
   TWatchdog watchdog([&] { ++expiries; });
-  {
-    TWatchdog::TGuard guard(watchdog, 30ms);
-  }
+  { TWatchdog::TGuard guard(watchdog, 30ms); }
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(expiries, 0);
 }

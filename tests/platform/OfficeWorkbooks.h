@@ -41,7 +41,8 @@ class TOfficeWorkbooks {
 public:
   // Writes a workbook with these sheets in the format of filter ("MS Excel 97",
   // "Calc MS Excel 2007 XML", "calc8").
-  void Make(const std::filesystem::path &path, const TWorkbookContent &content, const char *filter = "MS Excel 97") {
+  void Make(const std::filesystem::path &path, const TWorkbookContent &content,
+            const char *filter = "MS Excel 97") {
     using namespace css;
     office_.Call("make workbook", office_.Options().LoadTimeout, [&] {
       uno::Reference<frame::XComponentLoader> loader(office_.Desktop(), uno::UNO_QUERY_THROW);
@@ -53,11 +54,13 @@ public:
       for (size_t s = 0; s < content.size(); ++s) {
         if (static_cast<sal_Int32>(s) >= sheets->getCount())
           workbook->getSheets()->insertNewByName(FromUtf8(content[s].Name), static_cast<sal_Int16>(s));
-        uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(static_cast<sal_Int32>(s)), uno::UNO_QUERY_THROW);
+        uno::Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(static_cast<sal_Int32>(s)),
+                                                  uno::UNO_QUERY_THROW);
         uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->setName(FromUtf8(content[s].Name));
         Fill(sheet, content[s].Rows);
       }
-      const beans::PropertyValue store[] = {Prop("FilterName", uno::Any(rtl::OUString::createFromAscii(filter)))};
+      const beans::PropertyValue store[] = {
+          Prop("FilterName", uno::Any(rtl::OUString::createFromAscii(filter)))};
       uno::Reference<frame::XStorable>(document, uno::UNO_QUERY_THROW)
           ->storeToURL(FromUtf8(FileUrl(path)), uno::Sequence<beans::PropertyValue>(store, 1));
       uno::Reference<util::XCloseable>(document, uno::UNO_QUERY_THROW)->close(true);
@@ -78,10 +81,12 @@ public:
         sheetContent.Name = ToUtf8(uno::Reference<container::XNamed>(sheet, uno::UNO_QUERY_THROW)->getName());
         uno::Reference<sheet::XSheetCellCursor> cursor = sheet->createCursor();
         uno::Reference<sheet::XUsedAreaCursor>(cursor, uno::UNO_QUERY_THROW)->gotoEndOfUsedArea(false);
-        const auto end = uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)->getRangeAddress();
-        const auto data = uno::Reference<sheet::XCellRangeData>(
-                              sheet->getCellRangeByPosition(0, 0, end.EndColumn, end.EndRow), uno::UNO_QUERY_THROW)
-                              ->getDataArray();
+        const auto end =
+            uno::Reference<sheet::XCellRangeAddressable>(cursor, uno::UNO_QUERY_THROW)->getRangeAddress();
+        const auto data =
+            uno::Reference<sheet::XCellRangeData>(
+                sheet->getCellRangeByPosition(0, 0, end.EndColumn, end.EndRow), uno::UNO_QUERY_THROW)
+                ->getDataArray();
         for (const auto &row : data) {
           std::vector<TCellContent> cells;
           for (const auto &cell : row) {
@@ -136,7 +141,8 @@ private:
       data[static_cast<sal_Int32>(r)] = line;
     }
     uno::Reference<sheet::XCellRangeData>(
-        sheet->getCellRangeByPosition(0, 0, static_cast<sal_Int32>(width - 1), static_cast<sal_Int32>(rows.size() - 1)),
+        sheet->getCellRangeByPosition(0, 0, static_cast<sal_Int32>(width - 1),
+                                      static_cast<sal_Int32>(rows.size() - 1)),
         uno::UNO_QUERY_THROW)
         ->setDataArray(data);
   }

@@ -77,7 +77,8 @@ TEST_F(NumberSeriesTest, ASeriesOfAnyOtherLengthChangesNothing) {
   ShowValues(form);
   const TParamValues before = form.MainState.ParamValues;
   const QString fieldBefore = form.Edit19->text();
-  for (const std::string &text : {Series(0).substr(1), Series(0) + "1", std::string(), std::string("Файл открыт")}) {
+  for (const std::string &text :
+       {Series(0).substr(1), Series(0) + "1", std::string(), std::string("Файл открыт")}) {
     boxes.Messages.clear();
     Type(text);
     ApplyNumberSeries(form);

@@ -1,8 +1,8 @@
 // "..." and "Запись" of the report panel, on real .xls workbooks through a real office.
+#include "records/Report.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
 #include "platform/office/ExcelApplication.h"
-#include "records/Report.h"
 #include "records/ReportRecord.h"
 #include "records/ReportSeams.h"
 #include "runtime/Exception.h"
