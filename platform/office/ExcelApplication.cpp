@@ -146,7 +146,7 @@ void TWorkBooks::Open(const std::string &path) {
       filter = FilterOf(document);
       const Reference<css::sheet::XSpreadsheetDocument> workbook(document, UNO_QUERY);
       if (!workbook.is() || !IsWorkbookFilter(filter))
-        throw Exception(what + ": это не рабочая книга" +
+        throw Exception(what + ": это не рабочая книга .xls, .xlsx или .ods" +
                         (filter.empty() ? "" : " (прочитан как \"" + filter + "\")"));
       const Reference<css::container::XIndexAccess> sheets(workbook->getSheets(), UNO_QUERY_THROW);
       if (sheets->getCount() < 1)
