@@ -1,6 +1,7 @@
 #include "main/MainState.h"
 
 #include "platform/IniFile.h"
+#include "platform/office/ExcelApplication.h"
 
 TMainState::TMainState() = default;
 TMainState::~TMainState() = default;

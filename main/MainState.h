@@ -6,6 +6,7 @@
 #include <string>
 
 class TIniFile;
+class TExcelApplication;
 
 inline constexpr int ParamCount = 34;
 
@@ -40,4 +41,7 @@ struct TMainState {
   std::array<uint8_t, 8> DacValues{};
   std::array<uint8_t, 3> SerialNumber{};
   std::array<uint8_t, 4> ProcessorDate{};
+  // The spreadsheet application holding the report workbook opened by "...", until "Запись"
+  // or the next "..." ends it; released with the window, which ends the instance.
+  std::unique_ptr<TExcelApplication> ReportWorkbook;
 };

@@ -5,6 +5,7 @@
 #include "main/StartUp.h"
 #include "params/ParamTable.h"
 #include "platform/IniFile.h"
+#include "records/Report.h"
 #include "runtime/Dialogs.h"
 
 #include <QApplication>
@@ -128,6 +129,9 @@ void TForm1::SetUpGrid() {
 }
 
 void TForm1::WireEvents() {
+  connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+  connect(BitBtn23, &QPushButton::clicked, this, &TForm1::BitBtn23Click);
+  connect(BitBtn24, &QPushButton::clicked, this, &TForm1::BitBtn24Click);
   connect(RadioButton1, &QRadioButton::clicked, this, &TForm1::RadioButton1Click);
   connect(RadioButton2, &QRadioButton::clicked, this, &TForm1::RadioButton2Click);
   connect(Timer1, &TTimer::OnTimer, this, &TForm1::Timer1Timer);
@@ -167,6 +171,12 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
 void TForm1::FormCreate() { StartUp(*this); }
 
 void TForm1::FormDestroy() { MainState.OptionsFile.reset(); }
+
+void TForm1::SpeedButton1Click() { OpenReport(*this); }
+
+void TForm1::BitBtn23Click() { ApplyNumberSeries(*this); }
+
+void TForm1::BitBtn24Click() { WriteReport(*this); }
 
 void TForm1::RadioButton1Click() { MainState.ComNumber = 1; }
 

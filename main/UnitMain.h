@@ -28,6 +28,9 @@ public:
 public slots:
   void FormCreate();
   void FormDestroy();
+  void SpeedButton1Click();
+  void BitBtn23Click();
+  void BitBtn24Click();
   void RadioButton1Click();
   void RadioButton2Click();
   void Timer1Timer();

@@ -1,0 +1,7 @@
+#pragma once
+#include <filesystem>
+#include <string>
+
+// The file URL of a path, made absolute first: every byte outside the unreserved characters and
+// "/" is percent-encoded, so blanks and Cyrillic names reach the office intact.
+std::string FileUrl(const std::filesystem::path &path);

@@ -1,0 +1,77 @@
+#include "platform/office/OfficeOrphans.h"
+
+#include "platform/office/FileUrl.h"
+#include "platform/office/ProcessTable.h"
+
+#include <rtl/digest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char *const OwnerFile = "owner";
+
+bool OwnerGone(const std::filesystem::path &folder) {
+  std::ifstream in(folder / OwnerFile);
+  long pid = 0;
+  unsigned long long startTime = 0;
+  if (!(in >> pid >> startTime))
+    return false;
+  TProcessInfo owner;
+  return !ReadProcess(static_cast<pid_t>(pid), owner) || owner.StartTime != startTime || owner.State == 'Z';
+}
+
+} // namespace
+
+void WriteProfileOwner(const std::filesystem::path &folder) {
+  TProcessInfo self;
+  if (ReadProcess(getpid(), self))
+    std::ofstream(folder / OwnerFile) << self.Pid << ' ' << self.StartTime << '\n';
+}
+
+void EndOrphanedInstances() {
+  std::vector<std::filesystem::path> orphans;
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(OfficeFolderPrefix, 0) == 0 && entry.is_directory(ec) && OwnerGone(entry.path()))
+      orphans.push_back(entry.path());
+  }
+  if (orphans.empty())
+    return;
+  for (const auto &process : Processes())
+    for (const auto &folder : orphans)
+      if (process.CommandLine.find(folder.string()) != std::string::npos) {
+        if (process.Group > 1 && process.Group != getpgrp())
+          kill(-process.Group, SIGKILL);
+        kill(process.Pid, SIGKILL);
+      }
+  for (const auto &folder : orphans) {
+    std::filesystem::remove_all(folder, ec);
+    RemovePipeFiles(folder);
+  }
+}
+
+void RemovePipeFiles(const std::filesystem::path &folder) {
+  const std::string prefix = "/tmp/OSL_PIPE_" + std::to_string(getuid()) + "_";
+  // The profile pipe is named after the MD5 of the profile's URL in UTF-16, each byte in
+  // hexadecimal without its leading zero. The URL is ASCII, percent-encoded.
+  const std::string url = FileUrl(folder);
+  const std::u16string wide(url.begin(), url.end());
+  sal_uInt8 digest[RTL_DIGEST_LENGTH_MD5];
+  rtl_digest_MD5(wide.data(), static_cast<sal_uInt32>(wide.size() * sizeof(char16_t)), digest, sizeof digest);
+  std::string hex;
+  for (const sal_uInt8 byte : digest) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%x", byte);
+    hex += text;
+  }
+  std::error_code ec;
+  std::filesystem::remove(prefix + "SingleOfficeIPC_" + hex, ec);
+  std::filesystem::remove(prefix + folder.filename().string(), ec);
+}

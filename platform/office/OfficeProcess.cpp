@@ -1,0 +1,253 @@
+#include "platform/office/OfficeProcess.h"
+
+#include "platform/office/FileUrl.h"
+#include "platform/office/OfficeOrphans.h"
+#include "platform/office/ProcessTable.h"
+#include "runtime/Exception.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+// Document lock files left behind by a crash would make the next open read-only, and the
+// instance is ours alone anyway: locking off. Auto-recovery would only slow the instance down.
+const char *const ProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseLocking" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentSystemFileLocking" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentOOoLockFile" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Recovery/AutoSave"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Recovery/RecoveryInfo"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)";
+
+void WriteSettings(const std::filesystem::path &profile) {
+  std::error_code ec;
+  std::filesystem::create_directories(profile / "user", ec);
+  std::ofstream settings(profile / "user" / "registrymodifications.xcu", std::ios::binary | std::ios::trunc);
+  settings << ProfileSettings;
+  if (ec || !settings.flush())
+    throw Exception("Не удалось подготовить профиль приложения электронных таблиц в " + profile.string());
+}
+
+std::filesystem::path MakeTempFolder(const char *prefix) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+  if (!mkdtemp(pattern.data()))
+    throw Exception(std::string("Не удалось создать временную папку приложения электронных таблиц: ") +
+                    std::strerror(errno));
+  return pattern;
+}
+
+// A profile that has been through the office's first start, kept for the rest of the run:
+// every later instance starts from a copy of it and so skips the first-start work and the
+// restart that follows it (more than a second). Each instance still has a profile of its own.
+class TProfileTemplate {
+public:
+  ~TProfileTemplate() {
+    std::error_code ec;
+    if (!path_.empty())
+      std::filesystem::remove_all(path_, ec);
+  }
+
+  // Copies the template into the empty folder profile; false when there is none yet.
+  bool CopyTo(const std::filesystem::path &profile) {
+    std::lock_guard lock(mutex_);
+    if (path_.empty())
+      return false;
+    std::error_code ec;
+    std::filesystem::copy(path_, profile, std::filesystem::copy_options::recursive, ec);
+    return !ec;
+  }
+
+  // Takes over the profile of an instance that ended normally, unless there is one already;
+  // what the instance remembered (recent files) is dropped with its settings.
+  bool Adopt(const std::filesystem::path &profile) {
+    std::lock_guard lock(mutex_);
+    if (!path_.empty())
+      return false;
+    try {
+      const auto target = MakeTempFolder((std::string(OfficeFolderPrefix) + "template-").c_str());
+      std::error_code ec;
+      std::filesystem::rename(profile, target, ec);
+      if (ec) {
+        std::filesystem::remove_all(target, ec);
+        return false;
+      }
+      std::filesystem::remove(target / ".lock", ec);
+      WriteSettings(target);
+      WriteProfileOwner(target);
+      path_ = target;
+      return true;
+    } catch (const Exception &) {
+      return false;
+    }
+  }
+
+private:
+  std::mutex mutex_;
+  std::filesystem::path path_;
+};
+
+TProfileTemplate &ProfileTemplate() {
+  static TProfileTemplate profileTemplate;
+  return profileTemplate;
+}
+
+// A fresh profile folder: a copy of the template when there is one.
+std::filesystem::path MakeProfile(bool &fromTemplate) {
+  EndOrphanedInstances();
+  const auto profile = MakeTempFolder(OfficeFolderPrefix);
+  fromTemplate = ProfileTemplate().CopyTo(profile);
+  try {
+    WriteSettings(profile);
+    WriteProfileOwner(profile);
+  } catch (const Exception &) {
+    std::error_code ec;
+    std::filesystem::remove_all(profile, ec);
+    throw;
+  }
+  return profile;
+}
+
+// The parent's environment, with a UTF-8 locale (file names outside ASCII fail under the C
+// locale) and without what belongs to this process's own bridge or to file locking.
+std::vector<std::string> ChildEnvironment() {
+  std::vector<std::string> env;
+  for (char **e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (name == "LC_ALL" || name == "URE_BOOTSTRAP" || name == "SAL_ENABLE_FILE_LOCKING")
+      continue;
+    env.push_back(entry);
+  }
+  env.push_back("LC_ALL=C.UTF-8");
+  return env;
+}
+
+// Zombies are not counted: they run nothing and go when their new parent reaps them.
+bool GroupEmpty(pid_t group) {
+  for (const auto &process : Processes())
+    if (process.Group == group && process.State != 'Z')
+      return false;
+  return true;
+}
+
+} // namespace
+
+TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir)
+    : profile_(MakeProfile(fromTemplate_)) {
+  pipeName_ = profile_.filename().string();
+  const std::string program = (programDir / "oosplash").string();
+  std::vector<std::string> args = {
+      program,
+      "--headless",
+      "--invisible",
+      "--norestore",
+      "--nologo",
+      "--nodefault",
+      "--nolockcheck",
+      "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext",
+      "-env:UserInstallation=" + FileUrl(profile_),
+  };
+  std::vector<std::string> env = ChildEnvironment();
+  std::vector<char *> argv, envp;
+  for (auto &a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto &e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t files;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+  // The office outlives calls and may outlive a port the tool closes: it must hold none of our
+  // descriptors (a serial device kept open would stay busy).
+  posix_spawn_file_actions_addclosefrom_np(&files, 3);
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, program.c_str(), &files, &attr, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&files);
+  if (rc != 0) {
+    std::error_code ec;
+    std::filesystem::remove_all(profile_, ec);
+    throw Exception("Не удалось запустить приложение электронных таблиц " + program + ": " +
+                    std::strerror(rc));
+  }
+  group_ = pid;
+}
+
+TOfficeProcess::~TOfficeProcess() { End(std::chrono::milliseconds(0)); }
+
+bool TOfficeProcess::Running() const {
+  if (ended_)
+    return false;
+  siginfo_t info{};
+  if (waitid(P_PID, static_cast<id_t>(group_), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+    return false;
+  return info.si_pid == 0;
+}
+
+void TOfficeProcess::Kill() const {
+  if (!ended_)
+    kill(-group_, SIGKILL);
+}
+
+void TOfficeProcess::End(std::chrono::milliseconds grace) {
+  if (ended_)
+    return;
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + grace;
+  while (Running() && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const bool endedByItself = !Running();
+  // Whatever the launcher left running in the group goes with it. The launcher is reaped only
+  // once the group is empty: until then its id, which is the group's, cannot name another group.
+  kill(-group_, SIGKILL);
+  const auto emptyDeadline = Clock::now() + std::chrono::seconds(5);
+  while (!GroupEmpty(group_) && Clock::now() < emptyDeadline) {
+    kill(-group_, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  int status = 0;
+  while (waitpid(group_, &status, 0) < 0 && errno == EINTR) {
+  }
+  ended_ = true;
+  std::error_code ec;
+  RemovePipeFiles(profile_);
+  const bool clean = endedByItself && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!(clean && !fromTemplate_ && ProfileTemplate().Adopt(profile_)))
+    std::filesystem::remove_all(profile_, ec);
+}
+
+int TOfficeProcess::CountProcesses(const std::string &marker) {
+  int count = 0;
+  for (const auto &process : Processes())
+    if (process.State != 'Z' && process.CommandLine.find(marker) != std::string::npos)
+      ++count;
+  return count;
+}

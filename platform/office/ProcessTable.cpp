@@ -1,0 +1,48 @@
+#include "platform/office/ProcessTable.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+bool ReadProcess(pid_t pid, TProcessInfo &info) {
+  const std::filesystem::path dir = "/proc/" + std::to_string(pid);
+  std::ifstream stat(dir / "stat");
+  std::string text;
+  if (!std::getline(stat, text))
+    return false;
+  // The command name may hold blanks and parentheses: the fields start after the last ")".
+  const auto close = text.rfind(')');
+  if (close == std::string::npos)
+    return false;
+  std::istringstream fields(text.substr(close + 1));
+  info.Pid = pid;
+  long parent = 0, group = 0;
+  if (!(fields >> info.State >> parent >> group))
+    return false;
+  info.Group = static_cast<pid_t>(group);
+  // Fields 6..21 of stat lie between the group and the start time.
+  std::string skipped;
+  for (int field = 6; field <= 21; ++field)
+    fields >> skipped;
+  if (!(fields >> info.StartTime))
+    return false;
+  std::ifstream cmdline(dir / "cmdline", std::ios::binary);
+  info.CommandLine.assign(std::istreambuf_iterator<char>(cmdline), std::istreambuf_iterator<char>());
+  return true;
+}
+
+std::vector<TProcessInfo> Processes() {
+  std::vector<TProcessInfo> processes;
+  std::error_code ec;
+  for (const auto &entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    TProcessInfo info;
+    if (ReadProcess(static_cast<pid_t>(std::atol(name.c_str())), info))
+      processes.push_back(std::move(info));
+  }
+  return processes;
+}

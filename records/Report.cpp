@@ -1,0 +1,102 @@
+#include "records/Report.h"
+
+#include "main/Panels.h"
+#include "main/UnitMain.h"
+#include "params/ParamTable.h"
+#include "platform/office/ExcelApplication.h"
+#include "records/ReportRecord.h"
+#include "records/ReportSeams.h"
+#include "runtime/Dialogs.h"
+#include "runtime/StrToInt.h"
+
+#include <QDir>
+
+namespace {
+
+// Qt's form of the filter "Файлы(*.xls)|*.xls": the description is shown, the pattern applies.
+const char *const ReportFilter = "Файлы(*.xls)";
+const char *const FileOpenedText = "Файл открыт";
+const char *const SeriesIncomplete = "Вы ввели не все цифры";
+const char *const NoMarker = "В отчете не найдена строка \"Конец теста\". Запись не выполнена.";
+constexpr int SeriesLength = 3 * ParamCount;
+
+// The instance is done with: it ends (without storing anything not stored yet), and "Запись"
+// waits for the next "...".
+void EndReport(TForm1 &form) {
+  form.MainState.ReportWorkbook.reset();
+  SetControlEnabled(form, form.BitBtn24, false);
+}
+
+// Ends the report on every way out of "Запись", errors included.
+class TReportEnd {
+public:
+  explicit TReportEnd(TForm1 &form) : form_(form) {}
+  ~TReportEnd() { EndReport(form_); }
+  TReportEnd(const TReportEnd &) = delete;
+  TReportEnd &operator=(const TReportEnd &) = delete;
+
+private:
+  TForm1 &form_;
+};
+
+} // namespace
+
+void OpenReport(TForm1 &form) {
+  // "C:\" has no meaning here; the home folder is where the technician's files are.
+  const QString path = ShowReportFileDialog(&form, QString::fromUtf8(ReportFilter), QDir::homePath());
+  if (path.isEmpty())
+    return;
+  // The earlier instance goes first, so that a failed start or open leaves none behind.
+  EndReport(form);
+  auto &workbook = form.MainState.ReportWorkbook;
+  workbook = StartExcelApplication();
+  try {
+    workbook->WorkBooks().Open(path.toStdString());
+  } catch (...) {
+    workbook.reset();
+    throw;
+  }
+  SetControlEnabled(form, form.BitBtn24, true);
+  form.Edit20->setText(QString::fromUtf8(FileOpenedText));
+}
+
+void WriteReport(TForm1 &form) {
+  if (!form.MainState.ReportWorkbook) {
+    // Only reachable if "Запись" was left enabled without a workbook: put it right.
+    EndReport(form);
+    return;
+  }
+  TReportEnd end(form);
+  TExcelApplication &app = *form.MainState.ReportWorkbook;
+  const auto [first, second] = RecordLines(form.MainState.ParamValues);
+
+  // Bounded by the used area: below it every cell is empty and cannot be the marker.
+  const int lastRow = app.LastUsedRow();
+  int marker = 0;
+  for (int row = 1; row <= lastRow && marker == 0; ++row)
+    if (app.cells(row, 1).Value() == TestEndMarker)
+      marker = row;
+  if (marker == 0) {
+    EndReport(form);
+    ShowMessageBox(NoMarker);
+    return;
+  }
+  app.cells(marker + 1, 1).SetValue(first);
+  app.cells(marker + 2, 1).SetValue(second);
+  // The record is kept only if it reaches the file: store in the workbook's own format first.
+  app.Save();
+  app.Quit();
+}
+
+void ApplyNumberSeries(TForm1 &form) {
+  QString series = form.Edit20->text();
+  if (series.length() != SeriesLength) {
+    ShowMessageBox(SeriesIncomplete);
+    return;
+  }
+  for (int k = 1; k <= ParamCount; ++k) {
+    form.MainState.ParamValues[k] = static_cast<uint8_t>(StrToInt(series.left(3).toStdString()));
+    series.remove(0, 3);
+  }
+  ShowValues(form);
+}
