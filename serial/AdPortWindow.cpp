@@ -1,0 +1,31 @@
+#include "serial/AdPortWindow.h"
+
+#include "serial/AdPort.h"
+#include "serial/AwTypes.h"
+
+#include <QCoreApplication>
+
+QEvent::Type TApdNotifyEvent::EventType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+TApdPortWindow::TApdPortWindow(TApdCustomComPort &port) : port_(port) {
+  setObjectName("awComWindow");
+}
+
+void TApdPortWindow::Post(unsigned msg, unsigned wParam, long lParam) {
+  QCoreApplication::postEvent(this, new TApdNotifyEvent(msg, wParam, lParam));
+}
+
+void TApdPortWindow::DeliverPosted() { QCoreApplication::sendPostedEvents(this, TApdNotifyEvent::EventType()); }
+
+void TApdPortWindow::customEvent(QEvent *event) {
+  if (event->type() != TApdNotifyEvent::EventType())
+    return;
+  const auto *n = static_cast<TApdNotifyEvent *>(event);
+  if (n->Msg == apw_ClosePending)
+    port_.ClosePendingArrived();
+  else
+    port_.HandleNotification(n->Msg, n->WParam, n->LParam);
+}
