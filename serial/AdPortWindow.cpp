@@ -4,6 +4,7 @@
 #include "serial/AwTypes.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 QEvent::Type TApdNotifyEvent::EventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -18,7 +19,11 @@ void TApdPortWindow::Post(unsigned msg, unsigned wParam, long lParam) {
   QCoreApplication::postEvent(this, new TApdNotifyEvent(msg, wParam, lParam));
 }
 
-void TApdPortWindow::DeliverPosted() { QCoreApplication::sendPostedEvents(this, TApdNotifyEvent::EventType()); }
+void TApdPortWindow::DeliverPosted() {
+  // Only the owning thread may take them; elsewhere they wait for its event loop.
+  if (QThread::currentThread() == thread())
+    QCoreApplication::sendPostedEvents(this, TApdNotifyEvent::EventType());
+}
 
 void TApdPortWindow::customEvent(QEvent *event) {
   if (event->type() != TApdNotifyEvent::EventType())
