@@ -545,11 +545,10 @@ void TApdCustomComPort::AdjustFlowThresholds() {
   } else {
     return;
   }
-  if (BufferFull_ == 0 || BufferFull_ > InSize_) {
+  if (BufferFull_ == 0 || BufferFull_ > InSize_)
     BufferFull_ = static_cast<uint16_t>(InSize_ * fullPercent / 100);
-    if (BufferResume_ == 0 || BufferResume_ > BufferFull_)
-      BufferResume_ = static_cast<uint16_t>(InSize_ * resumePercent / 100);
-  }
+  if (BufferResume_ == 0 || BufferResume_ > BufferFull_)
+    BufferResume_ = static_cast<uint16_t>(InSize_ * resumePercent / 100);
 }
 
 void TApdCustomComPort::ApplyHWFlow() {
