@@ -43,11 +43,13 @@ std::vector<int> ProbeComPorts() {
   return ports;
 }
 
-TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent), ui_(std::make_unique<Ui::TComSelectForm>()) {
+// A dialog border with the system-menu icon only: no minimise, maximise or help buttons.
+constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
+TComSelectForm::TComSelectForm(QWidget *parent)
+    : QDialog(parent, DialogFlags), ui_(std::make_unique<Ui::TComSelectForm>()) {
   ui_->setupUi(this);
-  // A dialog border with the system-menu icon only: no minimise, maximise or help buttons.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint);
   setFixedSize(220, 131);
   QFont font("Liberation Sans");
   font.setStyleHint(QFont::SansSerif);
