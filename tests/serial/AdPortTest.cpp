@@ -315,3 +315,48 @@ TEST_F(PortTest, TriggerHandlerHearsOfArrivalsOnTheUserThread) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PortTest, APeerThatGoesAwayGivesAClearErrorAndTheCloseEnds) {
+  port.OpenPort();
+  pty1.CloseMaster();
+  ASSERT_TRUE(WaitUntil([&] { return port.Dispatcher()->PortLost(); }));
+  std::string message;
+  try {
+    port.SendByte(1);
+  } catch (const Exception &e) {
+    message = e.Message;
+  }
+  EXPECT_FALSE(message.empty());
+  EXPECT_FALSE(port.WaitByteReady(100));
+  auto close = std::async(std::launch::async, [&] { port.ClosePort(); });
+  ASSERT_EQ(close.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  close.get();
+  EXPECT_EQ(port.PortState(), psClosed);
+}
+
+TEST_F(PortTest, ABabblingPeerFillsTheReceiveBufferWithoutHarm) {
+  port.OpenPort();
+  std::atomic<bool> stop{false};
+  std::thread babbler([&] {
+    const std::vector<uint8_t> block(512, 0x55);
+    while (!stop.load()) {
+      // Never blocks: what the kernel cannot take is dropped, as a babbling line's would be.
+      [[maybe_unused]] auto n = ::write(pty1.Master(), block.data(), block.size());
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  ASSERT_TRUE(WaitUntil([&] { return port.Dispatcher()->InBuffUsed() == DispatchBufferSize; }));
+  EXPECT_TRUE(port.ByteReady());
+  EXPECT_EQ(port.ReadByte(), 0x55);
+  port.PurgeInput();
+  port.SendByte(0x46);
+  EXPECT_TRUE(port.WaitByteReady(10000));
+  port.ClosePort();
+  stop.store(true);
+  babbler.join();
+  EXPECT_EQ(port.PortState(), psClosed);
+}
+
+} // namespace
