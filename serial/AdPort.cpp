@@ -69,7 +69,7 @@ TApdCustomComPort::~TApdCustomComPort() {
     Dispatcher_.reset();
     PortState_ = psClosed;
   }
-  Window_.reset();
+  DropWindow();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -111,7 +111,7 @@ void TApdCustomComPort::OpenPort() {
     PortState_ = psClosed;
     Dispatcher_.reset();
     dispatcher.reset();
-    Window_.reset();
+    DropWindow();
   };
   try {
     if (!DataArrived_)
@@ -199,8 +199,13 @@ void TApdCustomComPort::ClosePort() {
 
 void TApdCustomComPort::FinishClose() {
   Dispatcher_.reset();
-  Window_.reset();
+  DropWindow();
   PortState_ = psClosed;
+}
+
+void TApdCustomComPort::DropWindow() {
+  if (Window_)
+    Window_.release()->Discard();
 }
 
 void TApdCustomComPort::ClosePendingArrived() {
@@ -210,9 +215,8 @@ void TApdCustomComPort::ClosePendingArrived() {
     Window_->Post(apw_ClosePending, 0, 0);
     return;
   }
-  // The window is being used to deliver this very message: let Qt delete it afterwards.
-  Window_.release()->deleteLater();
   Dispatcher_.reset();
+  DropWindow();
   PortState_ = psClosed;
   if (ReopenPending_) {
     ReopenPending_ = false;

@@ -191,6 +191,7 @@ private:
   void UpdateHandlerFlags();
   void NotifyListeners(bool opening);
   void FinishClose();
+  void DropWindow();
   void HandleNotification(unsigned msg, unsigned wParam, long lParam);
   void ClosePendingArrived();
   bool Applies() const { return PortState_ == psOpen && Dispatcher_; }

@@ -25,10 +25,23 @@ void TApdPortWindow::DeliverPosted() {
     QCoreApplication::sendPostedEvents(this, TApdNotifyEvent::EventType());
 }
 
+void TApdPortWindow::Discard() {
+  discarded_ = true;
+  if (delivering_ > 0)
+    deleteLater();
+  else
+    delete this;
+}
+
 void TApdPortWindow::customEvent(QEvent *event) {
-  if (event->type() != TApdNotifyEvent::EventType())
+  if (event->type() != TApdNotifyEvent::EventType() || discarded_)
     return;
   const auto *n = static_cast<TApdNotifyEvent *>(event);
+  ++delivering_;
+  struct Leave {
+    int &depth;
+    ~Leave() { --depth; }
+  } leave{delivering_};
   if (n->Msg == apw_ClosePending)
     port_.ClosePendingArrived();
   else

@@ -28,10 +28,15 @@ public:
   void Post(unsigned msg, unsigned wParam, long lParam);
   // Delivers the notifications already posted, on the calling (owning) thread.
   void DeliverPosted();
+  // The port is done with this window: it delivers nothing more, and it goes now, or after the
+  // notification it is delivering when that is what closed the port.
+  void Discard();
 
 protected:
   void customEvent(QEvent *event) override;
 
 private:
   TApdCustomComPort &port_;
+  int delivering_ = 0;
+  bool discarded_ = false;
 };

@@ -314,6 +314,22 @@ TEST_F(PortTest, TriggerHandlerHearsOfArrivalsOnTheUserThread) {
   port.ClosePort();
 }
 
+TEST_F(PortTest, ATriggerHandlerMayCloseThePort) {
+  int calls = 0;
+  port.SetOnTriggerAvail([&](TApdCustomComPort &p, unsigned) {
+    ++calls;
+    p.ClosePort();
+  });
+  port.OpenPort();
+  pty1.Write({1});
+  ASSERT_TRUE(WaitUntil([&] { return port.PortState() == psClosed; }));
+  pty1.Write({2});
+  WaitUntil([] { return false; }, 100); // nothing more may come
+  EXPECT_EQ(calls, 1);
+  port.OpenPort(); // and the port opens again
+  EXPECT_TRUE(port.Open());
+}
+
 } // namespace
 
 namespace {
