@@ -132,12 +132,13 @@ void TApdCustomComPort::OpenPort() {
     auto arrived = DataArrived_;
     auto wantTriggers = WantTriggers_;
     // Runs on the dispatch thread: only signal and post, never touch the component.
-    Dispatcher_->RegisterProcTriggerHandler([arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
-      if (msg == apw_TriggerAvail)
-        arrived->Set();
-      if (wantTriggers->load())
-        window->Post(msg, w, l);
-    });
+    Dispatcher_->RegisterProcTriggerHandler(
+        [arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
+          if (msg == apw_TriggerAvail)
+            arrived->Set();
+          if (wantTriggers->load())
+            window->Post(msg, w, l);
+        });
     // While closing, the wait for the threads delivers what they posted to the window.
     Dispatcher_->MessagePump = [window] { window->DeliverPosted(); };
   } catch (const std::system_error &) {
@@ -741,6 +742,10 @@ void TApdCustomComPort::SetLogSize(uint32_t value) {
     ApplyLogState(tlOff);
 }
 
-void TApdCustomComPort::SetTraceName(const std::string &value) { TraceName_ = value.substr(0, MaxFileNameLength); }
+void TApdCustomComPort::SetTraceName(const std::string &value) {
+  TraceName_ = value.substr(0, MaxFileNameLength);
+}
 
-void TApdCustomComPort::SetLogName(const std::string &value) { LogName_ = value.substr(0, MaxFileNameLength); }
+void TApdCustomComPort::SetLogName(const std::string &value) {
+  LogName_ = value.substr(0, MaxFileNameLength);
+}

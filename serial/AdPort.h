@@ -43,7 +43,8 @@ using TPortEvent = std::function<void(TApdCustomComPort &port)>;
 using TTriggerEvent = std::function<void(TApdCustomComPort &port, unsigned msg, unsigned trigger, long data)>;
 using TTriggerAvailEvent = std::function<void(TApdCustomComPort &port, unsigned count)>;
 using TTriggerHandleEvent = std::function<void(TApdCustomComPort &port, unsigned trigger)>;
-using TTriggerLineErrorEvent = std::function<void(TApdCustomComPort &port, unsigned lineError, bool lineBreak)>;
+using TTriggerLineErrorEvent =
+    std::function<void(TApdCustomComPort &port, unsigned lineError, bool lineBreak)>;
 using TWaitCharEvent = std::function<void(TApdCustomComPort &port, char c)>;
 
 class TApdCustomComPort : public QObject, public TApdBaseComponent {

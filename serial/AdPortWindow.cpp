@@ -11,9 +11,7 @@ QEvent::Type TApdNotifyEvent::EventType() {
   return type;
 }
 
-TApdPortWindow::TApdPortWindow(TApdCustomComPort &port) : port_(port) {
-  setObjectName("awComWindow");
-}
+TApdPortWindow::TApdPortWindow(TApdCustomComPort &port) : port_(port) { setObjectName("awComWindow"); }
 
 void TApdPortWindow::Post(unsigned msg, unsigned wParam, long lParam) {
   QCoreApplication::postEvent(this, new TApdNotifyEvent(msg, wParam, lParam));

@@ -27,7 +27,8 @@ struct PortTest : ::testing::Test {
 TEST_F(PortTest, ReadByteNeverWaitsAndOneByteIsTakenOnce) {
   port.OpenPort();
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Raised([&] { port.ReadByte(); }), std::make_pair(-ecBufferIsEmpty, std::string("Buffer is empty")));
+  EXPECT_EQ(Raised([&] { port.ReadByte(); }),
+            std::make_pair(-ecBufferIsEmpty, std::string("Buffer is empty")));
   EXPECT_THROW(port.ReadByte(), EBufferIsEmpty);
   EXPECT_LT(ElapsedMs(start), 2000);
   EXPECT_FALSE(port.ByteReady());
@@ -47,7 +48,13 @@ TEST_F(PortTest, ByteOperationsOnANeverOpenedPort) {
   const Operation operations[] = {
       {"SendByte", [](TApdComPort &p) { p.SendByte(7); }},
       {"ByteReady", [](TApdComPort &p) { (void)p.ByteReady(); }},
-      {"ReadByte", [](TApdComPort &p) { try { p.ReadByte(); } catch (const EBufferIsEmpty &) {} }},
+      {"ReadByte",
+       [](TApdComPort &p) {
+         try {
+           p.ReadByte();
+         } catch (const EBufferIsEmpty &) {
+         }
+       }},
       {"PurgeInput", [](TApdComPort &p) { p.PurgeInput(); }},
       {"PurgeOutput", [](TApdComPort &p) { p.PurgeOutput(); }},
       {"WaitByteReady", [](TApdComPort &p) { (void)p.WaitByteReady(0); }},
@@ -214,7 +221,8 @@ TEST_F(PortTest, ReusedAcrossManyConnectsWithoutLeaks) {
 
 TEST_F(PortTest, ListenersSeeOpenAndCloseInOrderAndOperationsRestWhileClosing) {
   std::vector<std::string> seen;
-  port.RegisterUserCallback([&](TApdCustomComPort &, bool opening) { seen.push_back(opening ? "A+" : "A-"); });
+  port.RegisterUserCallback(
+      [&](TApdCustomComPort &, bool opening) { seen.push_back(opening ? "A+" : "A-"); });
   const int b = port.RegisterUserCallback([&](TApdCustomComPort &p, bool opening) {
     seen.push_back(opening ? "B+" : "B-");
     if (!opening) {

@@ -45,7 +45,8 @@ inline bool WaitUntil(const std::function<bool()> &condition, int limitMs = 1000
 
 inline long ElapsedMs(std::chrono::steady_clock::time_point since) {
   return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count());
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
+          .count());
 }
 
 // Entries of a /proc directory: open descriptors or threads of this process.
