@@ -10,10 +10,6 @@
 
 #include <gtest/gtest.h>
 
-// Fontconfig keeps its configuration for the life of the process; the leak checker would
-// report it at exit. Only the address-sanitizer build calls this.
-extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig\n"; }
-
 namespace {
 
 struct SelectTest : ::testing::Test {
