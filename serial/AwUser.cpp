@@ -168,7 +168,12 @@ int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t ba
 
 void TApdBaseDispatcher::ShutDown() {
   // A recipient cannot wait for the thread it runs on: the closing side finishes the job.
-  if (DispThread && NotifyThread == std::this_thread::get_id() && InNotify.load()) {
+  bool onRecipientThread;
+  {
+    std::lock_guard<TCriticalSection> in(InputLock);
+    onRecipientThread = InNotify.load() && NotifyThread == std::this_thread::get_id();
+  }
+  if (onRecipientThread) {
     StopRequested.store(true);
     return;
   }
@@ -452,6 +457,17 @@ int TApdBaseDispatcher::QueueOutput(const uint8_t *bytes, unsigned count) {
   return static_cast<int>(count);
 }
 
+// The output thread empties the ring itself before it acknowledges a flush: once the purging
+// thread holds the acknowledgement, no write of the old bytes can start or finish any more.
+void TApdBaseDispatcher::AcknowledgeFlush() {
+  {
+    std::lock_guard<TCriticalSection> out(OutputLock);
+    OBufFull = false;
+    OBufHead = OBufTail = 0;
+  }
+  Ack->Set();
+}
+
 void TApdBaseDispatcher::AdvanceTail(unsigned count) {
   std::lock_guard<TCriticalSection> out(OutputLock);
   if (count == 0)
@@ -468,7 +484,7 @@ void TApdBaseDispatcher::AdvanceTail(unsigned count) {
 void TApdBaseDispatcher::OutputWriteLoop() {
   while (!KillThreads.load() && !StopRequested.load()) {
     if (FlushRequest->Claim()) {
-      Ack->Set();
+      AcknowledgeFlush();
       return;
     }
     unsigned start, length;
@@ -495,7 +511,7 @@ void TApdBaseDispatcher::OutputWriteLoop() {
     unsigned written = 0;
     const int result = WriteDevice(OutputBuffer.get() + start, length, written);
     if (result == ErrorOperationAborted) {
-      Ack->Set();
+      AcknowledgeFlush();
       return;
     }
     // A failed write drops its chunk, as a completed one is done with.

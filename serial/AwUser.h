@@ -158,6 +158,7 @@ protected:
   void OutputWriteLoop();
   virtual int WriteDevice(const uint8_t *bytes, unsigned count, unsigned &written) = 0;
   void AdvanceTail(unsigned count);
+  void AcknowledgeFlush();
   void Notify(unsigned msg, unsigned wParam);
   bool RecipientRead() const;
   std::thread::id NotifyThread;

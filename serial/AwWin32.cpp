@@ -231,7 +231,7 @@ void TOutThread::Execute() {
   for (;;) {
     const uint32_t which = WaitForEvents(*d.OutputQueued, *d.FlushRequest, WaitInfinite);
     if (which == WaitObject0 + 1) {
-      d.Ack->Set();
+      d.AcknowledgeFlush();
     } else if (which == WaitObject0) {
       if (d.KillThreads.load())
         break;

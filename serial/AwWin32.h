@@ -4,6 +4,8 @@
 // bytes to the device.
 #include "serial/AwUser.h"
 
+// A class derived from this one calls ShutDown in its own destructor: the threads call the
+// virtual operations until they have ended.
 class TApdWin32Dispatcher : public TApdBaseDispatcher {
   friend class TComThread;
 

@@ -175,11 +175,11 @@ TEST(AwStress, RandomPurgesNeverDuplicateOrReorder) {
     return false;
   }, 300);
 
-  for (const auto *stream : {&peerGot, &portGot}) {
+  for (const auto &[name, stream] : {std::pair{"sent", &peerGot}, std::pair{"received", &portGot}}) {
     const auto numbers = WholeFrames(*stream);
-    ASSERT_FALSE(numbers.empty());
+    ASSERT_FALSE(numbers.empty()) << name;
     for (size_t i = 1; i < numbers.size(); ++i)
-      ASSERT_LT(numbers[i - 1], numbers[i]) << "frame duplicated or out of order at " << i;
+      ASSERT_LT(numbers[i - 1], numbers[i]) << name << " frame duplicated or out of order at " << i;
   }
   const auto peerNumbers = WholeFrames(peerGot);
   const std::vector<uint32_t> lastSent(peerNumbers.end() - std::min<size_t>(500, peerNumbers.size()), peerNumbers.end());

@@ -24,6 +24,8 @@ inline bool WaitUntil(const std::function<bool()> &condition, int limitMs = 1000
 class TCountingDispatcher : public TApdWin32Dispatcher {
 public:
   using TApdWin32Dispatcher::TApdWin32Dispatcher;
+  // The threads call this class's overrides: they must have ended before it is torn down.
+  ~TCountingDispatcher() override { ShutDown(); }
   int LineStateWrites = 0;
 
 protected:
