@@ -15,6 +15,8 @@ namespace {
 class TCountingDispatcher : public TApdWin32Dispatcher {
 public:
   explicit TCountingDispatcher(int &writes) : TApdWin32Dispatcher(nullptr), writes_(writes) {}
+  // The threads may call the overrides until they have ended.
+  ~TCountingDispatcher() override { ShutDown(); }
 
 protected:
   int WriteLineState(const TDcb &dcb) override {
