@@ -1,6 +1,7 @@
 #include "platform/CommDevice.h"
 
 #include "platform/SyncObjects.h"
+#include "platform/WindowsDirectory.h"
 
 #include <cctype>
 #include <cerrno>
@@ -17,15 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The stand-in Windows directory: $XDG_CONFIG_HOME/kstune, else $HOME/.config/kstune.
-std::string WindowsDir() {
-  const char *xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg)
-    return std::string(xdg) + "/kstune";
-  const char *home = std::getenv("HOME");
-  return std::string(home ? home : "") + "/.config/kstune";
-}
 
 int OsErrorForErrno(int e) {
   switch (e) {
@@ -116,7 +108,7 @@ std::string CommDevicePath(const std::string &name) {
   }
   if (n < 1)
     return {};
-  const std::string link = WindowsDir() + "/com" + std::to_string(n);
+  const std::string link = WindowsDirectory() + "/com" + std::to_string(n);
   struct stat st;
   if (lstat(link.c_str(), &st) == 0)
     return link;

@@ -122,6 +122,8 @@ public:
   int Handle() const { return Handle_; }
   void *Owner() const { return Owner_; }
   bool ThreadsRunning() const { return ThreadsStarted.load(); }
+  // Port events the event thread handed to the dispatch thread since the open.
+  unsigned long EventWakeups() const { return EventCount.load(); }
   int RunningThreads() const { return ActiveThreads.load(); }
   static TApdBaseDispatcher *FromHandle(int handle);
 
@@ -233,6 +235,7 @@ protected:
   std::unique_ptr<TEvent> WriteComplete;
 
   std::atomic<uint32_t> LastEvent{0};
+  std::atomic<unsigned long> EventCount{0};
   std::atomic<bool> RingFlag{false};
 
   // Trace: (kind, byte) entries.

@@ -200,6 +200,7 @@ void TComThread::Execute() {
     if (d.KillThreads.load())
       break;
     d.LastEvent.store(mask);
+    ++d.EventCount;
     // Lock-step with the dispatch thread: wait until it has taken what this event announced,
     // so that the next wait does not report the same bytes again.
     d.EventArrived->Set();

@@ -49,6 +49,25 @@ TEST(AwDispatcher, BytesTravelBothWays) {
   EXPECT_EQ(f.pty.Read(3, 10000), (std::vector<uint8_t>{'A', 'B', 'C'}));
 }
 
+TEST(AwDispatcher, OneEventPerArrival) {
+  TPortFixture f;
+  ASSERT_EQ(f.Open(), 0);
+  const unsigned long before = f.port.EventWakeups();
+  constexpr int Bytes = 40;
+  for (int i = 0; i < Bytes; ++i) {
+    f.pty.Write(std::vector<uint8_t>{static_cast<uint8_t>(i)});
+    ASSERT_EQ(f.Take(1), std::vector<uint8_t>{static_cast<uint8_t>(i)});
+  }
+  // A level-triggered wait that re-reports unread bytes wakes dozens of times per byte.
+  EXPECT_LE(f.port.EventWakeups() - before, 2u * Bytes);
+  // Bytes nobody takes are not announced again and again.
+  f.pty.Write(std::vector<uint8_t>(DispatchBufferSize + 100, 1));
+  ASSERT_TRUE(WaitUntil([&] { return f.port.InBuffUsed() == DispatchBufferSize; }));
+  const unsigned long full = f.port.EventWakeups();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LE(f.port.EventWakeups() - full, 2u);
+}
+
 TEST(AwDispatcher, FullReceiveRingLeavesTheRestInTheOs) {
   TPortFixture f;
   ASSERT_EQ(f.Open(), 0);
