@@ -1,5 +1,6 @@
 #include "main/Application.h"
 #include "main/UnitMain.h"
+#include "serial/AdSrMgr.h"
 
 #include <QScreen>
 
@@ -7,6 +8,7 @@ int main(int argc, char **argv) {
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("kstune"));
   InstallStandardBoxes();
+  TSerialLayerScope serialLayer; // the serial layer's message tables, for the life of the program
   TForm1 form;
   const QRect screen = form.screen()->availableGeometry();
   form.move(screen.center() - form.rect().center());

@@ -6,6 +6,7 @@
 #include "tests/support/TempConfigDir.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -137,11 +138,23 @@ TEST_F(WindowTest, DisablingTheFocusedControlDoesNotEnterAField) {
 TEST_F(WindowTest, AnExceptionInAnEventActionIsShownAndTheProgramGoesOn) {
   QObject::connect(form.BitBtn9, &QPushButton::clicked, [] { throw EConvertError("'x' is not a valid integer value"); });
   form.show();
-  // A real mouse click, delivered through the application's event dispatch.
-  QTest::mouseClick(form.BitBtn9, Qt::LeftButton);
+  // A key press and a timer, both delivered through the application's event dispatch.
+  const auto pressSpace = [&] {
+    form.BitBtn9->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(form.BitBtn9, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    QApplication::sendEvent(form.BitBtn9, &release);
+  };
+  pressSpace();
   ASSERT_EQ(boxes.Errors, std::vector<std::string>{"'x' is not a valid integer value"});
-  QTest::mouseClick(form.BitBtn9, Qt::LeftButton);
-  EXPECT_EQ(boxes.Errors.size(), 2u);
+  QTimer::singleShot(0, [] { throw Exception("from a timer"); });
+  QTest::qWait(50);
+  ASSERT_EQ(boxes.Errors.size(), 2u);
+  EXPECT_EQ(boxes.Errors[1], "from a timer");
+  pressSpace();
+  EXPECT_EQ(boxes.Errors.size(), 3u);
+
 }
 
 TEST_F(WindowTest, TimerKeepsItsCountdownUnlessTheIntervalChanges) {

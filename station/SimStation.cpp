@@ -1,0 +1,488 @@
+#include "station/SimStation.h"
+
+#include "station/ComLink.h"
+#include "station/PseudoTerminal.h"
+#include "station/StationError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+// A line with nobody reading it must not grow the station without bound.
+constexpr std::size_t MaxQueued = 64 * 1024;
+
+timespec Until(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+  return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
+} // namespace
+
+TSimStation::TSimStation() = default;
+
+TSimStation::~TSimStation() { Stop(); }
+
+void TSimStation::Start(const TStationOptions &options) {
+  std::unique_lock lock(mutex_);
+  if (thread_.joinable())
+    throw TStationError("kstune-station: the station is already serving");
+  auto pty = std::make_unique<TPseudoTerminal>();
+  std::unique_ptr<TComLink> link;
+  if (options.ComNumber > 0)
+    link = std::make_unique<TComLink>(options.ComNumber, pty->SlavePath());
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+    throw TStationError(std::string("kstune-station: cannot create a pipe: ") + std::strerror(errno));
+  wakeRead_ = fds[0];
+  wakeWrite_ = fds[1];
+  pty_ = std::move(pty);
+  link_ = std::move(link);
+  pace_ = options.Pace;
+  if (options.Log)
+    log_ = options.Log;
+  stopRequested_ = hangUpRequested_ = hungUp_ = writeBlocked_ = false;
+  outbound_.clear();
+  received_.clear();
+  sent_.clear();
+  errors_.clear();
+  parser_.Abandon();
+  exchangeNote_.clear();
+  lastActivity_ = Clock::now();
+  thread_ = std::thread(&TSimStation::Run, this);
+}
+
+void TSimStation::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable())
+      return;
+    stopRequested_ = true;
+    Wake();
+  }
+  thread_.join();
+  std::lock_guard lock(mutex_);
+  pty_.reset();
+  link_.reset(); // removes the link if it is still ours
+  ::close(wakeRead_);
+  ::close(wakeWrite_);
+  wakeRead_ = wakeWrite_ = -1;
+  changed_.notify_all();
+}
+
+// Called with the lock held, so the pipe cannot be closed meanwhile.
+void TSimStation::Wake() const {
+  if (wakeWrite_ >= 0) {
+    const char b = 1;
+    // A full pipe already holds a wake-up; nothing is lost by ignoring the result.
+    [[maybe_unused]] auto n = ::write(wakeWrite_, &b, 1);
+  }
+}
+
+void TSimStation::Run() {
+  // Pacing wants waits accurate to well under a millisecond.
+  ::prctl(PR_SET_TIMERSLACK, 1UL);
+  std::unique_lock lock(mutex_);
+  while (!stopRequested_) {
+    if (hangUpRequested_)
+      DoHangUp();
+    // Clients first: a client's open is queued before anything it writes, and must be known
+    // before anything is sent.
+    CheckClients();
+    auto now = Clock::now();
+    if (parser_.MidExchange() && outbound_.empty() && now - lastActivity_ >= ExchangeTimeout)
+      pendingLog_.push_back(parser_.Abandon());
+    WriteDue(now);
+
+    std::optional<Clock::time_point> deadline;
+    const auto earliest = [&](Clock::time_point t) { deadline = deadline ? std::min(*deadline, t) : t; };
+    if (!outbound_.empty() && !writeBlocked_ && pty_->IsOpen())
+      earliest(NextWrite());
+    if (parser_.MidExchange())
+      earliest(lastActivity_ + ExchangeTimeout);
+
+    pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {pty_->Master(), POLLIN, 0}, {pty_->Watch(), POLLIN, 0}};
+    if (writeBlocked_)
+      fds[1].events |= POLLOUT;
+    const nfds_t count = !pty_->IsOpen() ? 1 : pty_->Watch() >= 0 ? 3 : 2;
+    std::vector<std::string> lines;
+    lines.swap(pendingLog_);
+    const auto log = log_;
+    lock.unlock();
+    if (log)
+      for (const auto &line : lines)
+        log(line);
+    timespec timeout{};
+    if (deadline)
+      timeout = Until(*deadline);
+    ::ppoll(fds, count, deadline ? &timeout : nullptr, nullptr);
+    lock.lock();
+    if (fds[0].revents & POLLIN) {
+      char drain[64];
+      while (::read(wakeRead_, drain, sizeof drain) > 0) {
+      }
+    }
+    if (count >= 2 && pty_->IsOpen()) {
+      if (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))
+        writeBlocked_ = false;
+      if (fds[1].revents & (POLLIN | POLLERR | POLLHUP))
+        ReadMaster(Clock::now());
+    }
+  }
+  std::vector<std::string> lines;
+  lines.swap(pendingLog_);
+  const auto log = log_;
+  lock.unlock();
+  if (log)
+    for (const auto &line : lines)
+      log(line);
+}
+
+void TSimStation::ReadMaster(Clock::time_point now) {
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t buffer[256];
+  for (;;) {
+    const ssize_t n = ::read(pty_->Master(), buffer, sizeof buffer);
+    if (n > 0) {
+      bytes.insert(bytes.end(), buffer, buffer + n);
+      if (bytes.size() < MaxQueued)
+        continue;
+      break;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && errno == EAGAIN)
+      break;
+    // The master has failed under us (it should not while we hold the slave): treat it as unplugged
+    // rather than spin on a descriptor that is always ready.
+    pendingLog_.push_back(std::string("line failed: ") + (n == 0 ? "end of file" : std::strerror(errno)));
+    DoHangUp();
+    return;
+  }
+  // A client that wrote these bytes had opened the port before it wrote them, so its open is
+  // among the events now: a close before it drops only what was meant for the client that left.
+  CheckClients();
+  for (const auto byte : bytes) {
+    // Paced, a byte has arrived only when its stop bit has, and bytes queue up behind each other.
+    // It is served at once with that arrival time, its answer scheduled from there: one timed
+    // wait per exchange instead of two keeps the station's own lateness out of the wire time.
+    Clock::time_point at = now;
+    if (pace_) {
+      at = std::max(now, rxLineFree_) + StationProtocol::ByteTime;
+      rxLineFree_ = at;
+    }
+    Serve(byte, at);
+  }
+}
+
+void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
+  received_.push_back({byte, at});
+  lastActivity_ = std::max(lastActivity_, at);
+  changed_.notify_all();
+
+  TParseResult r = parser_.Feed(byte, state_);
+  errors_.insert(errors_.end(), r.Errors.begin(), r.Errors.end());
+
+  std::string note;
+  bool muted = false;
+  if (answersLeft_) {
+    if (*answersLeft_ == 0)
+      muted = true;
+    else
+      --*answersLeft_;
+  }
+  if (!r.Reply.empty()) {
+    if (muted) {
+      note = "  [not answered: silent]";
+      r.Reply.clear();
+    } else {
+      if (r.Block && blockCut_ && *blockCut_ < r.Reply.size()) {
+        note += "  [block cut to " + std::to_string(*blockCut_) + " of " + std::to_string(r.Reply.size()) + " bytes]";
+        r.Reply.resize(*blockCut_);
+      }
+      if (zeroAnswers_) {
+        std::fill(r.Reply.begin(), r.Reply.end(), std::uint8_t{0});
+        note += "  [answered with 0]";
+      }
+      if (delay_.count() > 0)
+        note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
+    }
+  }
+  for (const auto b : r.Reply)
+    if (outbound_.size() < MaxQueued)
+      outbound_.push_back({b, at + delay_});
+  // A note belongs to the exchange that the byte is part of; it is shown on that exchange's line.
+  if (!note.empty() && exchangeNote_.find(note) == std::string::npos)
+    exchangeNote_ += note;
+  for (auto &line : r.Log) {
+    pendingLog_.push_back(line + exchangeNote_);
+    exchangeNote_.clear();
+  }
+}
+
+TSimStation::Clock::time_point TSimStation::NextWrite() const {
+  const auto ready = outbound_.front().Ready;
+  return pace_ ? std::max(ready, txLineFree_) + StationProtocol::ByteTime : ready;
+}
+
+void TSimStation::CheckClients() {
+  if (!pty_->IsOpen() || pty_->Watch() < 0)
+    return;
+  if (pty_->TakeWatchEvents()) {
+    // The port was closed, if only for a moment: what it did not read is gone, as on a real line.
+    pty_->DiscardUnread();
+    DropUnheard();
+  }
+}
+
+void TSimStation::DropUnheard() {
+  if (outbound_.empty())
+    return;
+  pendingLog_.push_back(std::to_string(outbound_.size()) + " bytes lost: the port is not open");
+  outbound_.clear();
+  writeBlocked_ = false;
+}
+
+void TSimStation::WriteDue(Clock::time_point now) {
+  while (!outbound_.empty() && !writeBlocked_ && pty_->IsOpen()) {
+    const auto due = NextWrite();
+    if (due > now)
+      return;
+    if (!pty_->ClientPresent())
+      return DropUnheard();
+    // Paced, one byte per line slot; unpaced, everything due at once.
+    std::vector<std::uint8_t> bytes;
+    for (const auto &out : outbound_) {
+      if (out.Ready > now || (pace_ && !bytes.empty()))
+        break;
+      bytes.push_back(out.Byte);
+    }
+    const ssize_t n = ::write(pty_->Master(), bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EAGAIN)
+        writeBlocked_ = true;
+      else if (errno != EINTR)
+        outbound_.clear();
+      return;
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+      sent_.push_back(outbound_.front().Byte);
+      outbound_.pop_front();
+    }
+    if (pace_)
+      txLineFree_ = due;
+    lastActivity_ = std::max(lastActivity_, now);
+    changed_.notify_all();
+  }
+}
+
+void TSimStation::DoHangUp() {
+  hangUpRequested_ = false;
+  if (hungUp_)
+    return;
+  pty_->Close();
+  outbound_.clear();
+  writeBlocked_ = false;
+  // An unplugged adapter's device is gone: the name now leads nowhere, which the tool reads as a
+  // missing device. Removing the name instead would send the tool to a real serial port.
+  if (link_)
+    link_->Retarget(link_->Path().string() + "-unplugged");
+  if (!parser_.Abandon().empty())
+    exchangeNote_.clear();
+  pendingLog_.push_back("line hung up");
+  hungUp_ = true;
+  changed_.notify_all();
+}
+
+void TSimStation::HangUp() {
+  std::unique_lock lock(mutex_);
+  if (!pty_ || hungUp_)
+    return;
+  if (!thread_.joinable()) {
+    DoHangUp();
+    return;
+  }
+  hangUpRequested_ = true;
+  Wake();
+  changed_.wait(lock, [&] { return hungUp_ || !thread_.joinable() || stopRequested_; });
+}
+
+bool TSimStation::HungUp() const {
+  std::lock_guard lock(mutex_);
+  return hungUp_;
+}
+
+std::string TSimStation::SlavePath() const {
+  std::lock_guard lock(mutex_);
+  return pty_ ? pty_->SlavePath() : std::string();
+}
+
+std::filesystem::path TSimStation::LinkPath() const {
+  std::lock_guard lock(mutex_);
+  return link_ ? link_->Path() : std::filesystem::path();
+}
+
+std::vector<std::uint8_t> TSimStation::Received() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::uint8_t> out;
+  for (const auto &r : received_)
+    out.push_back(r.Byte);
+  return out;
+}
+
+std::vector<TReceivedByte> TSimStation::ReceivedWithTimes() const {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+bool TSimStation::WaitReceived(std::size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return received_.size() >= count; });
+}
+
+std::vector<std::uint8_t> TSimStation::Sent() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
+}
+
+bool TSimStation::WaitSent(std::size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return sent_.size() >= count; });
+}
+
+void TSimStation::ClearReceived() {
+  std::lock_guard lock(mutex_);
+  received_.clear();
+  sent_.clear();
+}
+
+std::vector<std::string> TSimStation::ProtocolErrors() const {
+  std::lock_guard lock(mutex_);
+  return errors_;
+}
+
+#define STATE_GETTER(Type, Name, expr)                                                                         \
+  Type TSimStation::Name() const {                                                                             \
+    std::lock_guard lock(mutex_);                                                                              \
+    return expr;                                                                                               \
+  }
+
+STATE_GETTER(std::uint8_t, ModelIndex, state_.ModelIndex)
+STATE_GETTER(TFrontPanel, Panel, state_.Panel)
+STATE_GETTER(std::uint8_t, Refl, state_.Refl())
+STATE_GETTER(std::uint8_t, Forw, state_.Forw())
+#undef STATE_GETTER
+
+std::uint8_t TSimStation::Value(std::uint8_t address) const {
+  std::lock_guard lock(mutex_);
+  return state_.Values[address];
+}
+
+void TSimStation::SetValue(std::uint8_t address, std::uint8_t value) {
+  std::lock_guard lock(mutex_);
+  state_.Values[address] = value;
+}
+
+std::array<std::uint8_t, StationProtocol::ParamCount> TSimStation::ParamValues() const {
+  std::lock_guard lock(mutex_);
+  return state_.ParamValues();
+}
+
+void TSimStation::SetParamValues(const std::array<std::uint8_t, StationProtocol::ParamCount> &values) {
+  std::lock_guard lock(mutex_);
+  state_.SetParamValues(values);
+}
+
+void TSimStation::SetModelIndex(std::uint8_t index) {
+  std::lock_guard lock(mutex_);
+  state_.ModelIndex = index;
+}
+
+std::array<std::uint8_t, StationProtocol::SerialCount> TSimStation::SerialNumber() const {
+  std::lock_guard lock(mutex_);
+  return state_.SerialNumber;
+}
+
+void TSimStation::SetSerialNumber(const std::array<std::uint8_t, StationProtocol::SerialCount> &serial) {
+  std::lock_guard lock(mutex_);
+  state_.SerialNumber = serial;
+}
+
+std::array<std::uint8_t, StationProtocol::DateCount> TSimStation::ProcessorDate() const {
+  std::lock_guard lock(mutex_);
+  return state_.ProcessorDate;
+}
+
+void TSimStation::SetProcessorDate(const std::array<std::uint8_t, StationProtocol::DateCount> &date) {
+  std::lock_guard lock(mutex_);
+  state_.ProcessorDate = date;
+}
+
+void TSimStation::SetPanel(const TFrontPanel &panel) {
+  std::lock_guard lock(mutex_);
+  state_.Panel = panel;
+}
+
+std::array<std::uint8_t, StationProtocol::DacCount> TSimStation::DacValues() const {
+  std::lock_guard lock(mutex_);
+  return state_.DacValues();
+}
+
+void TSimStation::StopAnsweringAfter(std::optional<std::size_t> n) {
+  std::lock_guard lock(mutex_);
+  answersLeft_ = n;
+}
+
+void TSimStation::CutBlocksTo(std::optional<std::size_t> n) {
+  std::lock_guard lock(mutex_);
+  blockCut_ = n;
+}
+
+void TSimStation::SetAnswerDelay(std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  delay_ = std::max(delay, std::chrono::milliseconds{0});
+}
+
+void TSimStation::SetZeroAnswers(bool on) {
+  std::lock_guard lock(mutex_);
+  zeroAnswers_ = on;
+}
+
+void TSimStation::SendStray(const std::vector<std::uint8_t> &bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!pty_ || hungUp_)
+      return;
+    const auto now = Clock::now();
+    for (const auto b : bytes)
+      if (outbound_.size() < MaxQueued)
+        outbound_.push_back({b, now});
+    pendingLog_.push_back(HexBytes(bytes) + "  sent unasked");
+    Wake();
+  }
+}
+
+void TSimStation::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  answersLeft_.reset();
+  blockCut_.reset();
+  delay_ = std::chrono::milliseconds{0};
+  zeroAnswers_ = false;
+}
+
+void TSimStation::SetPacing(bool on) {
+  std::lock_guard lock(mutex_);
+  pace_ = on;
+  Wake();
+}
+
+void TSimStation::SetLog(std::function<void(const std::string &)> log) {
+  std::lock_guard lock(mutex_);
+  log_ = std::move(log);
+}

@@ -1,0 +1,160 @@
+#pragma once
+// The simulated station: serves the station's side of the whole command set on a pseudo-terminal,
+// on a thread of its own, with fault injection and optional 1200-baud pacing. Every method is
+// thread-safe; tests call them while a client talks to the station.
+//
+// As on a real line, what the station sends while no client has the port open is lost (answers
+// still on their way when the client closed included): open the port before expecting bytes.
+//
+//   TSimStation station;
+//   station.Start({.ComNumber = 2});         // links <stand-in dir>/com2 to the pseudo-terminal
+//   ... the tool opens COM2 and talks ...
+//   station.WaitReceived(1, 2s);             // the handshake arrived
+//   EXPECT_EQ(station.Received(), (std::vector<std::uint8_t>{250}));
+#include "station/ExchangeParser.h"
+#include "station/StationState.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TPseudoTerminal;
+class TComLink;
+
+struct TStationOptions {
+  int ComNumber = 0;  // > 0: link <stand-in dir>/com<ComNumber> to the pseudo-terminal
+  bool Pace = false;  // 1200 baud: every byte in either direction takes 10 bit times
+  std::function<void(const std::string &)> Log = {}; // one line per exchange; called on the station's thread
+};
+
+struct TReceivedByte {
+  std::uint8_t Byte;
+  std::chrono::steady_clock::time_point At; // when it has fully arrived (paced: up to a byte time after it is seen)
+};
+
+class TSimStation {
+public:
+  using Clock = std::chrono::steady_clock;
+
+  TSimStation();
+  ~TSimStation(); // Stop()
+  TSimStation(const TSimStation &) = delete;
+  TSimStation &operator=(const TSimStation &) = delete;
+
+  // Opens the pseudo-terminal, makes the link and starts serving. Throws TStationError.
+  void Start(const TStationOptions &options = {});
+  // Stops serving, closes the pseudo-terminal and removes the link. Safe to call twice.
+  void Stop();
+
+  std::string SlavePath() const;
+  std::filesystem::path LinkPath() const; // empty without a link
+
+  // What arrived, in order, since Start or ClearReceived.
+  std::vector<std::uint8_t> Received() const;
+  std::vector<TReceivedByte> ReceivedWithTimes() const;
+  // Waits until at least count bytes have arrived; false on time-out.
+  bool WaitReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+  // What the station has written to the line (replies and stray bytes), since Start or ClearReceived.
+  std::vector<std::uint8_t> Sent() const;
+  bool WaitSent(std::size_t count, std::chrono::milliseconds timeout) const;
+  void ClearReceived(); // clears Received and Sent
+  // Bytes that stood where the command set has no place for them, one text each.
+  std::vector<std::string> ProtocolErrors() const;
+
+  // State. Setters may be used before Start as well.
+  std::uint8_t Value(std::uint8_t address) const;
+  void SetValue(std::uint8_t address, std::uint8_t value);
+  std::array<std::uint8_t, StationProtocol::ParamCount> ParamValues() const;
+  void SetParamValues(const std::array<std::uint8_t, StationProtocol::ParamCount> &values);
+  std::uint8_t ModelIndex() const;
+  void SetModelIndex(std::uint8_t index);
+  std::array<std::uint8_t, StationProtocol::SerialCount> SerialNumber() const;
+  void SetSerialNumber(const std::array<std::uint8_t, StationProtocol::SerialCount> &serial);
+  std::array<std::uint8_t, StationProtocol::DateCount> ProcessorDate() const;
+  void SetProcessorDate(const std::array<std::uint8_t, StationProtocol::DateCount> &date);
+  TFrontPanel Panel() const;
+  void SetPanel(const TFrontPanel &panel);
+  std::array<std::uint8_t, StationProtocol::DacCount> DacValues() const;
+  std::uint8_t Refl() const;
+  std::uint8_t Forw() const;
+
+  // Faults, settable at any time.
+  // Serve the next n received bytes, then answer nothing (bytes are still taken in); nullopt: answer again.
+  void StopAnsweringAfter(std::optional<std::size_t> n);
+  // Send only the first n bytes of every block reply (70, 125, 140); nullopt: whole blocks.
+  void CutBlocksTo(std::optional<std::size_t> n);
+  // Every reply leaves this much later than it would.
+  void SetAnswerDelay(std::chrono::milliseconds delay);
+  // Every reply byte goes out as 0.
+  void SetZeroAnswers(bool on);
+  // Queues bytes that answer nothing, at once.
+  void SendStray(const std::vector<std::uint8_t> &bytes);
+  // Closes the master as an unplugged adapter would; the link is left dangling (a missing device)
+  // until Stop. Returns once the line is down. Not from the log callback.
+  void HangUp();
+  bool HungUp() const;
+  void ClearFaults(); // all of the above but HangUp
+
+  void SetPacing(bool on);
+  void SetLog(std::function<void(const std::string &)> log);
+
+  // A half-finished exchange is given up after this long without a byte either way, so that a
+  // tool which abandoned one is understood again at its next command.
+  static constexpr std::chrono::milliseconds ExchangeTimeout{1000};
+
+private:
+  struct TOutByte {
+    std::uint8_t Byte;
+    Clock::time_point Ready; // not before this
+  };
+
+  void Run();
+  void ReadMaster(Clock::time_point now);
+  void Serve(std::uint8_t byte, Clock::time_point at);
+  void WriteDue(Clock::time_point now);
+  void CheckClients();
+  void DropUnheard(); // nobody has the port open: what would be sent now is lost
+  Clock::time_point NextWrite() const;
+  void DoHangUp();
+  void Wake() const;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  TStationState state_;
+  TExchangeParser parser_;
+
+  std::unique_ptr<TPseudoTerminal> pty_;
+  std::unique_ptr<TComLink> link_;
+  std::thread thread_;
+  int wakeRead_ = -1, wakeWrite_ = -1;
+  bool stopRequested_ = false;
+  bool hangUpRequested_ = false;
+  bool hungUp_ = false;
+
+  std::deque<TOutByte> outbound_;
+  Clock::time_point rxLineFree_{}, txLineFree_{}; // when the line is next free, each direction
+  Clock::time_point lastActivity_{};
+  bool writeBlocked_ = false;
+
+  std::vector<TReceivedByte> received_;
+  std::vector<std::uint8_t> sent_;
+  std::vector<std::string> errors_;
+  std::vector<std::string> pendingLog_;
+  std::string exchangeNote_; // faults met by the open exchange, for its log line
+
+  bool pace_ = false;
+  std::function<void(const std::string &)> log_;
+  std::optional<std::size_t> answersLeft_;
+  std::optional<std::size_t> blockCut_;
+  std::chrono::milliseconds delay_{0};
+  bool zeroAnswers_ = false;
+};
