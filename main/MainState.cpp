@@ -1,6 +1,7 @@
 #include "main/MainState.h"
 
 #include "platform/IniFile.h"
+#include "serial/AdPort.h"
 
 TMainState::TMainState() = default;
 TMainState::~TMainState() = default;

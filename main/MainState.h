@@ -6,6 +6,7 @@
 #include <string>
 
 class TIniFile;
+class TApdComPort;
 
 inline constexpr int ParamCount = 34;
 
@@ -36,6 +37,8 @@ struct TMainState {
   int32_t SelectedRow = 0;
   std::string ModelCode;
   std::unique_ptr<TIniFile> OptionsFile;
+  // Created by the first connect, without an owner, and kept for the rest of the run.
+  std::unique_ptr<TApdComPort> ComPort;
   TParamValues ParamValues;
   std::array<uint8_t, 8> DacValues{};
   std::array<uint8_t, 3> SerialNumber{};

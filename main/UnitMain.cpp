@@ -1,5 +1,6 @@
 #include "main/UnitMain.h"
 
+#include "link/Connection.h"
 #include "main/GridDelegate.h"
 #include "main/Panels.h"
 #include "main/StartUp.h"
@@ -128,6 +129,8 @@ void TForm1::SetUpGrid() {
 }
 
 void TForm1::WireEvents() {
+  connect(BitBtn9, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
+  connect(BitBtn10, &QPushButton::clicked, this, &TForm1::BitBtn10Click);
   connect(RadioButton1, &QRadioButton::clicked, this, &TForm1::RadioButton1Click);
   connect(RadioButton2, &QRadioButton::clicked, this, &TForm1::RadioButton2Click);
   connect(Timer1, &TTimer::OnTimer, this, &TForm1::Timer1Timer);
@@ -167,6 +170,10 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
 void TForm1::FormCreate() { StartUp(*this); }
 
 void TForm1::FormDestroy() { MainState.OptionsFile.reset(); }
+
+void TForm1::BitBtn9Click() { ConnectStation(*this); }
+
+void TForm1::BitBtn10Click() { DisconnectStation(*this); }
 
 void TForm1::RadioButton1Click() { MainState.ComNumber = 1; }
 

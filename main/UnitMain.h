@@ -28,6 +28,8 @@ public:
 public slots:
   void FormCreate();
   void FormDestroy();
+  void BitBtn9Click();
+  void BitBtn10Click();
   void RadioButton1Click();
   void RadioButton2Click();
   void Timer1Timer();
