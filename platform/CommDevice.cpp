@@ -1,0 +1,547 @@
+#include "platform/CommDevice.h"
+
+#include "platform/SyncObjects.h"
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The stand-in Windows directory: $XDG_CONFIG_HOME/kstune, else $HOME/.config/kstune.
+std::string WindowsDir() {
+  const char *xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg)
+    return std::string(xdg) + "/kstune";
+  const char *home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.config/kstune";
+}
+
+int OsErrorForErrno(int e) {
+  switch (e) {
+  case ENOENT:
+  case ENXIO:
+  case ENODEV:
+    return ErrorFileNotFound;
+  case ENOTDIR:
+  case ENAMETOOLONG:
+  case ELOOP:
+    return ErrorPathNotFound;
+  case EACCES:
+  case EPERM:
+  case EROFS:
+    return ErrorInvalidAccess;
+  case EBUSY:
+    return ErrorAccessDenied;
+  case EMFILE:
+  case ENFILE:
+    return ErrorTooManyOpenFiles;
+  case ENOMEM:
+    return ErrorNotEnoughMemory;
+  case EINVAL:
+    return ErrorInvalidParameter;
+  case EBADF:
+    return ErrorInvalidHandle;
+  default:
+    return ErrorGenFailure;
+  }
+}
+
+struct BaudPair {
+  uint32_t baud;
+  speed_t code;
+};
+
+constexpr BaudPair baudTable[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+
+bool SpeedFor(uint32_t baud, speed_t &code) {
+  for (const auto &p : baudTable)
+    if (p.baud == baud) {
+      code = p.code;
+      return true;
+    }
+  return false;
+}
+
+uint32_t BaudFor(speed_t code) {
+  for (const auto &p : baudTable)
+    if (p.code == code)
+      return p.baud;
+  return 0;
+}
+
+// Modem-line ioctls fail with ENOTTY (pseudo-terminals) or EINVAL on devices without lines.
+bool NoModemLines(int e) { return e == ENOTTY || e == EINVAL; }
+
+void Signal(int fd) {
+  const uint64_t one = 1;
+  [[maybe_unused]] const auto n = write(fd, &one, sizeof one);
+}
+
+bool Drain(int fd) {
+  uint64_t v;
+  return read(fd, &v, sizeof v) == static_cast<ssize_t>(sizeof v);
+}
+
+} // namespace
+
+std::string CommDevicePath(const std::string &name) {
+  const std::string prefix = "\\\\.\\";
+  std::string rest = name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : name;
+  const bool isCom = rest.size() > 3 && std::toupper(static_cast<unsigned char>(rest[0])) == 'C' &&
+                     std::toupper(static_cast<unsigned char>(rest[1])) == 'O' &&
+                     std::toupper(static_cast<unsigned char>(rest[2])) == 'M';
+  if (!isCom)
+    return name;
+  long n = 0;
+  for (size_t i = 3; i < rest.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(rest[i])) || n > 99999)
+      return {};
+    n = n * 10 + (rest[i] - '0');
+  }
+  if (n < 1)
+    return {};
+  const std::string link = WindowsDir() + "/com" + std::to_string(n);
+  struct stat st;
+  if (lstat(link.c_str(), &st) == 0)
+    return link;
+  return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+TCommDevice::TCommDevice(int fd, bool modemLines) : fd_(fd), modemLines_(modemLines) {
+  wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  txAbortFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &device) {
+  device.reset();
+  const std::string path = CommDevicePath(name);
+  if (path.empty())
+    return ErrorFileNotFound;
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return OsErrorForErrno(errno);
+  auto fail = [fd](int error) {
+    close(fd);
+    return error;
+  };
+  termios tio;
+  // Not a terminal (a regular file, a directory's device node): no such port.
+  if (tcgetattr(fd, &tio) != 0)
+    return fail(ErrorFileNotFound);
+  // The advisory lock is what refuses root and a second open inside this process.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return fail(errno == EWOULDBLOCK ? ErrorAccessDenied : OsErrorForErrno(errno));
+  int excl = 0;
+  if (ioctl(fd, TIOCGEXCL, &excl) == 0 && excl)
+    return fail(ErrorAccessDenied);
+  if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)
+    return fail(OsErrorForErrno(errno));
+  int bits = 0;
+  const bool modemLines = ioctl(fd, TIOCMGET, &bits) == 0;
+  std::unique_ptr<TCommDevice> d(new TCommDevice(fd, modemLines));
+  if (d->wakeFd_ < 0 || d->txAbortFd_ < 0) {
+    ioctl(fd, TIOCNXCL);
+    return ErrorTooManyOpenFiles; // the destructor closes what was made
+  }
+  // Raw, non-blocking reads: VMIN 1 so that read() 0 means hang-up and an empty queue EAGAIN.
+  cfmakeraw(&tio);
+  tio.c_cflag |= CREAD | CLOCAL;
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+    const int e = OsErrorForErrno(errno);
+    ioctl(fd, TIOCNXCL);
+    return e;
+  }
+  d->shadow_.Flags = dcbBinary;
+  SetDtrControl(d->shadow_, DtrControlEnable);
+  SetRtsControl(d->shadow_, RtsControlEnable);
+  d->lastModem_ = modemLines ? static_cast<uint32_t>(bits) : 0;
+  device = std::move(d);
+  return 0;
+}
+
+TCommDevice::~TCommDevice() {
+  if (fd_ >= 0) {
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+  }
+  if (wakeFd_ >= 0)
+    close(wakeFd_);
+  if (txAbortFd_ >= 0)
+    close(txAbortFd_);
+}
+
+void TCommDevice::MarkLost() { lost_.store(true); }
+
+int TCommDevice::GetState(TDcb &dcb) {
+  termios tio;
+  if (tcgetattr(fd_, &tio) != 0)
+    return OsErrorForErrno(errno);
+  dcb = shadow_;
+  dcb.BaudRate = BaudFor(cfgetospeed(&tio));
+  switch (tio.c_cflag & CSIZE) {
+  case CS5:
+    dcb.ByteSize = 5;
+    break;
+  case CS6:
+    dcb.ByteSize = 6;
+    break;
+  case CS7:
+    dcb.ByteSize = 7;
+    break;
+  default:
+    dcb.ByteSize = 8;
+  }
+  if (!(tio.c_cflag & PARENB))
+    dcb.Parity = NoParity;
+  else if (tio.c_cflag & CMSPAR)
+    dcb.Parity = (tio.c_cflag & PARODD) ? MarkParity : SpaceParity;
+  else
+    dcb.Parity = (tio.c_cflag & PARODD) ? OddParity : EvenParity;
+  if ((tio.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR)) == appliedFraming_) {
+    dcb.ByteSize = shadow_.ByteSize;
+    dcb.Parity = shadow_.Parity;
+  }
+  dcb.StopBits = !(tio.c_cflag & CSTOPB) ? OneStopBit : dcb.ByteSize == 5 ? One5StopBits : TwoStopBits;
+  dcb.Flags &= ~(dcbOutX | dcbInX);
+  if (tio.c_iflag & IXON)
+    dcb.Flags |= dcbOutX;
+  if (tio.c_iflag & IXOFF)
+    dcb.Flags |= dcbInX;
+  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
+  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+  return 0;
+}
+
+int TCommDevice::SetState(const TDcb &dcb) {
+  speed_t speed;
+  if (!SpeedFor(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SpaceParity ||
+      dcb.StopBits > TwoStopBits || (dcb.StopBits == One5StopBits) != (dcb.ByteSize == 5 && dcb.StopBits != OneStopBit))
+    return ErrorInvalidParameter;
+  termios tio;
+  if (tcgetattr(fd_, &tio) != 0)
+    return OsErrorForErrno(errno);
+  cfmakeraw(&tio);
+  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CREAD | CLOCAL;
+  static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+  tio.c_cflag |= sizes[dcb.ByteSize - 5];
+  switch (dcb.Parity) {
+  case OddParity:
+    tio.c_cflag |= PARENB | PARODD;
+    break;
+  case EvenParity:
+    tio.c_cflag |= PARENB;
+    break;
+  case MarkParity:
+    tio.c_cflag |= PARENB | CMSPAR | PARODD;
+    break;
+  case SpaceParity:
+    tio.c_cflag |= PARENB | CMSPAR;
+    break;
+  default:
+    break;
+  }
+  if (dcb.Parity != NoParity && (dcb.Flags & dcbParityCheck))
+    tio.c_iflag |= INPCK;
+  if (dcb.StopBits != OneStopBit)
+    tio.c_cflag |= CSTOPB;
+  if ((dcb.Flags & dcbOutxCtsFlow) || RtsControl(dcb) == RtsControlHandshake)
+    tio.c_cflag |= CRTSCTS;
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+  if (dcb.Flags & dcbOutX)
+    tio.c_iflag |= IXON;
+  if (dcb.Flags & dcbInX)
+    tio.c_iflag |= IXOFF;
+  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  cfsetispeed(&tio, speed);
+  cfsetospeed(&tio, speed);
+  if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
+    // A pseudo-terminal keeps no byte size or parity and the C library reports that as EINVAL
+    // although everything else was applied: accept it when the rest took effect.
+    const int e = errno;
+    termios now;
+    if (e != EINVAL || tcgetattr(fd_, &now) != 0 || cfgetospeed(&now) != speed ||
+        (now.c_cflag & (CSTOPB | CRTSCTS)) != (tio.c_cflag & (CSTOPB | CRTSCTS)))
+      return OsErrorForErrno(e);
+  }
+  shadow_ = dcb;
+  if (tcgetattr(fd_, &tio) == 0)
+    appliedFraming_ = tio.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR);
+  if (DtrControl(dcb) != DtrControlHandshake)
+    ApplyModemLine(TIOCM_DTR, DtrControl(dcb) == DtrControlEnable);
+  if (RtsControl(dcb) == RtsControlEnable || RtsControl(dcb) == RtsControlDisable)
+    ApplyModemLine(TIOCM_RTS, RtsControl(dcb) == RtsControlEnable);
+  return 0;
+}
+
+int TCommDevice::ApplyModemLine(int bit, bool on) {
+  if (!modemLines_)
+    return 0;
+  if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0 && !NoModemLines(errno))
+    return OsErrorForErrno(errno);
+  return 0;
+}
+
+int TCommDevice::Escape(int function) {
+  switch (function) {
+  case EscSetDtr:
+    return ApplyModemLine(TIOCM_DTR, true);
+  case EscClrDtr:
+    return ApplyModemLine(TIOCM_DTR, false);
+  case EscSetRts:
+    return ApplyModemLine(TIOCM_RTS, true);
+  case EscClrRts:
+    return ApplyModemLine(TIOCM_RTS, false);
+  default:
+    return ErrorInvalidParameter;
+  }
+}
+
+// The kernel's queues have fixed sizes; the request is accepted.
+int TCommDevice::SetupQueues(uint32_t, uint32_t) { return 0; }
+
+int TCommDevice::Purge(uint32_t flags) {
+  if (flags & ~(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear))
+    return ErrorInvalidParameter;
+  if ((flags & PurgeTxAbort) && writing_.load())
+    Signal(txAbortFd_);
+  int queue = -1;
+  if ((flags & PurgeRxClear) && (flags & PurgeTxClear))
+    queue = TCIOFLUSH;
+  else if (flags & PurgeRxClear)
+    queue = TCIFLUSH;
+  else if (flags & PurgeTxClear)
+    queue = TCOFLUSH;
+  if (flags & (PurgeRxAbort | PurgeRxClear))
+    Signal(wakeFd_);
+  if (queue >= 0 && tcflush(fd_, queue) != 0)
+    return lost_.load() ? ErrorGenFailure : OsErrorForErrno(errno);
+  return 0;
+}
+
+uint32_t TCommDevice::QueuedInput() const {
+  int n = 0;
+  if (ioctl(fd_, FIONREAD, &n) != 0 || n < 0)
+    return 0;
+  return static_cast<uint32_t>(n);
+}
+
+int TCommDevice::ClearError(uint32_t &errors, TComStat &stat) {
+  errors = 0;
+  stat = TComStat{};
+  if (lost_.load())
+    return ErrorGenFailure;
+  int n = 0;
+  if (ioctl(fd_, FIONREAD, &n) != 0)
+    return OsErrorForErrno(errno);
+  stat.cbInQue = n > 0 ? static_cast<uint32_t>(n) : 0;
+  if (ioctl(fd_, TIOCOUTQ, &n) == 0 && n > 0)
+    stat.cbOutQue = static_cast<uint32_t>(n);
+  if (modemLines_) {
+    serial_icounter_struct ic{};
+    std::lock_guard<std::mutex> guard(countsLock_);
+    if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+      if (haveCounts_) {
+        if (ic.frame != lastCounts_.frame)
+          errors |= CeFrame;
+        if (ic.overrun != lastCounts_.overrun)
+          errors |= CeOverrun;
+        if (ic.parity != lastCounts_.parity)
+          errors |= CeRxParity;
+        if (ic.brk != lastCounts_.brk)
+          errors |= CeBreak;
+        if (ic.buf_overrun != lastCounts_.bufOverrun)
+          errors |= CeRxOver;
+      }
+      lastCounts_ = {ic.frame, ic.overrun, ic.parity, ic.brk, ic.buf_overrun};
+      haveCounts_ = true;
+    }
+  }
+  return 0;
+}
+
+int TCommDevice::GetModemStatus(uint32_t &status) {
+  status = 0;
+  if (!modemLines_)
+    return 0;
+  int bits = 0;
+  if (ioctl(fd_, TIOCMGET, &bits) != 0)
+    return NoModemLines(errno) ? 0 : OsErrorForErrno(errno);
+  if (bits & TIOCM_CTS)
+    status |= MsCtsOn;
+  if (bits & TIOCM_DSR)
+    status |= MsDsrOn;
+  if (bits & TIOCM_RNG)
+    status |= MsRingOn;
+  if (bits & TIOCM_CD)
+    status |= MsRlsdOn;
+  return 0;
+}
+
+int TCommDevice::SetMask(uint32_t mask) {
+  mask_.store(mask);
+  if (mask == 0 || waiting_.load())
+    Signal(wakeFd_);
+  return 0;
+}
+
+int TCommDevice::WaitEvent(uint32_t &events) {
+  events = 0;
+  if (lost_.load())
+    return ErrorGenFailure;
+  struct WaitingFlag {
+    std::atomic<bool> &f;
+    explicit WaitingFlag(std::atomic<bool> &flag) : f(flag) { f.store(true); }
+    ~WaitingFlag() { f.store(false); }
+  } waitingFlag(waiting_);
+  uint32_t stuckLevel = 0;
+  bool stuck = false;
+  for (;;) {
+    const uint32_t mask = mask_.load();
+    if (!stuck) {
+      // Bytes reported before and not taken since (the reader's buffer is full) would keep a
+      // level-triggered poll firing: watch the queue's growth instead until someone reads.
+      const uint32_t queued = (mask & EvRxChar) ? QueuedInput() : 0;
+      if (queued > 0 && reportedUnread_.load()) {
+        stuck = true;
+        stuckLevel = queued;
+      }
+    }
+    const bool watchModem = modemLines_ && (mask & (EvCts | EvDsr | EvRlsd | EvRing | EvRingTe));
+    pollfd p[2] = {{wakeFd_, POLLIN, 0}, {fd_, 0, 0}};
+    if (mask != 0)
+      p[1].events = (mask & EvRxChar) && !stuck ? POLLIN : 0;
+    const int timeout = stuck ? 10 : watchModem ? 100 : -1;
+    const int r = poll(p, 2, timeout);
+    if (r < 0) {
+      if (errno == EINTR)
+        continue;
+      return OsErrorForErrno(errno);
+    }
+    if (p[0].revents & POLLIN) {
+      Drain(wakeFd_);
+      return 0;
+    }
+    if (p[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      MarkLost();
+      events = mask & EvErr;
+      return 0;
+    }
+    if (p[1].revents & POLLIN) {
+      reportedUnread_.store(true);
+      events = EvRxChar;
+      return 0;
+    }
+    if (stuck) {
+      const uint32_t queued = QueuedInput();
+      if (queued == 0) {
+        stuck = false;
+      } else if (queued > stuckLevel || !reportedUnread_.load()) {
+        reportedUnread_.store(true);
+        events = EvRxChar;
+        return 0;
+      }
+    }
+    if (watchModem) {
+      int bits = 0;
+      if (ioctl(fd_, TIOCMGET, &bits) == 0) {
+        const uint32_t changed = static_cast<uint32_t>(bits) ^ lastModem_;
+        lastModem_ = static_cast<uint32_t>(bits);
+        uint32_t ev = 0;
+        if (changed & TIOCM_CTS)
+          ev |= EvCts;
+        if (changed & TIOCM_DSR)
+          ev |= EvDsr;
+        if (changed & TIOCM_CD)
+          ev |= EvRlsd;
+        if (changed & TIOCM_RNG)
+          ev |= (bits & TIOCM_RNG) ? EvRing : EvRingTe;
+        events = ev & mask;
+        if (events)
+          return 0;
+      }
+    }
+  }
+}
+
+int TCommDevice::Read(void *buffer, size_t count, size_t &got) {
+  got = 0;
+  reportedUnread_.store(false);
+  if (count == 0)
+    return 0;
+  if (lost_.load())
+    return ErrorGenFailure;
+  const ssize_t r = read(fd_, buffer, count);
+  if (r > 0) {
+    got = static_cast<size_t>(r);
+    return 0;
+  }
+  if (r < 0 && (errno == EAGAIN || errno == EINTR))
+    return 0;
+  // read() 0 with VMIN 1 is a hang-up; EIO is what a pseudo-terminal gives after its peer went.
+  MarkLost();
+  return ErrorGenFailure;
+}
+
+int TCommDevice::Write(const void *buffer, size_t count, size_t &written, TEvent *abandon) {
+  written = 0;
+  if (lost_.load())
+    return ErrorGenFailure;
+  writing_.store(true);
+  Drain(txAbortFd_);
+  struct Done {
+    std::atomic<bool> &f;
+    ~Done() { f.store(false); }
+  } done{writing_};
+  const auto *bytes = static_cast<const uint8_t *>(buffer);
+  while (written < count) {
+    const ssize_t w = write(fd_, bytes + written, count - written);
+    if (w > 0) {
+      written += static_cast<size_t>(w);
+      continue;
+    }
+    if (w < 0 && errno == EINTR)
+      continue;
+    if (w < 0 && errno != EAGAIN) {
+      MarkLost();
+      return ErrorGenFailure;
+    }
+    pollfd p[3] = {{fd_, POLLOUT, 0}, {txAbortFd_, POLLIN, 0}, {abandon ? abandon->Fd() : -1, POLLIN, 0}};
+    const int r = poll(p, 3, -1);
+    if (r < 0) {
+      if (errno == EINTR)
+        continue;
+      return OsErrorForErrno(errno);
+    }
+    if ((p[2].revents & POLLIN) && abandon->Claim())
+      return ErrorOperationAborted;
+    if ((p[1].revents & POLLIN) && Drain(txAbortFd_))
+      return ErrorOperationAborted;
+    if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      MarkLost();
+      return ErrorGenFailure;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,751 @@
+#include "serial/AdPort.h"
+
+#include "platform/SyncObjects.h"
+#include "runtime/Dialogs.h"
+#include "serial/AdExcept.h"
+#include "serial/AdPortWindow.h"
+#include "serial/AdSelCom.h"
+#include "serial/AwWin32.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <system_error>
+
+namespace {
+
+constexpr uint32_t MaxTraceEntries = 4000000;
+constexpr uint32_t MaxLogBytes = 16000000;
+constexpr size_t MaxFileNameLength = 255;
+
+std::string ComDeviceName(unsigned number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "\\\\.\\COM%u", number);
+  return name;
+}
+
+// The OS's "access denied" means another program holds the port; "file/path not found" that
+// there is no such port.
+int TranslateOpenResult(int result) {
+  switch (result) {
+  case -5:
+    return -ecAlreadyOpen;
+  case -2:
+  case -3:
+    return -ecBadId;
+  default:
+    return result;
+  }
+}
+
+// Runs `step` and keeps the first exception it raises, so that a sequence can run to its end.
+template <typename F> void Collect(std::exception_ptr &first, F &&step) {
+  try {
+    step();
+  } catch (...) {
+    if (!first)
+      first = std::current_exception();
+  }
+}
+
+} // namespace
+
+TApdCustomComPort::TApdCustomComPort(QObject *owner) : QObject(owner) {}
+
+std::unique_ptr<TApdBaseDispatcher> TApdCustomComPort::CreateDispatcher() { return nullptr; }
+
+TApdCustomComPort::~TApdCustomComPort() {
+  try {
+    if (PortState_ == psOpen)
+      ClosePort();
+  } catch (...) {
+    // A destructor cannot report; the port is closed below in any case.
+  }
+  if (Dispatcher_) {
+    // A deferred close still running: the dispatcher's destructor ends its threads.
+    Dispatcher_.reset();
+    PortState_ = psClosed;
+  }
+  DropWindow();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open and close
+
+void TApdCustomComPort::CheckPortNumber() {
+  if (ComNumber_ != 0)
+    return;
+  if (!PromptForPort_ || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+    throw ENoPortSelected(-ecNoPortSelected);
+  const int chosen = TComSelectForm::ChoosePort();
+  if (chosen <= 0)
+    throw ENoPortSelected(-ecNoPortSelected);
+  ComNumber_ = static_cast<uint16_t>(chosen);
+}
+
+void TApdCustomComPort::OpenPort() {
+  if (PortState_ == psOpen)
+    return;
+  if (PortState_ == psClosing) {
+    ReopenPending_ = true;
+    return;
+  }
+  if (TapiMode_ != tmOn)
+    CheckPortNumber();
+
+  std::unique_ptr<TApdBaseDispatcher> dispatcher = CreateDispatcher();
+  if (!dispatcher) {
+    // The telephony dispatcher is not part of this program: the plain one serves every mode.
+    if (DeviceLayer_ != dlWin32)
+      throw ENullApi(-ecNullApi);
+    dispatcher = std::make_unique<TApdWin32Dispatcher>(this);
+  }
+
+  // From here on a failure frees the dispatcher and leaves the port closed.
+  auto abandon = [&] {
+    Force_ = false;
+    Open_ = false;
+    PortState_ = psClosed;
+    Dispatcher_.reset();
+    dispatcher.reset();
+    DropWindow();
+  };
+  try {
+    if (!DataArrived_)
+      DataArrived_ = std::make_shared<TEvent>(false);
+    DataArrived_->Reset();
+    const int result = TranslateOpenResult(dispatcher->OpenDispatcher(
+        ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
+    if (CheckError(this, result) != 0)
+      return; // loading: the failure is not raised, and the port stays closed
+    Dispatcher_ = std::move(dispatcher);
+    PortState_ = psOpen;
+    UpdateHandlerFlags();
+    ApplyOpenSettings();
+    Open_ = true;
+
+    Window_ = std::make_unique<TApdPortWindow>(*this);
+    TApdPortWindow *window = Window_.get();
+    auto arrived = DataArrived_;
+    auto wantTriggers = WantTriggers_;
+    // Runs on the dispatch thread: only signal and post, never touch the component.
+    Dispatcher_->RegisterProcTriggerHandler(
+        [arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
+          if (msg == apw_TriggerAvail)
+            arrived->Set();
+          if (wantTriggers->load())
+            window->Post(msg, w, l);
+        });
+    // While closing, the wait for the threads delivers what they posted to the window.
+    Dispatcher_->MessagePump = [window] { window->DeliverPosted(); };
+  } catch (const std::system_error &) {
+    // No descriptor left for an event or a thread: reported as the OS would.
+    abandon();
+    CheckError(this, -ErrorTooManyOpenFiles);
+    throw;
+  } catch (...) {
+    abandon();
+    throw;
+  }
+  NotifyListeners(true);
+}
+
+// The stored settings go to the freshly opened port, whether or not they differ from its own.
+void TApdCustomComPort::ApplyOpenSettings() {
+  Force_ = true;
+  SetTracing(Tracing_);
+  SetLogging(Logging_);
+  SetHWFlowOptions(HWFlowOptions_);
+  SetSWFlowOptions(SWFlowOptions_);
+  SetXOnChar(XOnChar_);
+  SetXOffChar(XOffChar_);
+  Dispatcher_->SetDataAvailableLevel(1);
+  SetDTR(DTR_);
+  if (DeviceLayer_ != dlFossil)
+    SetRTS(RTS_);
+  SetUseMSRShadow(UseMSRShadow_);
+  SetUseEventWord(UseEventWord_);
+  SetCommNotificationLevel(CommNotificationLevel_);
+  SetRS485Mode(RS485Mode_);
+  CheckError(this, Dispatcher_->SetThreadBoost(0));
+  Force_ = false;
+}
+
+void TApdCustomComPort::ClosePort() {
+  Open_ = false;
+  if (PortState_ != psOpen)
+    return;
+  // The close runs to its end; the first failure met on the way is raised afterwards.
+  std::exception_ptr failure;
+  if (Tracing_ == tlOn || Tracing_ == tlPause)
+    Collect(failure, [&] { SetTracing(tlDump); });
+  if (Logging_ == tlOn || Logging_ == tlPause)
+    Collect(failure, [&] { SetLogging(tlDump); });
+  PortState_ = psClosing;
+  Collect(failure, [&] { NotifyListeners(false); });
+  Dispatcher_->ShutDown();
+  if (Dispatcher_->InNotification()) {
+    // The dispatcher is still delivering: finish once it is done.
+    Window_->Post(apw_ClosePending, 0, 0);
+    Window_->DeliverPosted();
+  } else {
+    FinishClose();
+  }
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+void TApdCustomComPort::FinishClose() {
+  Dispatcher_.reset();
+  DropWindow();
+  PortState_ = psClosed;
+}
+
+void TApdCustomComPort::DropWindow() {
+  if (Window_)
+    Window_.release()->Discard();
+}
+
+void TApdCustomComPort::ClosePendingArrived() {
+  if (PortState_ != psClosing || !Dispatcher_)
+    return;
+  if (Dispatcher_->InNotification() || Dispatcher_->ThreadsRunning()) {
+    Window_->Post(apw_ClosePending, 0, 0);
+    return;
+  }
+  Dispatcher_.reset();
+  DropWindow();
+  PortState_ = psClosed;
+  if (ReopenPending_) {
+    ReopenPending_ = false;
+    OpenPort();
+  }
+}
+
+void TApdCustomComPort::SetOpen(bool value) {
+  if (value == Open_)
+    return;
+  if (IsLoading()) {
+    Open_ = value;
+    OpenWhileLoading_ = value;
+    return;
+  }
+  if (!value)
+    ClosePort();
+  else if (PortState_ == psClosed)
+    OpenPort();
+  else if (PortState_ == psClosing)
+    ReopenPending_ = true;
+}
+
+void TApdCustomComPort::Loaded() {
+  SetLoading(false);
+  if (!OpenWhileLoading_)
+    return;
+  OpenWhileLoading_ = false;
+  try {
+    OpenPort();
+  } catch (const std::exception &e) {
+    Open_ = false;
+    ShowErrorBox(e.what());
+  }
+}
+
+void TApdCustomComPort::SetComNumber(uint16_t value) {
+  if (value == ComNumber_)
+    return;
+  if (PortState_ != psOpen) {
+    ComNumber_ = value;
+    return;
+  }
+  const TTraceLogState tracing = Tracing_;
+  const TTraceLogState logging = Logging_;
+  ClosePort();
+  ComNumber_ = value;
+  SetTracing(tracing);
+  SetLogging(logging);
+  OpenPort();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listeners and notifications
+
+int TApdCustomComPort::RegisterUserCallback(TPortCallback callback) {
+  Listeners_.push_back({NextListenerId_, std::move(callback)});
+  return NextListenerId_++;
+}
+
+void TApdCustomComPort::DeregisterUserCallback(int id) {
+  std::erase_if(Listeners_, [id](const TListener &l) { return l.Id == id; });
+}
+
+void TApdCustomComPort::NotifyListeners(bool opening) {
+  // A copy: a listener may deregister itself.
+  const auto listeners = Listeners_;
+  for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+    it->Callback(*this, opening);
+  const TPortEvent &event = opening ? OnPortOpen_ : OnPortClose_;
+  if (event)
+    event(*this);
+}
+
+bool TApdCustomComPort::HasTriggerHandlers() const {
+  return OnTrigger_ || OnTriggerAvail_ || OnTriggerData_ || OnTriggerStatus_ || OnTriggerTimer_ ||
+         OnTriggerLineError_ || OnTriggerModemStatus_ || OnTriggerOutbuffFree_ || OnTriggerOutbuffUsed_ ||
+         OnTriggerOutSent_;
+}
+
+void TApdCustomComPort::UpdateHandlerFlags() {
+  const bool any = HasTriggerHandlers();
+  WantTriggers_->store(any);
+  if (Dispatcher_)
+    Dispatcher_->UpdateHandlerFlags(any ? 1 : 2);
+}
+
+void TApdCustomComPort::HandleNotification(unsigned msg, unsigned wParam, long lParam) {
+  if (PortState_ != psOpen)
+    return;
+  if (OnTrigger_)
+    OnTrigger_(*this, msg, static_cast<unsigned>(lParam & 0xFFFF), static_cast<long>(wParam));
+  switch (msg) {
+  case apw_TriggerAvail:
+    if (OnTriggerAvail_)
+      OnTriggerAvail_(*this, wParam);
+    break;
+  case apw_TriggerData:
+    if (OnTriggerData_)
+      OnTriggerData_(*this, wParam);
+    break;
+  case apw_TriggerTimer:
+    if (OnTriggerTimer_)
+      OnTriggerTimer_(*this, wParam);
+    break;
+  case apw_TriggerStatus:
+    if (OnTriggerStatus_)
+      OnTriggerStatus_(*this, wParam);
+    break;
+  default:
+    break;
+  }
+}
+
+void TApdCustomComPort::SetOnTrigger(TTriggerEvent handler) {
+  OnTrigger_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerAvail(TTriggerAvailEvent handler) {
+  OnTriggerAvail_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerData(TTriggerHandleEvent handler) {
+  OnTriggerData_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerStatus(TTriggerHandleEvent handler) {
+  OnTriggerStatus_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerTimer(TTriggerHandleEvent handler) {
+  OnTriggerTimer_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerLineError(TTriggerLineErrorEvent handler) {
+  OnTriggerLineError_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerModemStatus(TPortEvent handler) {
+  OnTriggerModemStatus_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerOutbuffFree(TPortEvent handler) {
+  OnTriggerOutbuffFree_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerOutbuffUsed(TPortEvent handler) {
+  OnTriggerOutbuffUsed_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+void TApdCustomComPort::SetOnTriggerOutSent(TPortEvent handler) {
+  OnTriggerOutSent_ = std::move(handler);
+  UpdateHandlerFlags();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Byte operations
+
+TApdBaseDispatcher &TApdCustomComPort::ValidDispatcher() {
+  if (!Dispatcher_ && AutoOpen_ && !IsLoading())
+    OpenPort();
+  if (!Dispatcher_)
+    throw ECommNotOpen(-ecCommNotOpen);
+  return *Dispatcher_;
+}
+
+void TApdCustomComPort::SendByte(uint8_t c) {
+  if (PortState_ == psClosing)
+    return;
+  CheckError(this, ValidDispatcher().PutChar(c));
+}
+
+bool TApdCustomComPort::ByteReady() {
+  if (PortState_ == psClosing)
+    return false;
+  return ValidDispatcher().CharReady();
+}
+
+uint8_t TApdCustomComPort::ReadByte() {
+  if (PortState_ == psClosing)
+    return 0;
+  uint8_t c = 0;
+  CheckError(this, ValidDispatcher().GetChar(c));
+  return c;
+}
+
+bool TApdCustomComPort::WaitByteReady(int timeoutMs) {
+  if (PortState_ == psClosing)
+    return false;
+  TApdBaseDispatcher &d = ValidDispatcher();
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  for (;;) {
+    if (d.CharReady())
+      return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+      return false;
+    // The notification comes within one pass of the dispatch thread after the bytes are
+    // stored; the slice only bounds a wake-up that a notification in progress held back.
+    DataArrived_->Wait(static_cast<int>(std::min<long long>(left, DispatchTickMs)));
+  }
+}
+
+void TApdCustomComPort::PurgeInput() {
+  if (PortState_ == psClosing)
+    return;
+  CheckError(this, ValidDispatcher().FlushInBuffer());
+}
+
+void TApdCustomComPort::PurgeOutput() {
+  if (PortState_ == psClosing)
+    return;
+  CheckError(this, ValidDispatcher().FlushOutBuffer());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Line settings
+
+void TApdCustomComPort::SetDeviceLayer(TDeviceLayer value) {
+  // The layer is chosen for the next open; only the OS serial interface is supported.
+  if (PortState_ == psClosed && value == dlWin32)
+    DeviceLayer_ = value;
+}
+
+void TApdCustomComPort::SetBaud(int32_t value) {
+  if (value == Baud_)
+    return;
+  Baud_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetLine(value, KeepParity, KeepDataBits, KeepStopBits));
+}
+
+void TApdCustomComPort::SetParity(TParity value) {
+  if (value == Parity_)
+    return;
+  Parity_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetLine(KeepBaud, value, KeepDataBits, KeepStopBits));
+}
+
+void TApdCustomComPort::SetDataBits(uint16_t value) {
+  if (value == DataBits_)
+    return;
+  DataBits_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetLine(KeepBaud, KeepParity, value, KeepStopBits));
+}
+
+void TApdCustomComPort::SetStopBits(uint16_t value) {
+  if (value == StopBits_)
+    return;
+  StopBits_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetLine(KeepBaud, KeepParity, KeepDataBits, value));
+}
+
+void TApdCustomComPort::SetInSize(uint16_t value) {
+  if (value == InSize_)
+    return;
+  InSize_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetCommBuffers(InSize_, OutSize_));
+}
+
+void TApdCustomComPort::SetOutSize(uint16_t value) {
+  if (value == OutSize_)
+    return;
+  OutSize_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetCommBuffers(InSize_, OutSize_));
+}
+
+void TApdCustomComPort::SetDTR(bool value) {
+  if (value == DTR_ && !Force_)
+    return;
+  DTR_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetDtr(value));
+}
+
+void TApdCustomComPort::SetRTS(bool value) {
+  if (value == RTS_ && !Force_)
+    return;
+  RTS_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetRts(value));
+}
+
+void TApdCustomComPort::SetXOnChar(char value) {
+  if (value == XOnChar_ && !Force_)
+    return;
+  XOnChar_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetFlowChars(XOnChar_, XOffChar_));
+}
+
+void TApdCustomComPort::SetXOffChar(char value) {
+  if (value == XOffChar_ && !Force_)
+    return;
+  XOffChar_ = value;
+  if (Applies())
+    CheckError(this, Dispatcher_->SetFlowChars(XOnChar_, XOffChar_));
+}
+
+void TApdCustomComPort::SetRS485Mode(bool value) {
+  if (value == RS485Mode_ && !Force_)
+    return;
+  RS485Mode_ = value;
+  if (value) {
+    // The transmitter drives RTS itself: no RTS handshake, and RTS low while idle.
+    if (HWFlowOptions_ & (hwfUseRTS | hwfRequireCTS))
+      SetHWFlowOptions(HWFlowOptions_ & ~(hwfUseRTS | hwfRequireCTS));
+    SetRTS(false);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Flow control
+
+// Flow thresholds left unset or out of range get their share of the input size.
+void TApdCustomComPort::AdjustFlowThresholds() {
+  unsigned fullPercent = 0, resumePercent = 0;
+  if (HWFlowOptions_ != 0) {
+    fullPercent = 90;
+    resumePercent = 10;
+  } else if (SWFlowOptions_ != swfNone) {
+    fullPercent = 75;
+    resumePercent = 25;
+  } else {
+    return;
+  }
+  if (BufferFull_ == 0 || BufferFull_ > InSize_)
+    BufferFull_ = static_cast<uint16_t>(InSize_ * fullPercent / 100);
+  if (BufferResume_ == 0 || BufferResume_ > BufferFull_)
+    BufferResume_ = static_cast<uint16_t>(InSize_ * resumePercent / 100);
+}
+
+void TApdCustomComPort::ApplyHWFlow() {
+  if (!Applies())
+    return;
+  if (HWFlowOptions_ == 0)
+    CheckError(this, Dispatcher_->HWFlowOptions(0, 0, 0));
+  else
+    CheckError(this, Dispatcher_->HWFlowOptions(BufferFull_, BufferResume_, HWFlowOptions_));
+}
+
+void TApdCustomComPort::ApplySWFlow() {
+  if (!Applies())
+    return;
+  static constexpr unsigned bits[] = {0, sfReceiveFlow, sfTransmitFlow, sfReceiveFlow | sfTransmitFlow};
+  if (SWFlowOptions_ == swfNone)
+    CheckError(this, Dispatcher_->SWFlowDisable());
+  else
+    CheckError(this, Dispatcher_->SWFlowOptions(BufferFull_, BufferResume_, bits[SWFlowOptions_]));
+}
+
+void TApdCustomComPort::SetHWFlowOptions(THWFlowOptions value) {
+  value &= hwfUseDTR | hwfUseRTS | hwfRequireDSR | hwfRequireCTS;
+  if (value == HWFlowOptions_ && !Force_)
+    return;
+  HWFlowOptions_ = value;
+  if (value & (hwfUseRTS | hwfRequireCTS))
+    RS485Mode_ = false;
+  AdjustFlowThresholds();
+  ApplyHWFlow();
+}
+
+void TApdCustomComPort::SetSWFlowOptions(TSWFlowOptions value) {
+  if (value == SWFlowOptions_ && !Force_)
+    return;
+  SWFlowOptions_ = value;
+  AdjustFlowThresholds();
+  ApplySWFlow();
+}
+
+void TApdCustomComPort::SetBufferFull(uint16_t value) {
+  if (value > InSize_)
+    value = static_cast<uint16_t>(value * 90u / 100u);
+  if (value == BufferFull_ && !Force_)
+    return;
+  BufferFull_ = value;
+  if (HWFlowOptions_ != 0)
+    ApplyHWFlow();
+  if (SWFlowOptions_ != swfNone)
+    ApplySWFlow();
+}
+
+void TApdCustomComPort::SetBufferResume(uint16_t value) {
+  if (value > BufferFull_)
+    value = static_cast<uint16_t>(BufferFull_ * 10u / 100u);
+  if (value == BufferResume_ && !Force_)
+    return;
+  BufferResume_ = value;
+  if (HWFlowOptions_ != 0)
+    ApplyHWFlow();
+  if (SWFlowOptions_ != swfNone)
+    ApplySWFlow();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Trace and log
+
+// Moves the open port's trace to `value`; returns 0 or the dispatcher's failure. The stored
+// state follows: a dump or append ends the trace.
+int TApdCustomComPort::ApplyTraceState(TTraceLogState value) {
+  TApdBaseDispatcher &d = *Dispatcher_;
+  int result = 0;
+  switch (value) {
+  case tlOff:
+    d.AbortTracing();
+    Tracing_ = tlOff;
+    break;
+  case tlOn:
+    if (Tracing_ == tlPause && !Force_)
+      d.StartTracing();
+    else
+      result = d.InitTracing(TraceSize_);
+    Tracing_ = result == 0 ? tlOn : tlOff;
+    break;
+  case tlDump:
+  case tlAppend:
+    if (Tracing_ == tlOn || Tracing_ == tlPause)
+      result = value == tlDump ? d.DumpTrace(TraceName_, TraceHex_, TraceAllHex_)
+                               : d.AppendTrace(TraceName_, TraceHex_, TraceAllHex_);
+    Tracing_ = tlOff;
+    break;
+  case tlClear:
+    if (Tracing_ == tlOn || Tracing_ == tlPause)
+      d.ClearTracing();
+    break;
+  case tlPause:
+    if (Tracing_ == tlOn) {
+      d.StopTracing();
+      Tracing_ = tlPause;
+    }
+    break;
+  }
+  return result;
+}
+
+int TApdCustomComPort::ApplyLogState(TTraceLogState value) {
+  TApdBaseDispatcher &d = *Dispatcher_;
+  int result = 0;
+  switch (value) {
+  case tlOff:
+    d.AbortLogging();
+    Logging_ = tlOff;
+    break;
+  case tlOn:
+    if (Logging_ == tlPause && !Force_)
+      d.StartLogging();
+    else
+      result = d.InitLogging(LogSize_);
+    Logging_ = result == 0 ? tlOn : tlOff;
+    break;
+  case tlDump:
+  case tlAppend:
+    if (Logging_ == tlOn || Logging_ == tlPause)
+      result = value == tlDump ? d.DumpLog(LogName_, LogHex_, LogAllHex_)
+                               : d.AppendLog(LogName_, LogHex_, LogAllHex_);
+    Logging_ = tlOff;
+    break;
+  case tlClear:
+    if (Logging_ == tlOn || Logging_ == tlPause)
+      d.ClearLogging();
+    break;
+  case tlPause:
+    if (Logging_ == tlOn) {
+      d.StopLogging();
+      Logging_ = tlPause;
+    }
+    break;
+  }
+  return result;
+}
+
+void TApdCustomComPort::SetTracing(TTraceLogState value) {
+  if (!Applies()) {
+    Tracing_ = value == tlOn ? tlOn : tlOff;
+    return;
+  }
+  if (value == Tracing_ && !Force_)
+    return;
+  CheckError(this, ApplyTraceState(value));
+}
+
+void TApdCustomComPort::SetLogging(TTraceLogState value) {
+  if (!Applies()) {
+    Logging_ = value == tlOn ? tlOn : tlOff;
+    return;
+  }
+  if (value == Logging_ && !Force_)
+    return;
+  CheckError(this, ApplyLogState(value));
+}
+
+void TApdCustomComPort::SetTraceSize(uint32_t value) {
+  value = std::min(value, MaxTraceEntries);
+  if (value == TraceSize_)
+    return;
+  TraceSize_ = value;
+  if (!Applies())
+    return;
+  // A running trace starts again, empty, with the new size; a paused one is given up.
+  if (Tracing_ == tlOn)
+    CheckError(this, ApplyTraceState(tlOn));
+  else if (Tracing_ == tlPause)
+    ApplyTraceState(tlOff);
+}
+
+void TApdCustomComPort::SetLogSize(uint32_t value) {
+  value = std::min(value, MaxLogBytes);
+  if (value == LogSize_)
+    return;
+  LogSize_ = value;
+  if (!Applies())
+    return;
+  if (Logging_ == tlOn)
+    CheckError(this, ApplyLogState(tlOn));
+  else if (Logging_ == tlPause)
+    ApplyLogState(tlOff);
+}
+
+void TApdCustomComPort::SetTraceName(const std::string &value) {
+  TraceName_ = value.substr(0, MaxFileNameLength);
+}
+
+void TApdCustomComPort::SetLogName(const std::string &value) {
+  LogName_ = value.substr(0, MaxFileNameLength);
+}

@@ -1,0 +1,675 @@
+#include "serial/AwUser.h"
+
+#include "runtime/Exception.h"
+#include "serial/OoMisc.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::mutex &TableLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// Process-wide dispatcher table: a handle is an index into it.
+std::vector<TApdBaseDispatcher *> &Table() {
+  static std::vector<TApdBaseDispatcher *> table;
+  return table;
+}
+
+long long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Threads
+
+TApdDispatcherThread::~TApdDispatcherThread() { Join(); }
+
+void TApdDispatcherThread::Start() { thread_ = std::thread([this] { Run(); }); }
+
+void TApdDispatcherThread::Join() {
+  if (thread_.joinable())
+    thread_.join();
+}
+
+void TApdDispatcherThread::Run() {
+  ++H.ActiveThreads;
+  try {
+    Execute();
+  } catch (const std::exception &e) {
+    // Nothing above this thread could catch it; say what ended the thread.
+    std::fprintf(stderr, "kstune: serial thread ended: %s\n", e.what());
+  }
+  if (--H.ActiveThreads == 0)
+    H.ThreadsStarted.store(false);
+  ended_.store(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and the dispatcher table
+
+TApdBaseDispatcher::TApdBaseDispatcher(void *owner) : Owner_(owner) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  auto &table = Table();
+  const auto slot = std::find(table.begin(), table.end(), nullptr);
+  if (slot != table.end()) {
+    *slot = this;
+    Handle_ = static_cast<int>(slot - table.begin());
+  } else {
+    table.push_back(this);
+    Handle_ = static_cast<int>(table.size() - 1);
+  }
+}
+
+TApdBaseDispatcher::~TApdBaseDispatcher() {
+  // The device layer's destructor has shut the port down; free what is left.
+  DispatchBuffer.reset();
+  OutputBuffer.reset();
+  std::lock_guard<std::mutex> guard(TableLock());
+  auto &table = Table();
+  if (Handle_ >= 0 && Handle_ < static_cast<int>(table.size()))
+    table[Handle_] = nullptr;
+  while (!table.empty() && table.back() == nullptr)
+    table.pop_back();
+}
+
+TApdBaseDispatcher *TApdBaseDispatcher::FromHandle(int handle) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  auto &table = Table();
+  return handle >= 0 && handle < static_cast<int>(table.size()) ? table[handle] : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open, close
+
+int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t baud, int parity, int dataBits,
+                                       int stopBits, uint16_t inSize, uint16_t outSize, bool dtr, bool rts) {
+  if (DeviceOpen())
+    return -ecAlreadyOpen;
+  RingFlag.store(false);
+  InNotify.store(false);
+  StopRequested.store(false);
+  try {
+    EventArrived = std::make_unique<TEvent>(false);
+    EventDone = std::make_unique<TEvent>(false);
+    Ack = std::make_unique<TEvent>(false);
+    OutputQueued = std::make_unique<TEvent>(false);
+    WriteComplete = std::make_unique<TEvent>(true);
+    FlushRequest = std::make_unique<TEvent>(false);
+  } catch (const std::exception &) {
+    ShutDown();
+    return -ErrorTooManyOpenFiles;
+  }
+  int result = OpenDevice(deviceName, inSize, outSize);
+  if (result == 0) {
+    const int sized = SizeQueues(inSize, outSize);
+    result = sized ? -sized : 0;
+  }
+  if (result != 0) {
+    ShutDown();
+    return result;
+  }
+  InSize = inSize;
+  OutSize = outSize;
+  {
+    std::lock_guard<TCriticalSection> in(InputLock);
+    std::lock_guard<TCriticalSection> out(OutputLock);
+    DispatchBuffer = std::make_unique<uint8_t[]>(DispatchBufferSize);
+    // One byte more than asked keeps a zero-sized buffer a valid allocation.
+    OutputBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(outSize) + 1);
+    DBufHead = DBufTail = 0;
+    DBufFull = false;
+    OBufHead = OBufTail = 0;
+    OBufFull = false;
+    DataArrived = LastNotified = 0;
+    NotifyData = false;
+    NotifyRead = NotifyMaxRead = 0;
+  }
+  BuffersReleased.store(false);
+  LastError.store(0);
+  RS485Mode = false;
+  BaseAddress = 0;
+  DTRAuto = RTSAuto = false;
+  {
+    std::lock_guard<TCriticalSection> state(StateLock);
+    ReadLineState(DCB);
+  }
+  SetDtr(dtr);
+  SetRts(rts);
+  RefreshModemStatus();
+  LastBaud = 115200;
+  result = SetLine(baud, parity, dataBits, stopBits);
+  if (result != 0) {
+    ShutDown();
+    return result;
+  }
+  TComStat stat;
+  ReadErrors(stat);
+  AbortTracing();
+  AbortLogging();
+  TimeBase = NowMs();
+  try {
+    StartThreads();
+  } catch (const std::exception &) {
+    ShutDown();
+    return -ErrorNotEnoughMemory;
+  }
+  return 0;
+}
+
+void TApdBaseDispatcher::ShutDown() {
+  // A recipient cannot wait for the thread it runs on: the closing side finishes the job.
+  if (DispThread && NotifyThread == std::this_thread::get_id() && InNotify.load()) {
+    StopRequested.store(true);
+    return;
+  }
+  if (DeviceOpen()) {
+    FlushOutBuffer();
+    FlushInBuffer();
+    CloseDevice();
+  }
+  ReleaseBuffers();
+}
+
+void TApdBaseDispatcher::ReleaseBuffers() {
+  StopThreads();
+  std::lock_guard<TCriticalSection> in(InputLock);
+  std::lock_guard<TCriticalSection> out(OutputLock);
+  DispatchBuffer.reset();
+  OutputBuffer.reset();
+  DBufHead = DBufTail = OBufHead = OBufTail = 0;
+  DBufFull = OBufFull = false;
+  BuffersReleased.store(true);
+}
+
+void TApdBaseDispatcher::WaitForThread(TApdDispatcherThread *thread) {
+  if (!thread)
+    return;
+  if (MessagePump) {
+    while (!thread->Ended()) {
+      MessagePump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  thread->Join();
+}
+
+int TApdBaseDispatcher::SetThreadBoost(int boost) {
+  // Threads run at normal priority: raising it needs privileges a user does not have here.
+  std::lock_guard<TCriticalSection> state(StateLock);
+  ThreadBoost = boost;
+  return 0;
+}
+
+void TApdBaseDispatcher::UpdateHandlerFlags(int kind) {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (kind == 1 || kind == 2)
+    HandlerFlags = kind;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Line settings
+
+int TApdBaseDispatcher::SetLine(int32_t baud, int parity, int dataBits, int stopBits) {
+  TDcb current;
+  uint32_t newBaud;
+  uint8_t newParity, newSize, newStop;
+  auto adjust = [](TDcb &dcb) {
+    dcb.Flags |= dcbBinary | dcbTxContinueOnXoff;
+    dcb.Flags &= ~(dcbParityCheck | dcbDsrSensitivity | dcbNull);
+  };
+  {
+    std::lock_guard<TCriticalSection> state(StateLock);
+    if (ReadLineState(current) != 0)
+      return -ErrorInvalidHandle;
+    DCB = current;
+    adjust(DCB);
+    newBaud = baud == KeepBaud ? current.BaudRate : static_cast<uint32_t>(baud);
+    newParity = parity == KeepParity ? current.Parity : static_cast<uint8_t>(parity);
+    newSize = dataBits == KeepDataBits ? current.ByteSize : static_cast<uint8_t>(dataBits);
+    if (stopBits == KeepStopBits) {
+      newStop = current.StopBits;
+    } else {
+      const int bits = stopBits == 0 ? 1 : stopBits > 2 ? 2 : stopBits;
+      newStop = newSize == 5 ? One5StopBits : bits == 1 ? OneStopBit : TwoStopBits;
+    }
+    if (newBaud == current.BaudRate && newParity == current.Parity && newSize == current.ByteSize &&
+        newStop == current.StopBits)
+      return 0;
+  }
+  DrainOutput();
+  std::lock_guard<TCriticalSection> state(StateLock);
+  ReadLineState(DCB);
+  adjust(DCB);
+  DCB.BaudRate = newBaud;
+  DCB.Parity = newParity;
+  DCB.ByteSize = newSize;
+  DCB.StopBits = newStop;
+  return ApplyLineState();
+}
+
+// Lets the bytes already queued leave at the old settings before the line changes.
+void TApdBaseDispatcher::DrainOutput() {
+  // The kernel's own transmit queue counts too: a new speed applies to it at once.
+  for (int i = 0; i < 5000 && (OutBuffUsed() > 0 || DeviceOutQueue() > 0) && !PortLost(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  unsigned bits;
+  uint32_t prev;
+  {
+    std::lock_guard<TCriticalSection> state(StateLock);
+    bits = DCB.ByteSize + 2u + (DCB.Parity != NoParity ? 1u : 0u) + (DCB.StopBits != OneStopBit ? 1u : 0u);
+    prev = LastBaud ? LastBaud : 115200;
+  }
+  // Time for the last characters in the UART to leave: 18 characters at the previous rate, in
+  // units of 100 ns.
+  unsigned long t = (10000000ul / prev) * bits * 18ul;
+  if (t < 10000)
+    t *= 2;
+  const unsigned long ms = t / 10000 + (t % 10000 ? 1 : 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+int TApdBaseDispatcher::ApplyLineState() {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (!DTRAuto)
+    SetDtrControl(DCB, DTRState ? DtrControlEnable : DtrControlDisable);
+  if (!RTSAuto && RtsControl(DCB) != RtsControlToggle)
+    SetRtsControl(DCB, RTSState ? RtsControlEnable : RtsControlDisable);
+  const int result = WriteLineState(DCB);
+  if (result != 0)
+    return result;
+  LastBaud = DCB.BaudRate;
+  EscapeLine(DTRState ? EscSetDtr : EscClrDtr);
+  if (!RS485Mode)
+    EscapeLine(RTSState ? EscSetRts : EscClrRts);
+  return 0;
+}
+
+int TApdBaseDispatcher::SetDtr(bool on) {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (DTRAuto)
+    return 1;
+  const int result = EscapeLine(on ? EscSetDtr : EscClrDtr);
+  DTRState = on;
+  return result != 0 ? -ecBadArgument : 0;
+}
+
+int TApdBaseDispatcher::SetRts(bool on) {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (RTSAuto)
+    return 1;
+  const int result = EscapeLine(on ? EscSetRts : EscClrRts);
+  RTSState = on;
+  return result != 0 ? -ecBadArgument : 0;
+}
+
+int TApdBaseDispatcher::HWFlowOptions(unsigned bufferFull, unsigned bufferResume, unsigned options) {
+  if (bufferFull < bufferResume || bufferFull > InSize)
+    return -ecBadArgument;
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (ReadLineState(DCB) != 0)
+    return -ErrorInvalidHandle;
+  DCB.Flags &= ~(dcbOutxCtsFlow | dcbOutxDsrFlow | dcbDtrControlMask | dcbRtsControlMask);
+  DTRAuto = (options & hfUseDTR) != 0;
+  RTSAuto = (options & hfUseRTS) != 0;
+  if (DTRAuto)
+    SetDtrControl(DCB, DtrControlHandshake);
+  else if (DTRState)
+    SetDtrControl(DCB, DtrControlEnable);
+  if (RTSAuto)
+    SetRtsControl(DCB, RtsControlHandshake);
+  else if (RS485Mode)
+    SetRtsControl(DCB, RtsControlToggle);
+  else if (RTSState)
+    SetRtsControl(DCB, RtsControlEnable);
+  DCB.XoffLim = static_cast<uint16_t>(InSize - bufferFull);
+  DCB.XonLim = static_cast<uint16_t>(bufferResume);
+  if (options & hfRequireDSR)
+    DCB.Flags |= dcbOutxDsrFlow;
+  if (options & hfRequireCTS)
+    DCB.Flags |= dcbOutxCtsFlow;
+  return ApplyLineState();
+}
+
+int TApdBaseDispatcher::SWFlowOptions(unsigned bufferFull, unsigned bufferResume, unsigned options) {
+  if (bufferFull < bufferResume || bufferFull > InSize)
+    return -ecBadArgument;
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (ReadLineState(DCB) != 0)
+    return -ErrorInvalidHandle;
+  DCB.Flags &= ~(dcbInX | dcbOutX);
+  if (options & sfReceiveFlow) {
+    DCB.Flags |= dcbInX;
+    DCB.XoffLim = static_cast<uint16_t>(InSize - bufferFull);
+    DCB.XonLim = static_cast<uint16_t>(bufferResume);
+  }
+  if (options & sfTransmitFlow)
+    DCB.Flags |= dcbOutX;
+  if (options & (sfReceiveFlow | sfTransmitFlow)) {
+    DCB.XonChar = 17;
+    DCB.XoffChar = 19;
+  }
+  return ApplyLineState();
+}
+
+int TApdBaseDispatcher::SWFlowDisable() {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (ReadLineState(DCB) != 0)
+    return -ErrorInvalidHandle;
+  DCB.Flags &= ~(dcbInX | dcbOutX);
+  return ApplyLineState();
+}
+
+int TApdBaseDispatcher::SetFlowChars(char xon, char xoff) {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (ReadLineState(DCB) != 0)
+    return -ErrorInvalidHandle;
+  DCB.XonChar = xon;
+  DCB.XoffChar = xoff;
+  return ApplyLineState();
+}
+
+int TApdBaseDispatcher::SetCommBuffers(int inSize, int outSize) {
+  const int result = SizeQueues(inSize, outSize);
+  return result ? -result : 0;
+}
+
+void TApdBaseDispatcher::RefreshModemStatus() {
+  uint32_t status = 0;
+  ReadModemStatus(status);
+  const uint8_t old = ModemStatus_.load();
+  uint8_t delta = static_cast<uint8_t>(((old ^ status) & 0xF0) >> 4);
+  if (RingFlag.exchange(false))
+    delta |= 0x04;
+  ModemStatus_.store(static_cast<uint8_t>((status & 0xF0) | delta));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sending
+
+unsigned TApdBaseDispatcher::OutWaiting() const {
+  if (OBufFull)
+    return OutSize;
+  return OBufHead >= OBufTail ? OBufHead - OBufTail : OBufHead + OutSize - OBufTail;
+}
+
+unsigned TApdBaseDispatcher::OutBuffUsed() {
+  std::lock_guard<TCriticalSection> out(OutputLock);
+  return OutputBuffer ? OutWaiting() : 0;
+}
+
+unsigned TApdBaseDispatcher::OutBuffFree() {
+  std::lock_guard<TCriticalSection> out(OutputLock);
+  return OutputBuffer ? OutSize - OutWaiting() : 0;
+}
+
+int TApdBaseDispatcher::PutBlock(const void *block, unsigned count) {
+  if (!OutputBuffer || !DeviceOpen())
+    return -ecCommNotOpen;
+  // A port whose device went away takes nothing more: say so instead of queueing into the void.
+  if (PortLost())
+    return -ErrorGenFailure;
+  TComStat stat;
+  ReadErrors(stat);
+  const auto *bytes = static_cast<const uint8_t *>(block);
+  {
+    std::lock_guard<TCriticalSection> out(OutputLock);
+    if (count > OutSize - OutWaiting())
+      return -ecOutputBufferTooSmall;
+    QueueOutput(bytes, count);
+  }
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (TraceOn)
+    for (unsigned i = 0; i < count; ++i)
+      AddTrace('T', bytes[i]);
+  if (LogOn)
+    AddLog(1, 1, count, bytes, count);
+  return 0;
+}
+
+int TApdBaseDispatcher::QueueOutput(const uint8_t *bytes, unsigned count) {
+  std::lock_guard<TCriticalSection> out(OutputLock);
+  if (count == 0)
+    return 0;
+  const unsigned first = std::min(count, OutSize - OBufHead);
+  std::memcpy(OutputBuffer.get() + OBufHead, bytes, first);
+  std::memcpy(OutputBuffer.get(), bytes + first, count - first);
+  OBufHead += count;
+  if (OBufHead >= OutSize)
+    OBufHead -= OutSize;
+  if (OBufHead == OBufTail)
+    OBufFull = true;
+  OutputQueued->Set();
+  return static_cast<int>(count);
+}
+
+void TApdBaseDispatcher::AdvanceTail(unsigned count) {
+  std::lock_guard<TCriticalSection> out(OutputLock);
+  if (count == 0)
+    return;
+  OBufTail += count;
+  if (OBufTail >= OutSize)
+    OBufTail -= OutSize;
+  OBufFull = false;
+  if (OBufTail == OBufHead)
+    OBufHead = OBufTail = 0;
+}
+
+// The output thread's pass: write what waits, one contiguous block at a time.
+void TApdBaseDispatcher::OutputWriteLoop() {
+  while (!KillThreads.load() && !StopRequested.load()) {
+    if (FlushRequest->Claim()) {
+      Ack->Set();
+      return;
+    }
+    unsigned start, length;
+    {
+      std::lock_guard<TCriticalSection> out(OutputLock);
+      const unsigned waiting = OutWaiting();
+      if (waiting == 0)
+        return;
+      if (OBufTail < OBufHead) {
+        start = OBufTail;
+        length = OBufHead - OBufTail;
+      } else if (OBufHead == 0) {
+        start = OBufTail;
+        length = OutSize - OBufTail;
+      } else {
+        // Wrapped: lay the waiting bytes out from index 0 so they leave in one write.
+        std::rotate(OutputBuffer.get(), OutputBuffer.get() + OBufTail, OutputBuffer.get() + OutSize);
+        OBufTail = 0;
+        OBufHead = waiting % OutSize;
+        start = 0;
+        length = waiting;
+      }
+    }
+    unsigned written = 0;
+    const int result = WriteDevice(OutputBuffer.get() + start, length, written);
+    if (result == ErrorOperationAborted) {
+      Ack->Set();
+      return;
+    }
+    // A failed write drops its chunk, as a completed one is done with.
+    AdvanceTail(length);
+    std::lock_guard<TCriticalSection> state(StateLock);
+    if (LogOn)
+      AddLog(2, result == 0 ? 1 : 2, written, nullptr, 0);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Receiving
+
+unsigned TApdBaseDispatcher::InUnread() const {
+  if (DBufFull)
+    return DispatchBufferSize;
+  return DBufHead >= DBufTail ? DBufHead - DBufTail : DBufHead + DispatchBufferSize - DBufTail;
+}
+
+unsigned TApdBaseDispatcher::InBuffUsed() {
+  std::lock_guard<TCriticalSection> in(InputLock);
+  return DispatchBuffer ? InUnread() : 0;
+}
+
+void TApdBaseDispatcher::FillDispatchBuffer() {
+  std::lock_guard<TCriticalSection> in(InputLock);
+  if (!DispatchBuffer || DBufFull)
+    return;
+  TComStat stat;
+  ReadErrors(stat);
+  if (stat.cbInQue == 0)
+    return;
+  const unsigned want = std::min(DispatchBufferSize - InUnread(), static_cast<unsigned>(stat.cbInQue));
+  auto readInto = [this](unsigned room) -> unsigned {
+    if (room == 0)
+      return 0;
+    const int got = ReadDevice(DispatchBuffer.get() + DBufHead, room);
+    if (got <= 0)
+      return 0;
+    DBufHead += static_cast<unsigned>(got);
+    if (DBufHead >= DispatchBufferSize)
+      DBufHead = 0;
+    DataArrived += static_cast<unsigned>(got);
+    if (DBufHead == DBufTail)
+      DBufFull = true;
+    std::lock_guard<TCriticalSection> state(StateLock);
+    if (LogOn)
+      AddLog(3, 1, static_cast<uint32_t>(got), nullptr, 0);
+    return static_cast<unsigned>(got);
+  };
+  const unsigned room = DBufHead >= DBufTail ? DispatchBufferSize - DBufHead : DBufTail - DBufHead;
+  const unsigned first = std::min(want, room);
+  const unsigned got = readInto(first);
+  if (got == room && DBufHead == 0 && want > got && !DBufFull)
+    readInto(std::min(want - got, DBufTail));
+}
+
+bool TApdBaseDispatcher::RecipientRead() const {
+  return NotifyData && NotifyThread == std::this_thread::get_id();
+}
+
+bool TApdBaseDispatcher::CharReady() {
+  std::lock_guard<TCriticalSection> in(InputLock);
+  if (!DispatchBuffer)
+    return false;
+  return InUnread() > (RecipientRead() ? NotifyRead : 0);
+}
+
+int TApdBaseDispatcher::PeekChar(unsigned n) {
+  std::lock_guard<TCriticalSection> in(InputLock);
+  const unsigned skip = RecipientRead() ? NotifyRead : 0;
+  if (!DispatchBuffer || n == 0 || InUnread() < skip + n)
+    return -ecBufferIsEmpty;
+  return DispatchBuffer[(DBufTail + skip + n - 1) % DispatchBufferSize];
+}
+
+int TApdBaseDispatcher::GetChar(uint8_t &c) {
+  std::lock_guard<TCriticalSection> in(InputLock);
+  const int peeked = PeekChar(1);
+  if (peeked < 0)
+    return peeked;
+  c = static_cast<uint8_t>(peeked);
+  if (RecipientRead()) {
+    ++NotifyRead;
+  } else {
+    DBufTail = (DBufTail + 1) % DispatchBufferSize;
+    DBufFull = false;
+  }
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (TraceOn)
+    AddTrace('R', c);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dispatch thread's work
+
+void TApdBaseDispatcher::ProcessEvent(uint32_t mask) {
+  if (mask & ModemEventBits)
+    RefreshModemStatus();
+  if ((mask & 0xFF) >= EvBreak) {
+    TComStat stat;
+    ReadErrors(stat);
+  }
+  FillDispatchBuffer();
+  if (!InNotify.load())
+    ScanAndNotify();
+}
+
+void TApdBaseDispatcher::ProcessTick() {
+  FillDispatchBuffer();
+  if (!InNotify.load())
+    ScanAndNotify();
+}
+
+void TApdBaseDispatcher::ScanAndNotify() {
+  bool any;
+  {
+    std::lock_guard<TCriticalSection> state(StateLock);
+    any = !ProcHandlers.empty();
+  }
+  unsigned unread;
+  {
+    std::lock_guard<TCriticalSection> in(InputLock);
+    if (!DispatchBuffer || !any || NotifyThreshold == 0 || DataArrived == LastNotified)
+      return;
+    unread = InUnread();
+    if (unread < NotifyThreshold)
+      return;
+    LastNotified = DataArrived;
+  }
+  Notify(apw_TriggerAvail, unread);
+}
+
+void TApdBaseDispatcher::RegisterProcTriggerHandler(TApdNotifyProc proc) {
+  std::lock_guard<TCriticalSection> state(StateLock);
+  ProcHandlers.push_back(std::move(proc));
+}
+
+void TApdBaseDispatcher::Notify(unsigned msg, unsigned wParam) {
+  std::vector<TApdNotifyProc> handlers;
+  const bool data = msg == apw_TriggerAvail || msg == apw_TriggerData;
+  {
+    std::lock_guard<TCriticalSection> state(StateLock);
+    handlers = ProcHandlers;
+    InNotify.store(true);
+  }
+  {
+    std::lock_guard<TCriticalSection> in(InputLock);
+    NotifyThread = std::this_thread::get_id();
+    NotifyData = data;
+    NotifyMaxRead = 0;
+  }
+  const long lParam = static_cast<long>(static_cast<unsigned long>(Handle_) << 16);
+  for (auto &handler : handlers) {
+    {
+      std::lock_guard<TCriticalSection> in(InputLock);
+      NotifyRead = 0;
+    }
+    handler(msg, wParam, lParam);
+    std::lock_guard<TCriticalSection> in(InputLock);
+    NotifyMaxRead = std::max(NotifyMaxRead, NotifyRead);
+    if (StopRequested.load())
+      break;
+  }
+  {
+    std::lock_guard<TCriticalSection> in(InputLock);
+    if (NotifyData && DispatchBuffer && NotifyMaxRead > 0) {
+      DBufTail = (DBufTail + std::min(NotifyMaxRead, InUnread())) % DispatchBufferSize;
+      DBufFull = false;
+    }
+    NotifyData = false;
+    NotifyRead = NotifyMaxRead = 0;
+    NotifyThread = std::thread::id();
+  }
+  InNotify.store(false);
+}

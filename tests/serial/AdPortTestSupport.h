@@ -1,0 +1,143 @@
+#pragma once
+// Shared set-up of the port component's tests: an application object, a stand-in directory
+// whose COM numbers lead to pseudo-terminals or nowhere, a port held by another process, and
+// waits with generous bounds.
+#include "serial/AdExcept.h"
+#include "serial/AdPort.h"
+#include "serial/AwUser.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/TempConfigDir.h"
+
+#include <QApplication>
+
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// One application object per test program (offscreen platform, set by the test runner).
+inline QApplication &EnsureApp() {
+  static int argc = 1;
+  static char name[] = "kstune-test";
+  static char *argv[] = {name, nullptr};
+  static QApplication *app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Polls `condition` every millisecond for up to `limitMs`, delivering posted Qt events.
+inline bool WaitUntil(const std::function<bool()> &condition, int limitMs = 10000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    if (QCoreApplication::instance())
+      QCoreApplication::processEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+inline long ElapsedMs(std::chrono::steady_clock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
+          .count());
+}
+
+// Entries of a /proc directory: open descriptors or threads of this process.
+inline int CountEntries(const char *path) {
+  int n = 0;
+  if (DIR *d = opendir(path)) {
+    while (readdir(d))
+      ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+// Another program holding a port: a child process keeps `path` open and locked until released.
+class THeldPort {
+public:
+  explicit THeldPort(const std::string &path) {
+    int ready[2], hold[2];
+    if (pipe(ready) != 0 || pipe(hold) != 0)
+      return;
+    child_ = fork();
+    if (child_ == 0) {
+      close(ready[0]);
+      close(hold[1]);
+      const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+      flock(fd, LOCK_EX | LOCK_NB);
+      ioctl(fd, TIOCEXCL);
+      char c = 1;
+      [[maybe_unused]] auto w = write(ready[1], &c, 1);
+      [[maybe_unused]] auto r = read(hold[0], &c, 1);
+      _exit(0);
+    }
+    close(ready[1]);
+    close(hold[0]);
+    char c;
+    [[maybe_unused]] auto r = read(ready[0], &c, 1);
+    close(ready[0]);
+    release_ = hold[1];
+  }
+  ~THeldPort() {
+    if (release_ >= 0)
+      close(release_);
+    if (child_ > 0)
+      waitpid(child_, nullptr, 0);
+  }
+  bool Holding() const { return child_ > 0 && release_ >= 0; }
+
+private:
+  pid_t child_ = -1;
+  int release_ = -1;
+};
+
+// The line settings every connect applies before it opens.
+inline void ConfigureAsTheLink(TApdComPort &port) {
+  port.SetInSize(100);
+  port.SetOutSize(100);
+  port.SetAutoOpen(false);
+  port.SetLogHex(false);
+  port.SetDataBits(8);
+  port.SetParity(pNone);
+  port.SetStopBits(1);
+  port.SetBaud(1200);
+}
+
+// Queues bytes until the peer's kernel buffer is full and the output buffer holds `leaveFree`
+// free bytes or fewer, without ever overfilling it. Returns the number of bytes queued.
+inline size_t FillOutput(TApdComPort &port, unsigned leaveFree = 0) {
+  size_t queued = 0;
+  int stable = 0;
+  unsigned lastFree = ~0u;
+  while (stable < 20) {
+    const unsigned free = port.Dispatcher()->OutBuffFree();
+    if (free > leaveFree) {
+      port.SendByte(static_cast<uint8_t>(queued));
+      ++queued;
+      stable = 0;
+      continue;
+    }
+    stable = free == lastFree ? stable + 1 : 0;
+    lastFree = free;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return queued;
+}
+
+// Runs `op` and returns the EAPDException it raised (code 1 when it raised nothing).
+template <typename F> std::pair<int, std::string> Raised(F &&op) {
+  try {
+    op();
+  } catch (const EAPDException &e) {
+    return {e.ErrorCode, e.Message};
+  }
+  return {1, ""};
+}
