@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/office/ExcelApplication.h"
+#include "serial/AdPort.h"
 
 TMainState::TMainState() = default;
 TMainState::~TMainState() = default;

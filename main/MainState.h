@@ -7,6 +7,7 @@
 
 class TIniFile;
 class TExcelApplication;
+class TApdComPort;
 
 inline constexpr int ParamCount = 34;
 
@@ -37,6 +38,8 @@ struct TMainState {
   int32_t SelectedRow = 0;
   std::string ModelCode;
   std::unique_ptr<TIniFile> OptionsFile;
+  // Created by the first connect, without an owner, and kept for the rest of the run.
+  std::unique_ptr<TApdComPort> ComPort;
   TParamValues ParamValues;
   std::array<uint8_t, 8> DacValues{};
   std::array<uint8_t, 3> SerialNumber{};

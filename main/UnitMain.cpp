@@ -1,5 +1,6 @@
 #include "main/UnitMain.h"
 
+#include "link/Connection.h"
 #include "main/GridDelegate.h"
 #include "main/Panels.h"
 #include "main/StartUp.h"
@@ -129,6 +130,8 @@ void TForm1::SetUpGrid() {
 }
 
 void TForm1::WireEvents() {
+  connect(BitBtn9, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
+  connect(BitBtn10, &QPushButton::clicked, this, &TForm1::BitBtn10Click);
   connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
   connect(BitBtn23, &QPushButton::clicked, this, &TForm1::BitBtn23Click);
   connect(BitBtn24, &QPushButton::clicked, this, &TForm1::BitBtn24Click);
@@ -172,6 +175,9 @@ void TForm1::FormCreate() { StartUp(*this); }
 
 void TForm1::FormDestroy() { MainState.OptionsFile.reset(); }
 
+void TForm1::BitBtn9Click() { ConnectStation(*this); }
+
+void TForm1::BitBtn10Click() { DisconnectStation(*this); }
 void TForm1::SpeedButton1Click() { OpenReport(*this); }
 
 void TForm1::BitBtn23Click() { ApplyNumberSeries(*this); }

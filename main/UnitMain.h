@@ -28,6 +28,8 @@ public:
 public slots:
   void FormCreate();
   void FormDestroy();
+  void BitBtn9Click();
+  void BitBtn10Click();
   void SpeedButton1Click();
   void BitBtn23Click();
   void BitBtn24Click();

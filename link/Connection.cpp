@@ -1,0 +1,72 @@
+#include "link/Connection.h"
+
+#include "link/CommandSet.h"
+#include "link/Exchange.h"
+#include "main/MessageWindow.h"
+#include "main/Panels.h"
+#include "main/UnitMain.h"
+#include "runtime/Sleep.h"
+#include "serial/AdPort.h"
+
+void ConfigurePort(TForm1 &form) {
+  auto &state = form.MainState;
+  if (!state.ComPort)
+    state.ComPort = std::make_unique<TApdComPort>(nullptr);
+  TApdComPort &port = *state.ComPort;
+  port.SetInSize(Line::BufferSize);
+  port.SetOutSize(Line::BufferSize);
+  // Open only between connect and disconnect: a byte operation on a closed port must fail.
+  port.SetAutoOpen(false);
+  port.SetLogHex(false);
+  port.SetDataBits(Line::DataBits);
+  port.SetParity(pNone);
+  port.SetStopBits(Line::StopBits);
+  port.SetBaud(Line::Baud);
+}
+
+void ReopenPort(TForm1 &form) {
+  TApdComPort &port = *form.MainState.ComPort;
+  if (port.Open())
+    port.SetOpen(false);
+  port.SetComNumber(form.MainState.ComNumber);
+  port.SetOpen(true);
+}
+
+void ConnectStation(TForm1 &form) {
+  ConfigurePort(form);
+  ReopenPort(form);
+  form.MainState.ComPort->SendByte(Command::Connect);
+  uint8_t answer = 0;
+  if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {
+    // The port stays open; the next connect closes and reopens it.
+    ClearMessages(form);
+    AddMessage(form, QStringLiteral("Нет соединения со станцией..."));
+    SetControlEnabled(form, form.BitBtn9, true);
+    SetControlEnabled(form, form.BitBtn10, false);
+    return;
+  }
+  SetControlEnabled(form, form.BitBtn9, false);
+  SetControlEnabled(form, form.BitBtn10, true);
+  ClearMessages(form);
+  AddMessage(form, QStringLiteral("Связь установлена"));
+  AddMessage(form, QStringLiteral("Не забудьте выбрать Параметр"));
+  AddMessage(form, QStringLiteral("Диапазон всех вводимых значений: 0...255"));
+  EnablePanels(form);
+  form.MainState.PollMode = 3;
+}
+
+void DisconnectStation(TForm1 &form) {
+  DisablePanels(form);
+  form.MainState.ComPort->SendByte(Command::Disconnect);
+  Sleep(Pause::AfterDisconnect);
+  form.Button1->setText(QStringLiteral("Дата Процессора"));
+  ClearMessages(form);
+  AddMessage(form, QStringLiteral("Связь со станцией разорвана..."));
+  AddMessage(form, QStringLiteral("Если хотите продолжить работу со станцией незабудьте Подключиться"));
+  if (form.MainState.ComPort->Open())
+    form.MainState.ComPort->SetOpen(false);
+  SetControlEnabled(form, form.BitBtn9, true);
+  SetControlEnabled(form, form.BitBtn10, false);
+  SetControlEnabled(form, form.BitBtn2, false);
+  form.BitBtn2->setText(QStringLiteral("Чтение"));
+}

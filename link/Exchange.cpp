@@ -1,0 +1,61 @@
+#include "link/Exchange.h"
+
+#include "link/CommandSet.h"
+#include "main/UnitMain.h"
+#include "runtime/Dialogs.h"
+#include "serial/AdPort.h"
+
+#include <chrono>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A budget of n idle polls of 1 ms, kept as a deadline: the wait wakes the moment a byte
+// arrives instead of at the next poll, so an exchange costs the wire time, not sleep granularity.
+Clock::time_point DeadlineAfter(int idlePolls) { return Clock::now() + std::chrono::milliseconds(idlePolls); }
+
+// Waits until a byte is ready or the deadline passes.
+bool ByteBy(TApdComPort &port, Clock::time_point deadline) {
+  for (;;) {
+    if (port.ByteReady())
+      return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+      return false;
+    port.WaitByteReady(static_cast<int>(left));
+  }
+}
+
+} // namespace
+
+void WaitAnswer(TForm1 &form) {
+  auto &state = form.MainState;
+  TApdComPort &port = *state.ComPort;
+  state.LinkAck = false;
+  if (ByteBy(port, DeadlineAfter(Budget::Answer))) {
+    state.LastReply = port.ReadByte();
+    state.LinkAck = true;
+    return;
+  }
+  ShowMessageBox(LinkLostMessage);
+}
+
+bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget) {
+  TApdComPort &port = *form.MainState.ComPort;
+  // The receive fails on the idle poll that takes the budget below 0: one more than the budget.
+  auto deadline = DeadlineAfter(firstBudget + 1);
+  for (uint8_t &byte : block) {
+    if (!ByteBy(port, deadline))
+      return false;
+    byte = port.ReadByte();
+    deadline = DeadlineAfter(Budget::Block + 1);
+  }
+  return true;
+}
+
+bool SendAnswered(TForm1 &form, uint8_t byte) {
+  form.MainState.ComPort->SendByte(byte);
+  WaitAnswer(form);
+  return form.MainState.LinkAck;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The real window, offscreen, against the simulated station on COM2 of a private stand-in
+// directory. Click actions run through the application's event dispatch, so an exception they
+// raise reaches the error box as it would for the technician.
+#include "main/UnitMain.h"
+#include "station/SimStation.h"
+#include "tests/support/QtApp.h"
+#include "tests/support/TempConfigDir.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+class LinkTest : public ::testing::Test, protected WithTestApp {
+protected:
+  void SetUp() override {
+    station.Start({.ComNumber = 2});
+    form = std::make_unique<TForm1>();
+  }
+
+  // Runs a slot of the window as a queued call, as a click is delivered.
+  void Click(const char *slot) {
+    QMetaObject::invokeMethod(form.get(), slot, Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+  }
+
+  bool Connected() const { return !form->BitBtn9->isEnabled() && form->BitBtn10->isEnabled(); }
+
+  TempConfigDir dir;
+  BoxRecorder boxes;
+  TSimStation station;
+  std::unique_ptr<TForm1> form;
+};
