@@ -20,10 +20,11 @@ bool ByteBy(TApdComPort &port, Clock::time_point deadline) {
   for (;;) {
     if (port.ByteReady())
       return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0)
+    const auto now = Clock::now();
+    if (now >= deadline)
       return false;
-    port.WaitByteReady(static_cast<int>(left));
+    // Rounded up, so that the whole budget is waited even when it ends between milliseconds.
+    port.WaitByteReady(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
   }
 }
 

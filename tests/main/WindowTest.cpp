@@ -136,15 +136,17 @@ TEST_F(WindowTest, DisablingTheFocusedControlDoesNotEnterAField) {
 }
 
 TEST_F(WindowTest, AnExceptionInAnEventActionIsShownAndTheProgramGoesOn) {
-  QObject::connect(form.BitBtn9, &QPushButton::clicked, [] { throw EConvertError("'x' is not a valid integer value"); });
+  // A control of the window whose action fails the way a routine's conversion does.
+  auto *button = new QPushButton(QStringLiteral("x"), &form);
+  QObject::connect(button, &QPushButton::clicked, [] { throw EConvertError("'x' is not a valid integer value"); });
   form.show();
   // A key press and a timer, both delivered through the application's event dispatch.
   const auto pressSpace = [&] {
-    form.BitBtn9->setFocus();
+    button->setFocus();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-    QApplication::sendEvent(form.BitBtn9, &press);
+    QApplication::sendEvent(button, &press);
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-    QApplication::sendEvent(form.BitBtn9, &release);
+    QApplication::sendEvent(button, &release);
   };
   pressSpace();
   ASSERT_EQ(boxes.Errors, std::vector<std::string>{"'x' is not a valid integer value"});
@@ -154,7 +156,6 @@ TEST_F(WindowTest, AnExceptionInAnEventActionIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(boxes.Errors[1], "from a timer");
   pressSpace();
   EXPECT_EQ(boxes.Errors.size(), 3u);
-
 }
 
 TEST_F(WindowTest, TimerKeepsItsCountdownUnlessTheIntervalChanges) {
