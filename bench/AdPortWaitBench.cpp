@@ -1,6 +1,7 @@
 // One answered byte through the port component over a pseudo-terminal with an echo peer:
 // waiting with WaitByteReady against polling ByteReady with a 1 ms sleep between empty polls,
 // in alternating rounds of the same run. Prints medians, p99s and their ratio.
+#include "bench/BenchStats.h"
 #include "serial/AdPort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
@@ -16,13 +17,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int Rounds = 6;
 constexpr int PerRound = 300;
-
-double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(p * (v.size() - 1))];
-}
 
 bool Waited(TApdComPort &port, uint8_t b) {
   port.SendByte(b);

@@ -1,6 +1,7 @@
 // One answered byte over a pseudo-terminal with an echo peer: through the dispatcher (put byte,
 // echo, poll byte ready, get byte) against raw termios + poll on the same peer, in one run.
 // Rounds alternate so that both see the same machine load. Prints medians, p99s and ratios.
+#include "bench/BenchStats.h"
 #include "serial/AwWin32.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
@@ -20,13 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int Rounds = 10;
 constexpr int PerRound = 1000;
-
-double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
-
-double Percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[static_cast<size_t>(p * (v.size() - 1))];
-}
 
 bool RawRoundTrip(int fd, uint8_t b) {
   if (write(fd, &b, 1) != 1)

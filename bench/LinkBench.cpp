@@ -4,6 +4,7 @@
 // for the paced line also the wire time itself (two bytes of 10 bits at 1200 baud).
 //
 //   LinkBench [exchanges]
+#include "bench/BenchStats.h"
 #include "link/CommandSet.h"
 #include "link/Connection.h"
 #include "link/Exchange.h"
@@ -27,18 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-double P99(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, v.size() * 99 / 100)];
-}
-
 // A raw client: one byte out, poll for the answer, read it.
 std::vector<double> RawExchanges(const std::string &device, int count) {
   const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
@@ -59,7 +48,7 @@ std::vector<double> RawExchanges(const std::string &device, int count) {
       std::fprintf(stderr, "raw client got no answer\n");
       std::exit(1);
     }
-    times.push_back(Ms(Clock::now() - start));
+    times.push_back(Millis(Clock::now() - start));
   }
   close(fd);
   return times;
@@ -75,7 +64,7 @@ LinkFigures ToolExchanges(int count) {
   for (int i = 0; i < 5; ++i) {
     const auto start = Clock::now();
     ConnectStation(form);
-    f.connect.push_back(Ms(Clock::now() - start));
+    f.connect.push_back(Millis(Clock::now() - start));
     if (form.BitBtn9->isEnabled()) {
       std::fprintf(stderr, "connect failed\n");
       std::exit(1);
@@ -89,7 +78,7 @@ LinkFigures ToolExchanges(int count) {
       std::fprintf(stderr, "exchange failed\n");
       std::exit(1);
     }
-    f.exchange.push_back(Ms(Clock::now() - start));
+    f.exchange.push_back(Millis(Clock::now() - start));
   }
   form.MainState.ComPort->SetOpen(false);
   return f;
@@ -103,9 +92,9 @@ void Report(const char *line, int count, bool paced) {
   const double wire = paced ? 2 * 10 * 1000.0 / 1200 : 0;
   std::printf("%s line, %d exchanges:\n", line, count);
   std::printf("  connect to connected: median %.2f ms\n", Median(tool.connect));
-  std::printf("  answered byte, raw termios+poll: median %.3f ms, p99 %.3f ms\n", Median(raw), P99(raw));
+  std::printf("  answered byte, raw termios+poll: median %.3f ms, p99 %.3f ms\n", Median(raw), Percentile(raw, 0.99));
   std::printf("  answered byte, WaitAnswer:       median %.3f ms, p99 %.3f ms  (%.3fx raw)\n", Median(tool.exchange),
-              P99(tool.exchange), Median(tool.exchange) / Median(raw));
+              Percentile(tool.exchange, 0.99), Median(tool.exchange) / Median(raw));
   if (paced)
     std::printf("  wire time %.2f ms: WaitAnswer %.4fx wire, raw %.4fx wire (goal <= 1.01x)\n", wire,
                 Median(tool.exchange) / wire, Median(raw) / wire);

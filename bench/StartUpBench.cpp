@@ -3,6 +3,7 @@
 // program re-run in a child mode) that quits as soon as its window has been painted once.
 //
 //   StartUpBench [rounds]      prints medians and the two ratios
+#include "bench/BenchStats.h"
 #include "main/Application.h"
 #include "main/UnitMain.h"
 
@@ -71,11 +72,6 @@ Sample RunOnce(const char *self, const char *mode) {
     std::exit(1);
   }
   return {seconds, usage.ru_maxrss};
-}
-
-template <typename T> T Median(std::vector<T> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 # embedded as resources of type 10 in the program's own module (platform/ModuleResources).
 add_executable(str0gen ${CMAKE_CURRENT_LIST_DIR}/str0gen/str0gen.cpp)
 set_target_properties(str0gen PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+target_include_directories(str0gen PRIVATE ${PROJECT_SOURCE_DIR})
 
 set(kstune_string_table_names ADSRMGR_STRINGS SERX_ERROR_STRINGS_ENGLISH)
 set(kstune_string_table_files)
