@@ -1,15 +1,14 @@
 // Start-up to the window shown, and peak memory, of kstune's window against a minimal Qt
-// Widgets program, both measured here in the same run. Each sample is a fresh process (this
-// program re-run in a child mode) that quits as soon as its window has been painted once.
+// Widgets program (MinimalQtApp, linked with Qt alone), both measured here in the same run. Each
+// sample is a fresh process (the reference, or this program re-run in its child mode, which
+// carries every library kstune carries) that quits as soon as its window has been painted once.
 //
 //   StartUpBench [rounds]      prints medians and the two ratios
 #include "bench/BenchStats.h"
 #include "main/Application.h"
 #include "main/UnitMain.h"
 
-#include <QLabel>
 #include <QTimer>
-#include <QWidget>
 
 #include <algorithm>
 #include <chrono>
@@ -34,17 +33,9 @@ public:
   }
 };
 
-int RunChild(const char *mode, int argc, char **argv) {
+int RunChild(int argc, char **argv) {
   TApplication app(argc, argv);
   QuitOnPaint quit;
-  if (std::strcmp(mode, "minimal") == 0) {
-    // The usual smallest Widgets program: one window with one line of text.
-    QLabel window(QStringLiteral("Hello"));
-    window.resize(706, 362);
-    window.installEventFilter(&quit);
-    window.show();
-    return app.exec();
-  }
   TForm1 form;
   form.installEventFilter(&quit);
   form.show();
@@ -56,11 +47,11 @@ struct Sample {
   long maxRssKb;
 };
 
-Sample RunOnce(const char *self, const char *mode) {
+Sample RunOnce(const std::string &program, const char *argument) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
-    execl(self, self, "--child", mode, static_cast<char *>(nullptr));
+    execl(program.c_str(), program.c_str(), argument, static_cast<char *>(nullptr));
     _exit(127);
   }
   int status = 0;
@@ -68,7 +59,7 @@ Sample RunOnce(const char *self, const char *mode) {
   wait4(pid, &status, 0, &usage);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "child %s failed\n", mode);
+    std::fprintf(stderr, "%s failed\n", program.c_str());
     std::exit(1);
   }
   return {seconds, usage.ru_maxrss};
@@ -77,8 +68,8 @@ Sample RunOnce(const char *self, const char *mode) {
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "--child") == 0)
-    return RunChild(argv[2], 1, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "--child") == 0)
+    return RunChild(1, argv);
   const int rounds = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 15;
   if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -92,14 +83,16 @@ int main(int argc, char **argv) {
   if (n <= 0)
     return 1;
   self[n] = 0;
+  const std::string tool = self;
+  const std::string minimal = tool.substr(0, tool.rfind('/') + 1) + "MinimalQtApp";
   std::vector<double> tMin, tTool;
   std::vector<long> mMin, mTool;
-  RunOnce(self, "minimal"); // warm the file cache for both
-  RunOnce(self, "kstune");
+  RunOnce(minimal, nullptr); // warm the file cache for both
+  RunOnce(tool, "--child");
   for (int i = 0; i < rounds; ++i) {
     // Interleaved, so that drift in the machine's load hits both alike.
-    const Sample a = RunOnce(self, "minimal");
-    const Sample b = RunOnce(self, "kstune");
+    const Sample a = RunOnce(minimal, nullptr);
+    const Sample b = RunOnce(tool, "--child");
     tMin.push_back(a.seconds);
     mMin.push_back(a.maxRssKb);
     tTool.push_back(b.seconds);
