@@ -5,6 +5,7 @@
 //
 //   StartUpBench [rounds]      prints medians and the two ratios
 #include "bench/BenchStats.h"
+#include "bench/QuitOnPaint.h"
 #include "main/Application.h"
 #include "main/UnitMain.h"
 
@@ -22,16 +23,6 @@
 #include <vector>
 
 namespace {
-
-// Quits the application at the first paint of the watched window.
-class QuitOnPaint : public QObject {
-public:
-  bool eventFilter(QObject *, QEvent *event) override {
-    if (event->type() == QEvent::Paint)
-      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    return false;
-  }
-};
 
 int RunChild(int argc, char **argv) {
   TApplication app(argc, argv);

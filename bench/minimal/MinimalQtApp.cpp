@@ -4,18 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace {
-
-class QuitOnPaint : public QObject {
-public:
-  bool eventFilter(QObject *, QEvent *event) override {
-    if (event->type() == QEvent::Paint)
-      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    return false;
-  }
-};
-
-} // namespace
+#include "bench/QuitOnPaint.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
