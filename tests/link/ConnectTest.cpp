@@ -2,13 +2,8 @@
 #include "main/MessageWindow.h"
 #include "serial/AdPort.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/HeldPort.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -74,27 +69,10 @@ TEST_F(LinkTest, MissingDeviceShowsTheSerialErrorAndStaysReadyToConnect) {
 }
 
 TEST_F(LinkTest, PortHeldByAnotherProcessIsRefusedAsAlreadyOpen) {
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  const std::string device = station.SlavePath();
-  const pid_t holder = fork();
-  if (holder == 0) {
-    // Another program holding the port the way kstune holds it.
-    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const bool held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
-    const char answer = held ? 'y' : 'n';
-    (void)!write(ready[1], &answer, 1);
-    pause();
-    _exit(0);
-  }
-  char answer = 0;
-  ASSERT_EQ(read(ready[0], &answer, 1), 1);
-  ASSERT_EQ(answer, 'y');
+  THeldPort holder(station.SlavePath());
+  ASSERT_TRUE(holder.Holding());
   Click("BitBtn9Click");
-  kill(holder, SIGKILL);
-  waitpid(holder, nullptr, 0);
-  close(ready[0]);
-  close(ready[1]);
+  holder.Release();
   EXPECT_EQ(boxes.Errors, std::vector<std::string>{"ie_Open - device already open"});
   EXPECT_FALSE(Connected());
   EXPECT_TRUE(form->BitBtn9->isEnabled());

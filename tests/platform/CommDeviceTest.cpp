@@ -72,12 +72,6 @@ TEST(CommDevice, PermissionRefusedIsNotAccessDenied) {
   }
 }
 
-speed_t MasterSpeed(const PtyPair &pty) {
-  termios tio;
-  tcgetattr(pty.Master(), &tio);
-  return cfgetospeed(&tio);
-}
-
 TEST(CommDevice, LineStateRoundTrip) {
   PtyPair pty;
   std::unique_ptr<TCommDevice> dev;
@@ -107,7 +101,7 @@ TEST(CommDevice, LineStateRoundTrip) {
     dcb.Parity = c.parity;
     dcb.StopBits = c.stop;
     EXPECT_EQ(dev->SetState(dcb), c.error) << c.baud << " " << int(c.size);
-    EXPECT_EQ(MasterSpeed(pty), c.speed) << c.baud;
+    EXPECT_EQ(pty.MasterSpeed(), c.speed) << c.baud;
     if (c.error)
       continue;
     TDcb back;

@@ -5,6 +5,7 @@
 #include "serial/AdExcept.h"
 #include "serial/AdPort.h"
 #include "serial/AwUser.h"
+#include "tests/support/HeldPort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
 
@@ -59,45 +60,6 @@ inline int CountEntries(const char *path) {
   }
   return n;
 }
-
-// Another program holding a port: a child process keeps `path` open and locked until released.
-class THeldPort {
-public:
-  explicit THeldPort(const std::string &path) {
-    int ready[2], hold[2];
-    if (pipe(ready) != 0 || pipe(hold) != 0)
-      return;
-    child_ = fork();
-    if (child_ == 0) {
-      close(ready[0]);
-      close(hold[1]);
-      const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-      flock(fd, LOCK_EX | LOCK_NB);
-      ioctl(fd, TIOCEXCL);
-      char c = 1;
-      [[maybe_unused]] auto w = write(ready[1], &c, 1);
-      [[maybe_unused]] auto r = read(hold[0], &c, 1);
-      _exit(0);
-    }
-    close(ready[1]);
-    close(hold[0]);
-    char c;
-    [[maybe_unused]] auto r = read(ready[0], &c, 1);
-    close(ready[0]);
-    release_ = hold[1];
-  }
-  ~THeldPort() {
-    if (release_ >= 0)
-      close(release_);
-    if (child_ > 0)
-      waitpid(child_, nullptr, 0);
-  }
-  bool Holding() const { return child_ > 0 && release_ >= 0; }
-
-private:
-  pid_t child_ = -1;
-  int release_ = -1;
-};
 
 // The line settings every connect applies before it opens.
 inline void ConfigureAsTheLink(TApdComPort &port) {

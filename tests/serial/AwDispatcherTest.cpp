@@ -2,6 +2,7 @@
 // the trace, the open errors.
 #include "serial/OoMisc.h"
 #include "tests/serial/AwTestSupport.h"
+#include "tests/support/HeldPort.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -146,16 +147,10 @@ TEST(AwDispatcher, PurgeInputEmptiesTheRingAndTheOsQueue) {
   EXPECT_EQ(f.Take(1), std::vector<uint8_t>{42});
 }
 
-speed_t MasterSpeed(const PtyPair &pty) {
-  termios tio;
-  tcgetattr(pty.Master(), &tio);
-  return cfgetospeed(&tio);
-}
-
 TEST(AwDispatcher, SetLineWritesOnlyChanges) {
   TPortFixture f;
   ASSERT_EQ(f.Open(), 0);
-  EXPECT_EQ(MasterSpeed(f.pty), B1200);
+  EXPECT_EQ(f.pty.MasterSpeed(), B1200);
   struct Case {
     int32_t baud;
     int parity, dataBits, stopBits;
@@ -172,7 +167,7 @@ TEST(AwDispatcher, SetLineWritesOnlyChanges) {
     const int before = f.port.LineStateWrites;
     EXPECT_EQ(f.port.SetLine(c.baud, c.parity, c.dataBits, c.stopBits), 0);
     EXPECT_EQ(f.port.LineStateWrites - before, c.writes) << c.baud << "/" << c.parity << "/" << c.dataBits;
-    EXPECT_EQ(MasterSpeed(f.pty), c.speed);
+    EXPECT_EQ(f.pty.MasterSpeed(), c.speed);
   }
   EXPECT_EQ(f.port.LineState().ByteSize, 7);
   EXPECT_EQ(f.port.LineState().Parity, EvenParity);
@@ -267,33 +262,6 @@ TEST(AwDispatcher, TraceBreaksLinesAt78) {
   EXPECT_EQ(line.size(), 15u * 5 + 1);
 }
 
-// Holds `path` open and locked in a child process until the returned descriptor is closed.
-pid_t HoldInChild(const std::string &path, int &release) {
-  int ready[2], hold[2];
-  if (pipe(ready) != 0 || pipe(hold) != 0)
-    return -1;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(ready[0]);
-    close(hold[1]);
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    flock(fd, LOCK_EX | LOCK_NB);
-    ioctl(fd, TIOCEXCL);
-    char c = 1;
-    [[maybe_unused]] auto w = write(ready[1], &c, 1);
-    [[maybe_unused]] auto r = read(hold[0], &c, 1);
-    ioctl(fd, TIOCNXCL); // a pseudo-terminal keeps the flag while its far end is open
-    _exit(0);
-  }
-  close(ready[1]);
-  close(hold[0]);
-  char c;
-  [[maybe_unused]] auto r = read(ready[0], &c, 1);
-  close(ready[0]);
-  release = hold[1];
-  return child;
-}
-
 TEST(AwDispatcher, OpenErrors) {
   TempConfigDir dir;
   PtyPair held, free;
@@ -301,9 +269,8 @@ TEST(AwDispatcher, OpenErrors) {
   dir.LinkCom(2, dir.WriteFile("plain", "not a terminal"));
   dir.LinkCom(3, held.SlavePath());
   dir.LinkCom(4, free.SlavePath());
-  int release = -1;
-  const pid_t child = HoldInChild(held.SlavePath(), release);
-  ASSERT_GT(child, 0);
+  THeldPort holder(held.SlavePath());
+  ASSERT_TRUE(holder.Holding());
 
   TApdWin32Dispatcher first(nullptr);
   ASSERT_EQ(first.OpenDispatcher("\\\\.\\COM4", 1200, NoParity, 8, 1, 100, 100, true, true), 0);
@@ -322,8 +289,7 @@ TEST(AwDispatcher, OpenErrors) {
     EXPECT_EQ(d.OpenDispatcher(c.name, 1200, NoParity, 8, 1, 100, 100, true, true), c.expected) << c.name;
     EXPECT_EQ(d.RunningThreads(), 0);
   }
-  close(release);
-  waitpid(child, nullptr, 0);
+  holder.Release();
   // Once the other process let go, the port opens.
   TApdWin32Dispatcher later(nullptr);
   EXPECT_EQ(later.OpenDispatcher("\\\\.\\COM3", 1200, NoParity, 8, 1, 100, 100, true, true), 0);

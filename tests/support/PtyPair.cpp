@@ -121,3 +121,9 @@ void PtyPair::EchoLoop() {
     }
   }
 }
+
+unsigned PtyPair::MasterSpeed() const {
+  termios tio{};
+  tcgetattr(master_, &tio);
+  return cfgetospeed(&tio);
+}

@@ -26,6 +26,8 @@ public:
   std::vector<uint8_t> Read(size_t count, int timeoutMs);
   // Bytes the port sent that the far end has not read yet.
   int Pending() const;
+  // The output speed (a B* constant) set on the line, as the far end sees it.
+  unsigned MasterSpeed() const;
 
   // Echo peer: a thread that sends every byte straight back.
   void StartEcho();
