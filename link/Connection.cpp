@@ -52,6 +52,10 @@ void ConnectStation(TForm1 &form) {
   AddMessage(form, QStringLiteral("Не забудьте выбрать Параметр"));
   AddMessage(form, QStringLiteral("Диапазон всех вводимых значений: 0...255"));
   EnablePanels(form);
+  // A column overwrite or a serial number read that stopped early left its button disabled; a
+  // new link is the point where the technician can use them again.
+  SetControlEnabled(form, form.BitBtn15, true);
+  SetControlEnabled(form, form.BitBtn13, true);
   form.MainState.PollMode = 3;
 }
 

@@ -24,7 +24,8 @@ bool ByteBy(TApdComPort &port, Clock::time_point deadline) {
     if (now >= deadline)
       return false;
     // Rounded up, so that the whole budget is waited even when it ends between milliseconds.
-    port.WaitByteReady(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
+    port.WaitByteReady(
+        static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
   }
 }
 

@@ -16,4 +16,5 @@ bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget);
 // Sends one byte and waits for its answer; false when the answer did not come.
 bool SendAnswered(TForm1 &form, uint8_t byte);
 
-inline constexpr const char *LinkLostMessage = "Связь со станцией прервалась. Предыдущая команда не выполнена.";
+inline constexpr const char *LinkLostMessage =
+    "Связь со станцией прервалась. Предыдущая команда не выполнена.";

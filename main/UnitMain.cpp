@@ -1,12 +1,19 @@
 #include "main/UnitMain.h"
 
+#include "link/CommandSet.h"
 #include "link/Connection.h"
+#include "link/FrontPanel.h"
+#include "link/Telemetry.h"
 #include "main/GridDelegate.h"
 #include "main/Panels.h"
 #include "main/StartUp.h"
+#include "params/Editing.h"
 #include "params/ParamTable.h"
 #include "platform/IniFile.h"
+#include "records/Identity.h"
+#include "records/ModelSelection.h"
 #include "records/Report.h"
+#include "records/Transfers.h"
 #include "runtime/Dialogs.h"
 
 #include <QApplication>
@@ -32,9 +39,11 @@ struct Glyph {
 };
 
 const Glyph Glyphs[] = {
-    {&Ui::UnitMain::BitBtn1, BitBtn1},   {&Ui::UnitMain::BitBtn2, BitBtn2},   {&Ui::UnitMain::BitBtn11, BitBtn11},
-    {&Ui::UnitMain::BitBtn12, BitBtn12}, {&Ui::UnitMain::BitBtn13, BitBtn13}, {&Ui::UnitMain::BitBtn21, BitBtn21},
-    {&Ui::UnitMain::BitBtn22, BitBtn22}, {&Ui::UnitMain::BitBtn23, BitBtn23}, {&Ui::UnitMain::BitBtn24, BitBtn24},
+    {&Ui::UnitMain::BitBtn1, BitBtn1},   {&Ui::UnitMain::BitBtn2, BitBtn2},
+    {&Ui::UnitMain::BitBtn11, BitBtn11}, {&Ui::UnitMain::BitBtn12, BitBtn12},
+    {&Ui::UnitMain::BitBtn13, BitBtn13}, {&Ui::UnitMain::BitBtn21, BitBtn21},
+    {&Ui::UnitMain::BitBtn22, BitBtn22}, {&Ui::UnitMain::BitBtn23, BitBtn23},
+    {&Ui::UnitMain::BitBtn24, BitBtn24},
 };
 
 struct FieldEnterSlot {
@@ -138,6 +147,21 @@ void TForm1::WireEvents() {
   connect(RadioButton1, &QRadioButton::clicked, this, &TForm1::RadioButton1Click);
   connect(RadioButton2, &QRadioButton::clicked, this, &TForm1::RadioButton2Click);
   connect(Timer1, &TTimer::OnTimer, this, &TForm1::Timer1Timer);
+  connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+  const std::pair<QPushButton *, void (TForm1::*)()> clicks[] = {
+      {BitBtn5, &TForm1::BitBtn5Click},   {BitBtn3, &TForm1::BitBtn3Click},
+      {BitBtn4, &TForm1::BitBtn4Click},   {BitBtn6, &TForm1::BitBtn6Click},
+      {BitBtn14, &TForm1::BitBtn14Click}, {BitBtn16, &TForm1::BitBtn16Click},
+      {BitBtn17, &TForm1::BitBtn17Click}, {BitBtn18, &TForm1::BitBtn18Click},
+      {BitBtn19, &TForm1::BitBtn19Click}, {BitBtn20, &TForm1::BitBtn20Click},
+      {BitBtn7, &TForm1::BitBtn7Click},   {BitBtn8, &TForm1::BitBtn8Click},
+      {BitBtn11, &TForm1::BitBtn11Click}, {BitBtn15, &TForm1::BitBtn15Click},
+      {BitBtn1, &TForm1::BitBtn1Click},   {BitBtn2, &TForm1::BitBtn2Click},
+      {BitBtn21, &TForm1::BitBtn21Click}, {BitBtn22, &TForm1::BitBtn22Click},
+      {BitBtn13, &TForm1::BitBtn13Click}, {Button1, &TForm1::Button1Click},
+  };
+  for (const auto &[button, slot] : clicks)
+    connect(button, &QPushButton::clicked, this, slot);
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column, int, int) { StringGrid1SelectCell(column, row); });
   for (const auto &entry : FieldEnterSlots)
@@ -150,7 +174,9 @@ QString TForm1::Cells(int column, int row) const {
   return item ? item->text() : QString();
 }
 
-void TForm1::SetCells(int column, int row, const QString &text) { StringGrid1->item(row, column)->setText(text); }
+void TForm1::SetCells(int column, int row, const QString &text) {
+  StringGrid1->item(row, column)->setText(text);
+}
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::FocusIn) {
@@ -188,28 +214,50 @@ void TForm1::RadioButton1Click() { MainState.ComNumber = 1; }
 
 void TForm1::RadioButton2Click() { MainState.ComNumber = 2; }
 
-// The telemetry refresh, the parameter choice and the key handler belong to the link and editing
-// routines, which hook in here.
-void TForm1::Timer1Timer() {}
+void TForm1::Timer1Timer() { RefreshTick(*this); }
+void TForm1::CheckBox1Click() { DacDisplayChanged(*this); }
+void TForm1::BitBtn5Click() { ReadReflForw(*this); }
 
-void TForm1::StringGrid1SelectCell(int, int) {}
+void TForm1::BitBtn3Click() { PressFrontPanel(*this, Command::ChannelUp); }
+void TForm1::BitBtn4Click() { PressFrontPanel(*this, Command::ChannelDown); }
+void TForm1::BitBtn6Click() { PressFrontPanel(*this, Command::ReceiveMode); }
+void TForm1::BitBtn14Click() { PressFrontPanel(*this, Command::VolumeUp); }
+void TForm1::BitBtn16Click() { PressFrontPanel(*this, Command::VolumeDown); }
+void TForm1::BitBtn17Click() { PressFrontPanel(*this, Command::TransmitMinPower); }
+void TForm1::BitBtn18Click() { PressFrontPanel(*this, Command::TransmitMaxPower); }
+void TForm1::BitBtn19Click() { PressFrontPanel(*this, Command::Squelch); }
+void TForm1::BitBtn20Click() { PressFrontPanel(*this, Command::Scrambler); }
 
-bool TForm1::FormKeyDown(int, Qt::KeyboardModifiers) { return false; }
+void TForm1::BitBtn7Click() { StepParameter(*this, true); }
+void TForm1::BitBtn8Click() { StepParameter(*this, false); }
+void TForm1::BitBtn11Click() { OverwriteValue(*this); }
+void TForm1::BitBtn15Click() { OverwriteColumn(*this); }
+void TForm1::StringGrid1SelectCell(int column, int row) { ChooseCell(*this, column, row); }
+bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
+  return HandleKeyDown(*this, key, shift.toInt());
+}
 
-void TForm1::Edit1Enter() {}
-void TForm1::Edit2Enter() {}
-void TForm1::Edit3Enter() {}
-void TForm1::Edit4Enter() {}
-void TForm1::Edit5Enter() {}
-void TForm1::Edit6Enter() {}
-void TForm1::Edit9Enter() {}
-void TForm1::Edit10Enter() {}
-void TForm1::Edit11Enter() {}
-void TForm1::Edit12Enter() {}
-void TForm1::Edit13Enter() {}
-void TForm1::Edit14Enter() {}
-void TForm1::Edit15Enter() {}
-void TForm1::Edit16Enter() {}
-void TForm1::Edit17Enter() {}
-void TForm1::Edit18Enter() {}
-void TForm1::Edit19Enter() {}
+void TForm1::Edit1Enter() { ChooseField(*this, Edit1); }
+void TForm1::Edit2Enter() { ChooseField(*this, Edit2); }
+void TForm1::Edit3Enter() { ChooseField(*this, Edit3); }
+void TForm1::Edit4Enter() { ChooseField(*this, Edit4); }
+void TForm1::Edit5Enter() { ChooseField(*this, Edit5); }
+void TForm1::Edit6Enter() { ChooseField(*this, Edit6); }
+void TForm1::Edit9Enter() { ChooseField(*this, Edit9); }
+void TForm1::Edit10Enter() { ChooseField(*this, Edit10); }
+void TForm1::Edit11Enter() { ChooseField(*this, Edit11); }
+void TForm1::Edit12Enter() { ChooseField(*this, Edit12); }
+void TForm1::Edit13Enter() { ChooseField(*this, Edit13); }
+void TForm1::Edit14Enter() { ChooseField(*this, Edit14); }
+void TForm1::Edit15Enter() { ChooseField(*this, Edit15); }
+void TForm1::Edit16Enter() { ChooseField(*this, Edit16); }
+void TForm1::Edit17Enter() { ChooseField(*this, Edit17); }
+void TForm1::Edit18Enter() { ChooseField(*this, Edit18); }
+void TForm1::Edit19Enter() { ChooseField(*this, Edit19); }
+
+void TForm1::BitBtn1Click() { WriteAll(*this); }
+void TForm1::BitBtn2Click() { ReadAll(*this); }
+void TForm1::BitBtn21Click() { RestoreSnapshot(*this); }
+void TForm1::BitBtn22Click() { SelectModel(*this); }
+void TForm1::BitBtn13Click() { ReadSerialNumber(*this); }
+void TForm1::Button1Click() { ReadProcessorDate(*this); }

@@ -35,7 +35,31 @@ public slots:
   void BitBtn24Click();
   void RadioButton1Click();
   void RadioButton2Click();
+  // Telemetry and the front panel.
   void Timer1Timer();
+  void CheckBox1Click();
+  void BitBtn5Click();
+  void BitBtn3Click();
+  void BitBtn4Click();
+  void BitBtn6Click();
+  void BitBtn14Click();
+  void BitBtn16Click();
+  void BitBtn17Click();
+  void BitBtn18Click();
+  void BitBtn19Click();
+  void BitBtn20Click();
+  // Editing.
+  void BitBtn7Click();
+  void BitBtn8Click();
+  void BitBtn11Click();
+  void BitBtn15Click();
+  // Transfers, model, identity.
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void BitBtn21Click();
+  void BitBtn22Click();
+  void BitBtn13Click();
+  void Button1Click();
   void StringGrid1SelectCell(int column, int row);
   void Edit1Enter();
   void Edit2Enter();
