@@ -1,6 +1,6 @@
 #pragma once
-// The window connected to the simulated station, with the field and cell of every parameter as
-// the window's layout names them, so a test can type values and read them back.
+// The window connected to the simulated station, with the field or grid cell of every parameter
+// as the layout names them, so a test can type values and read them back.
 #include "tests/link/LinkFixture.h"
 
 #include <QLineEdit>
@@ -9,20 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Where each parameter 1..34 is shown: a field name, or a grid cell (column, row); 13..17 nowhere.
-struct ShownAt {
-  const char *field;
-  int column, row;
-};
-inline constexpr std::array<ShownAt, 34> ParamPlaces = {{
-    {nullptr, 1, 1}, {nullptr, 1, 2}, {nullptr, 1, 3}, {nullptr, 1, 4}, {nullptr, 1, 5}, {nullptr, 1, 6},
-    {nullptr, 2, 1}, {nullptr, 2, 2}, {nullptr, 2, 3}, {nullptr, 2, 4}, {nullptr, 2, 5}, {nullptr, 2, 6},
-    {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {"Edit19", 0, 0},
-    {"Edit1", 0, 0},  {"Edit2", 0, 0},  {"Edit3", 0, 0},  {"Edit4", 0, 0},  {"Edit5", 0, 0},  {"Edit6", 0, 0},
-    {"Edit9", 0, 0},  {"Edit10", 0, 0}, {"Edit11", 0, 0}, {"Edit12", 0, 0}, {"Edit13", 0, 0}, {"Edit14", 0, 0},
-    {"Edit15", 0, 0}, {"Edit16", 0, 0}, {"Edit17", 0, 0}, {"Edit18", 0, 0},
-}};
 
 using Values = std::array<uint8_t, 34>;
 
@@ -34,26 +20,29 @@ protected:
     station.ClearReceived();
   }
 
-  // The text parameter n shows ("" for 13..17).
+  // Parameter n's field or cell; 13..17 are shown nowhere (nullptr, empty text).
+  QLineEdit *Field(int n) {
+    static const char *const fields[] = {"Edit19", "Edit1",  "Edit2",  "Edit3",  "Edit4",  "Edit5",
+                                         "Edit6",  "Edit9",  "Edit10", "Edit11", "Edit12", "Edit13",
+                                         "Edit14", "Edit15", "Edit16", "Edit17", "Edit18"}; // 18..34
+    return n >= 18 ? form->findChild<QLineEdit *>(fields[n - 18]) : nullptr;
+  }
   QString Shown(int n) {
-    const ShownAt &at = ParamPlaces[n - 1];
-    if (at.field)
-      return form->findChild<QLineEdit *>(at.field)->text();
-    return at.column ? form->Cells(at.column, at.row) : QString();
+    if (n <= 12)
+      return form->Cells((n - 1) / 6 + 1, (n - 1) % 6 + 1);
+    return n >= 18 ? Field(n)->text() : QString();
   }
   void Type(int n, const QString &text) {
-    const ShownAt &at = ParamPlaces[n - 1];
-    if (at.field)
-      form->findChild<QLineEdit *>(at.field)->setText(text);
-    else if (at.column)
-      form->SetCells(at.column, at.row, text);
+    if (n <= 12)
+      form->SetCells((n - 1) / 6 + 1, (n - 1) % 6 + 1, text);
+    else if (n >= 18)
+      Field(n)->setText(text);
   }
-  // Every visible parameter typed as its value.
   void TypeAll(const Values &values) {
     for (int n = 1; n <= 34; ++n)
       Type(n, QString::number(values[n - 1]));
   }
-  // The visible parameters' texts as numbers, 13..17 as 0.
+  // What the window shows, as numbers; 13..17 as 0.
   Values ShownValues() {
     Values shown{};
     for (int n = 1; n <= 34; ++n)
@@ -66,15 +55,13 @@ protected:
       stored[n - 1] = form->MainState.ParamValues[n];
     return stored;
   }
-
-  std::string SnapshotBytes() const { return dir.ReadFile("Opros.txt"); }
 };
 
-// A pattern of values with every parameter distinct and both ends of the byte range.
+// Every parameter distinct, both ends of the byte range, 13..17 at 0 as every write sends them.
 inline Values Pattern(uint8_t seed) {
   Values v{};
   for (int i = 0; i < 34; ++i)
-    v[i] = static_cast<uint8_t>(seed + 7 * i);
+    v[i] = i >= 12 && i < 17 ? 0 : static_cast<uint8_t>(seed + 7 * i);
   v[0] = 0;
   v[33] = 255;
   return v;
