@@ -91,11 +91,13 @@ private:
   int fd_;
 };
 
-void PrintFigures(const char *what, const std::vector<double> &tool, const std::vector<double> &raw, double wire) {
+void PrintFigures(const char *what, const std::vector<double> &tool, const std::vector<double> &raw,
+                  double wire) {
   std::printf("%s: wire + pauses %.2f ms\n", what, wire);
   std::printf("  raw termios client: median %.2f ms (%.4fx wire)\n", Median(raw), Median(raw) / wire);
-  std::printf("  kstune:             median %.2f ms, max %.2f ms (%.4fx wire, %.4fx raw; goal <= 1.01x wire)\n",
-              Median(tool), Percentile(tool, 1.0), Median(tool) / wire, Median(tool) / Median(raw));
+  std::printf(
+      "  kstune:             median %.2f ms, max %.2f ms (%.4fx wire, %.4fx raw; goal <= 1.01x wire)\n",
+      Median(tool), Percentile(tool, 1.0), Median(tool) / wire, Median(tool) / Median(raw));
 }
 
 } // namespace

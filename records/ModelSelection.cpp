@@ -22,8 +22,8 @@ void SelectModel(TForm1 &form) {
   const int index = form.ComboBox1->currentIndex();
   if (const char *code = ModelCodeOfEntry(index))
     state.ModelCode = code;
-  for (const uint8_t byte : {Command::StoreModel, Command::ZeroOperand, Command::ModelOperand,
-                             static_cast<uint8_t>(index & 0xFF)})
+  for (const uint8_t byte :
+       {Command::StoreModel, Command::ZeroOperand, Command::ModelOperand, static_cast<uint8_t>(index & 0xFF)})
     if (!SendAnswered(form, byte))
       return;
   state.OptionsFile->WriteString("All", "Poz", state.ModelCode);

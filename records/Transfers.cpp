@@ -10,7 +10,6 @@
 #include "runtime/Sleep.h"
 #include "serial/AdPort.h"
 
-
 void WriteAll(TForm1 &form) {
   auto &state = form.MainState;
   SetControlEnabled(form, form.BitBtn1, false);

@@ -7,7 +7,8 @@ TEST_F(RecordsTest, SerialNumberShowsSixUpperCaseHexDigits) {
   const struct {
     std::array<uint8_t, 3> bytes;
     const char *shown;
-  } cases[] = {{{0x00, 0x00, 0x07}, "000007"}, {{0x12, 0x0A, 0xFF}, "120AFF"}, {{0xAB, 0xCD, 0xEF}, "ABCDEF"}};
+  } cases[] = {
+      {{0x00, 0x00, 0x07}, "000007"}, {{0x12, 0x0A, 0xFF}, "120AFF"}, {{0xAB, 0xCD, 0xEF}, "ABCDEF"}};
   Connect();
   for (const auto &c : cases) {
     station.SetSerialNumber(c.bytes);

@@ -25,8 +25,8 @@ TEST_F(RecordsTest, OkStoresTheIndexThenPozThenShowsThePresets) {
     const char *code; // ModelCode and "Poz" afterwards
     const char *corf, *cell26;
   } cases[] = {
-      {2, 2, "KS43", "143", "12"},  {0, 0, "KS41", "141", "0"}, {-1, 255, "KS41", "141", "0"},
-      {4, 4, "KS47", "0", "0"},     {5, 5, "KS47", "0", "0"},   {1, 1, "KS43", "143", "12"},
+      {2, 2, "KS43", "143", "12"}, {0, 0, "KS41", "141", "0"}, {-1, 255, "KS41", "141", "0"},
+      {4, 4, "KS47", "0", "0"},    {5, 5, "KS47", "0", "0"},   {1, 1, "KS43", "143", "12"},
   };
   dir.WriteFile("Q417Options.ini", OptionsFile("KS45"));
   Connect();
