@@ -1,8 +1,58 @@
-// PLACEHOLDER until this file is written: every routine refuses.
 #include "records/Transfers.h"
 
-#include "runtime/Exception.h"
+#include "link/CommandSet.h"
+#include "link/Exchange.h"
+#include "main/Panels.h"
+#include "main/UnitMain.h"
+#include "params/ParamTable.h"
+#include "records/ModelSelection.h"
+#include "records/SnapshotFile.h"
+#include "runtime/Sleep.h"
+#include "serial/AdPort.h"
 
-void WriteAll(TForm1 &) { throw Exception("not built yet"); }
-void ReadAll(TForm1 &) { throw Exception("not built yet"); }
-void RestoreSnapshot(TForm1 &) { throw Exception("not built yet"); }
+void WriteAll(TForm1 &form) {
+  auto &state = form.MainState;
+  SetControlEnabled(form, form.BitBtn1, false);
+  CollectValues(form);
+  if (!SendAnswered(form, Command::WriteAll))
+    return;
+  for (int number = 1; number <= ParamCount; ++number)
+    if (!SendAnswered(form, state.ParamValues[number]))
+      return;
+  SetControlEnabled(form, form.BitBtn1, true);
+  WriteSnapshot(SnapshotPath(), state.ParamValues);
+}
+
+void ReadAll(TForm1 &form) {
+  auto &state = form.MainState;
+  TApdComPort &port = *state.ComPort;
+  SetControlEnabled(form, form.BitBtn2, false);
+  port.PurgeInput();
+  port.PurgeOutput();
+  port.SendByte(Command::ReadAll);
+  // Each value lands in ParamValues as it arrives, so a cut block leaves those it brought. One
+  // byte at a time is the block receive itself: every byte gets the same budget.
+  for (int number = 1; number <= ParamCount; ++number) {
+    uint8_t byte = 0;
+    if (!ReceiveBlock(form, {&byte, 1}, Budget::Block)) {
+      form.BitBtn2->setText(QStringLiteral("Нет чтения"));
+      return;
+    }
+    state.ParamValues[number] = byte;
+  }
+  Sleep(Pause::BeforeModelQuery);
+  for (const uint8_t byte : {Command::Query, Command::QueryModel, Command::ModelOperand})
+    if (!SendAnswered(form, byte))
+      return;
+  WaitAnswer(form);
+  if (!state.LinkAck)
+    return;
+  SelectModelEntry(form, state.LastReply);
+  ShowValues(form);
+  SetControlEnabled(form, form.BitBtn2, true);
+}
+
+void RestoreSnapshot(TForm1 &form) {
+  ReadSnapshot(SnapshotPath(), form.MainState.ParamValues);
+  ShowValues(form);
+}

@@ -109,6 +109,12 @@ void TextFile::OpenOutput(bool keepContents) {
   const bool hadOld = ::stat(target_.c_str(), &old) == 0;
   if (hadOld && S_ISDIR(old.st_mode))
     Fail("Cannot write file", EISDIR);
+  // A file the technician made read-only is refused, as the Windows services refuse it, even
+  // though the rename could replace it; root, to whom every file is writable, included.
+  if (hadOld && (old.st_mode & 0222) == 0)
+    Fail("Cannot write file", EACCES);
+  if (hadOld && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+    Fail("Cannot write file", errno);
   if (keepContents && !hadOld)
     Fail("Cannot open file", errno);
 
@@ -254,6 +260,16 @@ std::string TextFile::ReadLn() {
     line.push_back(static_cast<char>(c));
   }
   return line;
+}
+
+std::string TextFile::ReadToEnd() {
+  RequireInput();
+  std::string rest;
+  while (Peek() >= 0) {
+    rest.append(buffer_, position_);
+    position_ = buffer_.size();
+  }
+  return rest;
 }
 
 int32_t TextFile::ReadInteger() {

@@ -33,7 +33,8 @@ public:
   bool IsOpen() const { return mode_ != Mode::Closed; }
 
   // Opens an empty file for writing. Missing folders on the way are made, so the first write
-  // into a fresh stand-in directory creates it.
+  // into a fresh stand-in directory creates it. An existing file that may not be written (no
+  // write permission bit at all, or none for us) is refused with EACCES and keeps its bytes.
   void Rewrite();
   // Opens the existing file for writing after its present contents (a missing file is an error).
   void Append();
@@ -47,6 +48,8 @@ public:
 
   // The rest of the current line, its line end consumed; "" at the end of the file.
   std::string ReadLn();
+  // Every byte from here to the end of the file.
+  std::string ReadToEnd();
   // Reads one whole number: skips blanks, tabs and line ends (every byte below 33); at the end
   // of the file the number is 0; otherwise the token up to the next byte below 33 must be an
   // integer as StrToInt takes it (ioInvalidNumericInput if not). The rest of the line stays

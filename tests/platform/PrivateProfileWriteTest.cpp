@@ -161,6 +161,13 @@ TEST(PrivateProfileWrite, AFailedWriteLeavesTheOldFileAndSaysWhy) {
          setrlimit(RLIMIT_FSIZE, &limit);
        },
        EFBIG},
+      {"options file made read-only by the technician",
+       [&](const TempConfigDir &dir) {
+         const auto path = dir.WriteFile("Q417Options.ini", before);
+         fs::permissions(path, fs::perms(0444));
+         return path.string();
+       },
+       [] {}, EACCES},
       {"options file is a directory",
        [](const TempConfigDir &dir) {
          fs::create_directories(dir.KstuneDir() / "Q417Options.ini" / "inside");

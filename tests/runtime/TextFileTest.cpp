@@ -43,8 +43,12 @@ TEST(TextFile, ReadsLinesWhateverTheirEnds) {
       {"\xD0\x94\xD0\xB0\t \r\n", {"\xD0\x94\xD0\xB0\t "}},
   };
   TempConfigDir dir;
-  for (const auto &c : cases)
+  for (const auto &c : cases) {
     EXPECT_EQ(ReadLines(dir.WriteFile("lines.txt", c.bytes)), c.lines) << testing::PrintToString(c.bytes);
+    TextFile whole((dir.KstuneDir() / "lines.txt").string());
+    whole.Reset();
+    EXPECT_EQ(whole.ReadToEnd(), c.bytes) << "ReadToEnd gives every byte";
+  }
 }
 
 TEST(TextFile, ReadsNumbersTheWaySnapshotsAreRead) {
@@ -121,6 +125,8 @@ TEST(TextFile, EveryFailureRaisesInOutErrorWithItsCode) {
   const std::string existing = dir.WriteFile("old.txt", "1\r\n").string();
   const std::string plainFile = dir.WriteFile("plain", "x").string();
   const std::string missing = (dir.KstuneDir() / "missing.txt").string();
+  const std::string readOnly = dir.WriteFile("kept.txt", "2\r\n").string();
+  std::filesystem::permissions(readOnly, std::filesystem::perms(0444));
   const struct {
     const char *what;
     std::string path;
@@ -132,6 +138,8 @@ TEST(TextFile, EveryFailureRaisesInOutErrorWithItsCode) {
       {"reset a directory", dir.KstuneDir().string(), [](TextFile &f) { f.Reset(); }, EISDIR},
       {"rewrite a directory", dir.KstuneDir().string(), [](TextFile &f) { f.Rewrite(); }, EISDIR},
       {"rewrite below a plain file", plainFile + "/x.txt", [](TextFile &f) { f.Rewrite(); }, ENOTDIR},
+      {"rewrite a read-only file", readOnly, [](TextFile &f) { f.Rewrite(); }, EACCES},
+      {"append to a read-only file", readOnly, [](TextFile &f) { f.Append(); }, EACCES},
       {"reset without a name", "", [](TextFile &f) { f.Reset(); }, ioFileNotAssigned},
       {"read a closed file", existing, [](TextFile &f) { f.ReadLn(); }, ioFileNotOpen},
       {"close a closed file", existing, [](TextFile &f) { f.Close(); }, ioFileNotOpen},
@@ -149,5 +157,6 @@ TEST(TextFile, EveryFailureRaisesInOutErrorWithItsCode) {
     }
   }
   EXPECT_EQ(dir.ReadFile("old.txt"), "1\r\n");
+  EXPECT_EQ(dir.ReadFile("kept.txt"), "2\r\n");
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
