@@ -27,7 +27,8 @@ inline constexpr const char *SeparatorVariable = "KSTUNE_TEST_DECIMAL_SEPARATOR"
 // Runs the one test named (disabled, so that the normal run leaves it out) in a child with
 // LC_ALL=locale, telling it the separator to expect; true when the child ran exactly that test
 // and it passed. Its output goes to ours, so a failure shows there.
-inline bool PassesUnderLocale(const std::string &test, const std::string &locale, const std::string &separator) {
+inline bool PassesUnderLocale(const std::string &test, const std::string &locale,
+                              const std::string &separator) {
   char report[] = "/tmp/kstune-locale-XXXXXX";
   const int reportFd = mkstemp(report);
   if (reportFd < 0)
@@ -41,7 +42,8 @@ inline bool PassesUnderLocale(const std::string &test, const std::string &locale
   }
   env.push_back("LC_ALL=" + locale);
   env.push_back(std::string(SeparatorVariable) + "=" + separator);
-  std::vector<std::string> args = {"/proc/self/exe", "--gtest_filter=" + test, "--gtest_also_run_disabled_tests",
+  std::vector<std::string> args = {"/proc/self/exe", "--gtest_filter=" + test,
+                                   "--gtest_also_run_disabled_tests",
                                    std::string("--gtest_output=xml:") + report};
   std::vector<char *> argv, envp;
   for (auto &a : args)
@@ -64,7 +66,7 @@ inline bool PassesUnderLocale(const std::string &test, const std::string &locale
 }
 
 // In the child: the separator the parent expects; the test is skipped when run by hand without one.
-#define EXPECTED_SEPARATOR_OR_SKIP(name)                                                                    \
+#define EXPECTED_SEPARATOR_OR_SKIP(name)                                                                     \
   const char *name##Raw = std::getenv(SeparatorVariable);                                                    \
   if (!name##Raw)                                                                                            \
     GTEST_SKIP() << "run through PassesUnderLocale";                                                         \
