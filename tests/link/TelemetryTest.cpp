@@ -86,8 +86,9 @@ TEST_F(TelemetryTest, ARunOfClicksGivesOneRefreshAfterTheLast) {
       EXPECT_LE(poll - click, 3000ms) << row.slot;
     }
     for (std::size_t i = 1; i < clicks.size(); ++i) {
-      if (row.startsMs[i] == 0) // queued right behind the previous one: its 200 ms pause apart
+      if (row.startsMs[i] == 0) { // queued right behind the previous one: its 200 ms pause apart
         EXPECT_GE(clicks[i] - clicks[i - 1], 190ms);
+      }
     }
     EXPECT_EQ(MessageLines(*form).size(), 3);
   }
