@@ -1,6 +1,15 @@
-// PLACEHOLDER until this file is written: every routine refuses.
 #include "link/FrontPanel.h"
 
-#include "runtime/Exception.h"
+#include "link/CommandSet.h"
+#include "link/Telemetry.h"
+#include "main/UnitMain.h"
+#include "runtime/Sleep.h"
+#include "serial/AdPort.h"
 
-void PressFrontPanel(TForm1 &, uint8_t) { throw Exception("not built yet"); }
+void PressFrontPanel(TForm1 &form, uint8_t command) {
+  // Queued, never awaited: a byte the station might send back stays in the input buffer for the
+  // next receive.
+  form.MainState.ComPort->SendByte(command);
+  Sleep(Pause::AfterPanelKey);
+  ArmRefresh(form);
+}

@@ -15,6 +15,28 @@ void SetControlEnabled(TForm1 &form, QWidget *control, bool enabled) {
   control->setEnabled(enabled);
 }
 
+THeldControls HoldDisabled(TForm1 &form, std::initializer_list<QWidget *> controls) {
+  THeldControls held;
+  QWidget *focused = form.focusWidget();
+  for (QWidget *control : controls) {
+    held.Enabled.emplace_back(control, control->isEnabledTo(&form));
+    if (focused && (focused == control || control->isAncestorOf(focused)))
+      held.Focus = focused;
+  }
+  for (QWidget *control : controls)
+    SetControlEnabled(form, control, false);
+  return held;
+}
+
+void ReleaseHeld(TForm1 &form, const THeldControls &held) {
+  for (const auto &[control, enabled] : held.Enabled)
+    if (control)
+      control->setEnabled(enabled);
+  // Only a focus that the hold took away is given back, and only to a control that can take it.
+  if (held.Focus && held.Focus->isEnabled() && form.focusWidget() != held.Focus)
+    held.Focus->setFocus(Qt::OtherFocusReason);
+}
+
 static void SetPanels(TForm1 &form, bool enabled) {
   for (QWidget *control : {static_cast<QWidget *>(form.Panel1), static_cast<QWidget *>(form.Panel3),
                            static_cast<QWidget *>(form.Panel4), static_cast<QWidget *>(form.Panel5),

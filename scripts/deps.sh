@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 locales
   libreoffice-calc-nogui libreoffice-dev
 )
 missing=()
@@ -18,3 +18,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# The voltage display is tested under a locale with a decimal comma.
+locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$' || { sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo); "${sudo_cmd[@]}" localedef -i ru_RU -f UTF-8 ru_RU.UTF-8; }

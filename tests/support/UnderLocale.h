@@ -1,0 +1,73 @@
+#pragma once
+// Texts that follow the user's locale are tested in a child process of the test program: Qt
+// reads the locale from the environment once per process, as the tool does at start.
+//
+//   TEST(Volts, FollowTheLocale) {                          // the normal run
+//     EXPECT_TRUE(PassesUnderLocale("Volts.DISABLED_InLocale", "ru_RU.UTF-8", ","));
+//   }
+//   TEST(Volts, DISABLED_InLocale) {                        // runs only in the child
+//     const std::string separator = ExpectedSeparator();
+//     ...
+//   }
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+inline constexpr const char *SeparatorVariable = "KSTUNE_TEST_DECIMAL_SEPARATOR";
+
+// Runs the one test named (disabled, so that the normal run leaves it out) in a child with
+// LC_ALL=locale, telling it the separator to expect; true when the child ran exactly that test
+// and it passed. Its output goes to ours, so a failure shows there.
+inline bool PassesUnderLocale(const std::string &test, const std::string &locale,
+                              const std::string &separator) {
+  char report[] = "/tmp/kstune-locale-XXXXXX";
+  const int reportFd = mkstemp(report);
+  if (reportFd < 0)
+    return false;
+  close(reportFd);
+  std::vector<std::string> env;
+  for (char **e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("LC_ALL=", 0) != 0 && entry.rfind(std::string(SeparatorVariable) + "=", 0) != 0)
+      env.push_back(entry);
+  }
+  env.push_back("LC_ALL=" + locale);
+  env.push_back(std::string(SeparatorVariable) + "=" + separator);
+  std::vector<std::string> args = {"/proc/self/exe", "--gtest_filter=" + test,
+                                   "--gtest_also_run_disabled_tests",
+                                   std::string("--gtest_output=xml:") + report};
+  std::vector<char *> argv, envp;
+  for (auto &a : args)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto &e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t child = 0;
+  int status = -1;
+  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0)
+    waitpid(child, &status, 0);
+  std::ifstream in(report);
+  const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  unlink(report);
+  // A filter that matched nothing passes too; the report tells the one test ran and passed.
+  const bool ranOne = xml.find("<testsuites tests=\"1\" failures=\"0\"") != std::string::npos &&
+                      xml.find("<skipped") == std::string::npos;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 && ranOne;
+}
+
+// In the child: the separator the parent expects; the test is skipped when run by hand without one.
+#define EXPECTED_SEPARATOR_OR_SKIP(name)                                                                     \
+  const char *name##Raw = std::getenv(SeparatorVariable);                                                    \
+  if (!name##Raw)                                                                                            \
+    GTEST_SKIP() << "run through PassesUnderLocale";                                                         \
+  const std::string name = name##Raw
