@@ -123,8 +123,8 @@ int main(int argc, char **argv) {
   std::filesystem::create_directories(large + "/kstune");
   WriteOptions(small + "/kstune/Q417Options.ini", 0);
   WriteOptions(large + "/kstune/Q417Options.ini", 50u << 20);
-  // A file changed within the last two seconds is checked again at every read; an options file
-  // at start-up is normally older than that, so the samples wait for it.
+  // A file changed moments before (up to two seconds, by the file system) is checked again at
+  // every read; an options file at start-up is normally older than that, so the samples wait.
   std::this_thread::sleep_for(std::chrono::milliseconds(3100));
 
   const std::string tool = std::filesystem::read_symlink("/proc/self/exe");
@@ -141,6 +141,9 @@ int main(int argc, char **argv) {
     tLarge.push_back(b.seconds);
     mLarge.push_back(b.maxRssKb);
   }
+  // The same file written again just before start-up: its reads cannot trust its times yet.
+  WriteOptions(large + "/kstune/Q417Options.ini", 50u << 20);
+  const Sample fresh = RunOnce(tool, large);
   std::filesystem::remove_all(root);
   const double t0 = Median(tSmall), t1 = Median(tLarge);
   const long m0 = Median(mSmall), m1 = Median(mLarge);
@@ -148,6 +151,8 @@ int main(int argc, char **argv) {
       "start-up to window shown (median of %d): small options file %.1f ms, 50 MB options file %.1f ms, "
       "ratio %.2f\n",
       rounds, t0 * 1e3, t1 * 1e3, t1 / t0);
+  std::printf("50 MB options file written just before start-up (one sample): %.1f ms, %ld KiB\n",
+              fresh.seconds * 1e3, fresh.maxRssKb);
   std::printf("peak memory (median): small %ld KiB, 50 MB %ld KiB, difference %ld KiB\n", m0, m1, m1 - m0);
   return 0;
 }

@@ -321,9 +321,14 @@ FileIdentity IdentityOf(const struct stat &st) {
   return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
-// File times advance in steps (a clock tick; whole seconds on some file systems), so a file
-// changed within this long before it was read may change again without its times moving.
-constexpr time_t SettleSeconds = 2;
+// File times advance in steps, so a file changed shortly before it was read may change again
+// without its times moving: a clock tick (at most 10 ms) where times carry fractions of a second,
+// up to two seconds on file systems that keep whole (or even) seconds.
+int64_t SettleNanoseconds(const timespec &changed) {
+  return changed.tv_nsec != 0 ? 50'000'000 : 2'000'000'000;
+}
+
+int64_t Nanoseconds(const timespec &t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
 
 struct CachedProfile {
   std::string fileName;
@@ -391,7 +396,8 @@ TParsedProfile *ParsedFile(const std::string &fileName) {
     return nullptr;
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  const bool settled = stable && identity.changed.tv_sec + SettleSeconds < now.tv_sec;
+  const bool settled =
+      stable && Nanoseconds(now) - Nanoseconds(identity.changed) > SettleNanoseconds(identity.changed);
   // A recently changed file is read at every call, but parsed again only when its bytes differ.
   if (!(cache.parsed && cache.fileName == fileName && cache.identity == identity &&
         cache.parsed->Bytes() == *bytes)) {
