@@ -3,11 +3,23 @@
 # ASan and UBSan in build-fuzz/, and runs each for the given time (default 60 s), seeded with the
 # corpora in fuzz/corpus/<target>/ (plus the program's own string tables for the table reader).
 # New inputs that libFuzzer finds go to build-fuzz/corpus/<target>/, not into the repository.
-# Needs: apt-get install clang-14 libclang-rt-14-dev (and the packages of scripts/deps.sh).
+# Needs the packages of scripts/deps.sh, and clang-14 with libclang-rt-14-dev (libFuzzer and the
+# sanitizer runtimes), which it installs with apt-get when they are missing.
 # Stops at the first target that finds something, leaving its crash-* file in build-fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+bash scripts/deps.sh
+missing=()
+for p in clang-14 libclang-rt-14-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
 out=build-fuzz
 launcher=()
 if command -v ccache >/dev/null; then
