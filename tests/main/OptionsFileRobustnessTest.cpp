@@ -44,7 +44,7 @@ std::string Binary(size_t size) {
 std::string Large() {
   std::string text = "[All]\r\nPoz=KS43\r\nPort=1\r\n[KS43]\r\n";
   text.reserve(51u << 20);
-  for (int n = 0; text.size() < (50u << 20); ++n)
+  for (long n = 0; text.size() < (50u << 20); ++n)
     text += "NOTE" + std::to_string(n) + "=" + std::to_string(n * 7919 % 100000) + "\r\n";
   return text + "CORF=130\r\n";
 }
