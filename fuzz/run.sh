@@ -28,8 +28,7 @@ fi
 cmake -S fuzz -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 "${launcher[@]}" \
   -DKSTUNE_SANITIZE=address -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link
-targets=(AdSrMgrFuzz PrivateProfileFuzz StrToIntFuzz NumberSeriesFuzz)
-# >>> The snapshot reader's target goes here: targets+=(SnapshotFuzz)
+targets=(AdSrMgrFuzz PrivateProfileFuzz StrToIntFuzz NumberSeriesFuzz SnapshotFuzz)
 # The generators run at build time are instrumented too; they need not be leak-free.
 ASAN_OPTIONS=detect_leaks=0 cmake --build "$out" -j2 --target "${targets[@]}"
 
