@@ -1,7 +1,8 @@
 // Editing measured against the wire: one "Параметр +" (four answered bytes and the fixed settle
 // pause before the refresh) and one "Переписать ряд" (35 answered bytes), against the simulated
-// station at 1200-baud pacing. The reference in the same run is the wire time itself: every
-// answered byte is two bytes of 10 bits on the line.
+// station at 1200-baud pacing. The references in the same run are the wire time itself (every
+// answered byte is two bytes of 10 bits on the line) and a plain termios client sending the same
+// bytes with poll(), which shows what the pseudo-terminal and the station cost by themselves.
 //
 //   EditingBench [steps]
 #include "bench/BenchStats.h"
@@ -18,6 +19,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -35,6 +40,32 @@ template <typename Action> std::vector<double> Timed(int count, TForm1 &form, Ac
     times.push_back(Millis(Clock::now() - start));
     form.Timer1->SetEnabled(false); // no refresh runs between the measured operations
   }
+  return times;
+}
+
+// The same exchange from a raw client: each byte out, poll for its answer.
+std::vector<double> RawExchanges(const std::string &device, const std::vector<uint8_t> &bytes, int count) {
+  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
+  termios t{};
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  cfsetspeed(&t, B1200);
+  tcsetattr(fd, TCSANOW, &t);
+  std::vector<double> times;
+  for (int i = 0; i < count; ++i) {
+    const auto start = Clock::now();
+    for (const uint8_t out : bytes) {
+      (void)!write(fd, &out, 1);
+      pollfd p{fd, POLLIN, 0};
+      uint8_t in = 0;
+      if (poll(&p, 1, 1000) != 1 || read(fd, &in, 1) != 1) {
+        std::fprintf(stderr, "raw client got no answer\n");
+        std::exit(1);
+      }
+    }
+    times.push_back(Millis(Clock::now() - start));
+  }
+  close(fd);
   return times;
 }
 
@@ -56,6 +87,10 @@ int main(int argc, char **argv) {
   });
   TSimStation station;
   station.Start({.ComNumber = 2, .Pace = true});
+  std::vector<uint8_t> writeAll(1 + 34, 5);
+  writeAll[0] = Command::WriteAll;
+  const auto rawStep = RawExchanges(station.SlavePath(), {Command::SetValue, 0, 67, 1}, steps);
+  const auto rawColumn = RawExchanges(station.SlavePath(), writeAll, std::max(3, steps / 4));
   TForm1 form;
   ConnectStation(form);
   if (form.BitBtn9->isEnabled()) {
@@ -74,5 +109,9 @@ int main(int argc, char **argv) {
   std::printf("1200-baud paced line, %d steps, %zu column overwrites:\n", steps, column.size());
   Print("\"Параметр +\" (4 answered bytes + 200 ms pause)", step, 4 * AnsweredByteMs + StepPauseMs);
   Print("\"Переписать ряд\" (35 answered bytes)", column, 35 * AnsweredByteMs);
+  Print("raw client, the 4 bytes of a step", rawStep, 4 * AnsweredByteMs);
+  Print("raw client, the 35 bytes of a column", rawColumn, 35 * AnsweredByteMs);
+  std::printf("  against the raw client: step less its pause %.4fx, column %.4fx\n",
+              (Median(step) - StepPauseMs) / Median(rawStep), Median(column) / Median(rawColumn));
   return 0;
 }
