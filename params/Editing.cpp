@@ -11,12 +11,13 @@
 #include "runtime/Dialogs.h"
 #include "runtime/Sleep.h"
 #include "runtime/StrToInt.h"
-#include "serial/AdPort.h"
 
 namespace {
 
 // Lets the station settle before the refresh reads its DAC values back.
 constexpr unsigned SettleAfterStep = 200;
+
+const char *const NothingChosen = "Вы не выбрали параметр который хотите менять";
 
 void RepaintGrid(TForm1 &form) { form.StringGrid1->viewport()->repaint(); }
 
@@ -45,7 +46,7 @@ void StepParameter(TForm1 &form, bool up) {
   auto &state = form.MainState;
   ClearMessages(form);
   if (state.SelectedParam == 0) {
-    AddMessage(form, QStringLiteral("Вы не выбрали параметр который хотите менять"));
+    AddMessage(form, QString::fromUtf8(NothingChosen));
     return;
   }
   ReadStepSize(form);
@@ -63,7 +64,7 @@ void StepParameter(TForm1 &form, bool up) {
 void SendTypedValue(TForm1 &form) {
   ClearMessages(form);
   if (form.MainState.SelectedParam == 0) {
-    AddMessage(form, QStringLiteral("Вы не выбрали параметр который хотите менять"));
+    AddMessage(form, QString::fromUtf8(NothingChosen));
     return;
   }
   CollectValues(form);
