@@ -150,7 +150,8 @@ void TForm1::WireEvents() {
   connect(RadioButton1, &QRadioButton::clicked, this, &TForm1::RadioButton1Click);
   connect(RadioButton2, &QRadioButton::clicked, this, &TForm1::RadioButton2Click);
   connect(Timer1, &TTimer::OnTimer, this, &TForm1::Timer1Timer);
-  connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+  // Every change of the box, by the technician or from code, as the box's own click event would.
+  connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
   const std::pair<QPushButton *, void (TForm1::*)()> clicks[] = {
       {BitBtn5, &TForm1::BitBtn5Click},   {BitBtn3, &TForm1::BitBtn3Click},
       {BitBtn4, &TForm1::BitBtn4Click},   {BitBtn6, &TForm1::BitBtn6Click},
