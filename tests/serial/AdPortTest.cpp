@@ -3,6 +3,8 @@
 #include "tests/serial/AdPortTestSupport.h"
 
 #include "runtime/Dialogs.h"
+#include "runtime/Exception.h"
+#include "serial/AwWin32.h"
 
 #include <gtest/gtest.h>
 
@@ -366,6 +368,37 @@ TEST_F(PortTest, APeerThatGoesAwayLooksLikeASilentLineAndTheCloseEnds) {
   ASSERT_EQ(close.wait_for(std::chrono::seconds(20)), std::future_status::ready);
   close.get();
   EXPECT_EQ(port.PortState(), psClosed);
+}
+
+// A dispatcher whose device read fails with an exception, as an I/O thread's error would.
+class TFailingReadDispatcher : public TApdWin32Dispatcher {
+public:
+  TFailingReadDispatcher() : TApdWin32Dispatcher(nullptr) {}
+  ~TFailingReadDispatcher() override { ShutDown(); }
+
+protected:
+  int ReadDevice(uint8_t *, unsigned) override { throw Exception("the adapter's driver failed"); }
+};
+
+class TFailingReadPort : public TApdComPort {
+protected:
+  std::unique_ptr<TApdBaseDispatcher> CreateDispatcher() override {
+    return std::make_unique<TFailingReadDispatcher>();
+  }
+};
+
+TEST_F(PortTest, AnErrorInAnIoThreadReachesTheErrorBox) {
+  std::vector<std::string> errors;
+  auto previous = SetErrorBoxHandler([&](const std::string &m) { errors.push_back(m); });
+  TFailingReadPort failing;
+  ConfigureAsTheLink(failing);
+  failing.SetComNumber(2);
+  failing.OpenPort();
+  pty2.Write({1});
+  EXPECT_TRUE(WaitUntil([&] { return !errors.empty(); }));
+  EXPECT_EQ(errors, std::vector<std::string>{"the adapter's driver failed"});
+  failing.ClosePort();
+  SetErrorBoxHandler(previous);
 }
 
 TEST_F(PortTest, ABabblingPeerFillsTheReceiveBufferWithoutHarm) {
