@@ -119,6 +119,13 @@ std::string TPseudoTerminal::ClientLine() const {
   return line == "1200 8N1" ? std::string() : line;
 }
 
+termios TPseudoTerminal::ClientTermios() const {
+  termios tio{};
+  if (slave_ >= 0)
+    tcgetattr(slave_, &tio);
+  return tio;
+}
+
 bool TPseudoTerminal::ClearExclusive() {
   int exclusive = 0;
   if (slave_ < 0 || ioctl(slave_, TIOCGEXCL, &exclusive) != 0 || !exclusive)

@@ -348,6 +348,11 @@ std::string TSimStation::SlavePath() const {
   return pty_ ? pty_->SlavePath() : std::string();
 }
 
+termios TSimStation::ClientTermios() const {
+  std::lock_guard lock(mutex_);
+  return pty_ ? pty_->ClientTermios() : termios{};
+}
+
 std::filesystem::path TSimStation::LinkPath() const {
   std::lock_guard lock(mutex_);
   return link_ ? link_->Path() : std::filesystem::path();

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -57,6 +58,8 @@ public:
   void Stop();
 
   std::string SlavePath() const;
+  // The line as the client set it: what the station reads from its end of the pseudo-terminal.
+  termios ClientTermios() const;
   std::filesystem::path LinkPath() const; // empty without a link
   // The target of a stale link into /dev/pts that Start replaced; empty when none was.
   std::filesystem::path ReplacedLinkTarget() const;

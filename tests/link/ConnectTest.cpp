@@ -18,14 +18,6 @@
 
 namespace {
 
-termios LineOf(const std::string &path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-  termios tio{};
-  tcgetattr(fd, &tio);
-  close(fd);
-  return tio;
-}
-
 // The command name the kernel gives a forked test process: the test program's own.
 QString ProgramName() {
   std::ifstream comm("/proc/self/comm");
@@ -103,12 +95,12 @@ TEST_F(LinkTest, PortHeldByAnotherProcessIsRefusedAsAlreadyOpen) {
     boxes.Errors.clear();
     THeldPort holder(station.SlavePath(), how);
     ASSERT_TRUE(holder.Holding());
-    const termios before = LineOf(station.SlavePath());
+    const termios before = station.ClientTermios();
     Click("BitBtn9Click");
     EXPECT_EQ(boxes.Errors, std::vector<std::string>{"ie_Open - device already open"});
     EXPECT_EQ(MessageLines(*form),
               QStringList{QString("Порт COM2 занят: %1 (процесс %2)").arg(ProgramName()).arg(holder.Pid())});
-    const termios after = LineOf(station.SlavePath());
+    const termios after = station.ClientTermios();
     EXPECT_TRUE(before.c_cflag == after.c_cflag && before.c_lflag == after.c_lflag &&
                 before.c_iflag == after.c_iflag);
     holder.Release();
@@ -137,7 +129,7 @@ TEST_F(LinkTest, ConnectAppliesEveryLineSetting) {
   EXPECT_EQ(line.Parity, NoParity);
   EXPECT_EQ(line.StopBits, OneStopBit);
   EXPECT_EQ(line.Flags & (dcbOutxCtsFlow | dcbOutxDsrFlow | dcbInX | dcbOutX), 0u);
-  const termios far = LineOf(station.SlavePath());
+  const termios far = station.ClientTermios();
   EXPECT_EQ(cfgetospeed(&far), speed_t{B1200});
   EXPECT_EQ(far.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t{CS8});
 }

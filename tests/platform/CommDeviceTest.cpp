@@ -55,10 +55,19 @@ TEST(CommDevice, OpenIsExclusive) {
 
 // The open result of a user who may not use the device: not "held by someone else".
 TEST(CommDevice, PermissionRefusedIsNotAccessDenied) {
-  if (geteuid() != 0)
-    GTEST_SKIP() << "needs root: the refused user is made by dropping root's privileges";
-  PtyPair pty; // its slave belongs to root, group tty, mode 620
   TempConfigDir dir;
+  if (geteuid() != 0) {
+    // An ordinary user is the refused one already: a file it may not open, and a directory.
+    const auto locked = dir.WriteFile("locked", "x");
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    for (const auto &[name, expected] :
+         {std::pair{locked.string(), ErrorInvalidAccess}, {"/", ErrorFileNotFound}}) {
+      std::unique_ptr<TCommDevice> dev;
+      EXPECT_EQ(TCommDevice::Open(name, dev), expected) << name;
+    }
+    return;
+  }
+  PtyPair pty; // its slave belongs to root, group tty, mode 620
   struct Case {
     std::string name;
     int expected;
@@ -249,11 +258,10 @@ bool SameLine(const termios &a, const termios &b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag;
 }
 
-termios LineOf(const std::string &path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+// The slave's line as the far end reads it: a new open of the slave may be refused as exclusive.
+termios LineOf(const PtyPair &pty) {
   termios tio{};
-  tcgetattr(fd, &tio);
-  close(fd);
+  tcgetattr(pty.Master(), &tio);
   return tio;
 }
 
@@ -307,10 +315,10 @@ TEST(CommDevice, HeldPortIsRefusedAndItsLineLeftAlone) {
     EXPECT_EQ(found ? found->Pid : 0, pid);
     std::unique_ptr<TCommDevice> dev;
     EXPECT_EQ(TCommDevice::Probe(pty.SlavePath()), c.expected);
-    EXPECT_TRUE(SameLine(LineOf(pty.SlavePath()), before)) << "the probe changed nothing";
+    EXPECT_TRUE(SameLine(LineOf(pty), before)) << "the probe changed nothing";
     EXPECT_EQ(TCommDevice::Open(pty.SlavePath(), dev), c.expected);
     if (c.expected != 0) {
-      EXPECT_TRUE(SameLine(LineOf(pty.SlavePath()), before));
+      EXPECT_TRUE(SameLine(LineOf(pty), before));
     }
     std::filesystem::remove_all(lockDir);
     std::filesystem::create_directories(lockDir);
