@@ -189,17 +189,17 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
 
   // The line is checked where a byte opens an exchange: a tool that talks on a wrong line setting
   // would garble every byte on a real wire, so it is a violation however the bytes look here.
+  std::vector<std::string> violations;
   if (!parser_.MidExchange()) {
     const std::string line = pty_->ClientLine();
     if (!line.empty())
-      lineErrors_.push_back("line set to " + line + ", the station talks 1200 8N1");
+      violations.push_back("line set to " + line + ", the station talks 1200 8N1");
   }
   TParseResult r = parser_.Feed(byte, state_);
-  r.Errors.insert(r.Errors.begin(), lineErrors_.begin(), lineErrors_.end());
-  lineErrors_.clear();
-  errors_.insert(errors_.end(), r.Errors.begin(), r.Errors.end());
-  for (const auto &error : r.Errors)
-    pendingLog_.push_back("protocol violation: " + error);
+  violations.insert(violations.end(), r.Errors.begin(), r.Errors.end());
+  errors_.insert(errors_.end(), violations.begin(), violations.end());
+  for (const auto &violation : violations)
+    pendingLog_.push_back("protocol violation: " + violation);
 
   std::string note;
   bool muted = false;
@@ -233,6 +233,14 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
       }
       if (delay_.count() > 0)
         note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
+      // An answer later than the tool waits finds the exchange given up: so the station gives
+      // it up too, and reads the tool's next byte as a new exchange.
+      if (delay_ > StationProtocol::AnswerBudget && parser_.MidExchange()) {
+        exchangeNote_ += note;
+        pendingLog_.push_back(parser_.Abandon() + exchangeNote_);
+        exchangeNote_.clear();
+        note.clear();
+      }
     }
   }
   for (const auto b : r.Reply)

@@ -156,7 +156,6 @@ private:
   std::vector<TReceivedByte> received_;
   std::vector<std::uint8_t> sent_;
   std::vector<std::string> errors_;
-  std::vector<std::string> lineErrors_; // violations met before the byte was parsed
   std::vector<std::string> pendingLog_;
   std::string exchangeNote_; // faults met by the open exchange, for its log line
 
