@@ -79,17 +79,17 @@ bool HoldsDevice(const std::string &procDir, dev_t rdev, int ptyIndex) {
 
 bool Alive(pid_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
 
-// A UUCP lock file holds the owner's process id, as text (usually 10 columns) or as a binary int.
+// A UUCP lock file holds the owner's process id as text (usually in 10 columns), or in old
+// programs as a binary int.
 pid_t LockOwner(const std::string &file) {
   std::ifstream in(file, std::ios::binary);
   char buffer[64] = {};
   in.read(buffer, sizeof buffer - 1);
-  const auto n = in.gcount();
-  if (n == static_cast<std::streamsize>(sizeof(int))) {
+  // A binary pid is below 2^22, so its last byte is 0; text never holds one.
+  if (in.gcount() == static_cast<std::streamsize>(sizeof(int)) && buffer[3] == 0) {
     int binary;
     std::memcpy(&binary, buffer, sizeof binary);
-    if (binary > 0 && std::to_string(binary).size() > 4)
-      return binary;
+    return binary > 0 ? binary : 0;
   }
   const long text = std::strtol(buffer, nullptr, 10);
   return text > 0 && text < INT_MAX ? static_cast<pid_t>(text) : 0;

@@ -297,6 +297,20 @@ TEST(CommDevice, HeldPortIsRefusedAndItsLineLeftAlone) {
          return parent;
        },
        ErrorAccessDenied},
+      {"named by a short text pid", // 4 bytes of text, not to be read as a binary int
+       [&](const std::string &path, std::unique_ptr<THeldPort> &) {
+         std::ofstream(lockDir / ("LCK.." + path.substr(path.rfind('/') + 1))) << "1\n";
+         return pid_t{1};
+       },
+       ErrorAccessDenied},
+      {"named by a binary pid",
+       [&](const std::string &path, std::unique_ptr<THeldPort> &) {
+         const pid_t parent = getppid();
+         std::ofstream(lockDir / ("LCK.." + path.substr(path.rfind('/') + 1)), std::ios::binary)
+             .write(reinterpret_cast<const char *>(&parent), sizeof parent);
+         return parent;
+       },
+       ErrorAccessDenied},
       {"named by a stale lock file",
        [&](const std::string &path, std::unique_ptr<THeldPort> &) {
          // "pts_3": the path below /dev, slashes replaced; a pid beyond any pid_max
