@@ -31,9 +31,11 @@ std::string ReportRefusal(const std::string &path) {
     return "Отчет " + name +
            " доступен только для чтения: записать в него нельзя. Разрешите запись в файл или выберите "
            "другой и нажмите \"...\" снова.";
-  // The record is stored into a new file beside the report, which then replaces it.
-  if (!Writable(file.parent_path()))
-    return "Папка \"" + file.parent_path().string() +
+  // The record is stored into a new file beside the report (where it really is, past symbolic
+  // links), which then replaces it.
+  const fs::path folder = fs::canonical(file, ec).parent_path();
+  if (!Writable(folder))
+    return "Папка \"" + folder.string() +
            "\" доступна только для чтения: сохранить в ней отчет нельзя. Разрешите запись в папку или "
            "перенесите отчет и нажмите \"...\" снова.";
   if (const auto lock = ReadDocumentLock(file)) {

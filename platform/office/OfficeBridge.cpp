@@ -40,7 +40,8 @@ TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
   const fs::path module = ModulePath();
   if (!fs::exists(module, ec))
     throw Exception("Не найден модуль связи с приложением электронных таблиц " + module.string() +
-                    ": соберите программу заново");
+                    ": программа собрана без него. Установите libreoffice-dev (scripts/deps.sh) и "
+                    "соберите программу заново");
   // Loaded once and kept: the instances it makes live until the program ends.
   void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {

@@ -349,7 +349,11 @@ void TUnoExcelApplication::Save() {
   const std::string changed = what + ": файл изменила другая программа после открытия";
   if (FileChanged())
     throw EReportChanged(changed);
-  const std::filesystem::path target = impl.Path;
+  // A report reached through a symbolic link is replaced where it really is.
+  std::error_code ec;
+  std::filesystem::path target = std::filesystem::canonical(impl.Path, ec);
+  if (ec)
+    target = impl.Path;
   const std::string temporary =
       (target.parent_path() / (".~kstune." + std::to_string(getpid()) + "." + target.filename().string()))
           .string();
@@ -371,7 +375,7 @@ void TUnoExcelApplication::Save() {
   // The new version keeps the old one's permissions and owner, and is on disk before it
   // replaces it.
   struct stat old {};
-  if (stat(impl.Path.c_str(), &old) == 0) {
+  if (stat(target.c_str(), &old) == 0) {
     chmod(temporary.c_str(), old.st_mode & 07777);
     if (chown(temporary.c_str(), old.st_uid, old.st_gid) != 0) {
       // Only root may give a file away; the technician's own file stays his.
@@ -382,7 +386,7 @@ void TUnoExcelApplication::Save() {
     removeTemporary();
     throw EReportChanged(changed);
   }
-  if (rename(temporary.c_str(), impl.Path.c_str()) != 0) {
+  if (rename(temporary.c_str(), target.c_str()) != 0) {
     const int error = errno;
     removeTemporary();
     throw Exception(what + ": " + std::strerror(error));
