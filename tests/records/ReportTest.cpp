@@ -311,18 +311,24 @@ TEST_F(ReportTest, ASaveByAnotherProgramAfterOpenIsKept) {
   }
 }
 
-// The record goes to the sheet the workbook opens at, not to the first one.
+// The record goes to the sheet the workbook opens at, not to the first one; in a small workbook
+// and in one whose records outgrow the compound file's small-stream part.
 TEST_F(ReportTest, TheRecordGoesToTheSheetThatWasActiveWhenSaved) {
-  const TSheetContent title = {"Титул", {{Text("Станция KS-45")}}};
-  const fs::path path = MakeReport("r.xls", {title, {"Протокол", {{Text("Конец теста")}}}});
-  MakeSecondSheetActive(path);
-  form.MainState.ParamValues = TParamValues();
-  Open(path);
-  WriteReport(form);
-  EXPECT_TRUE(boxes.Messages.empty());
-  EXPECT_TRUE(boxes.Errors.empty());
-  const TWorkbookContent expected = {title, {"Протокол", {{Text("Конец теста")}, {Zeros}, {Zeros}}}};
-  EXPECT_EQ(Workbooks().Read(path), expected);
+  for (const int titleRows : {1, 600}) {
+    SCOPED_TRACE(titleRows);
+    TSheetContent title = {"Титул", {}};
+    for (int row = 1; row <= titleRows; ++row)
+      title.Rows.push_back({"Станция KS-45, строка " + std::to_string(row)});
+    const fs::path path = MakeReport("r.xls", {title, {"Протокол", {{Text("Конец теста")}}}});
+    MakeSecondSheetActive(path);
+    form.MainState.ParamValues = TParamValues();
+    Open(path);
+    WriteReport(form);
+    EXPECT_TRUE(boxes.Messages.empty());
+    EXPECT_TRUE(boxes.Errors.empty());
+    const TWorkbookContent expected = {title, {"Протокол", {{Text("Конец теста")}, {Zeros}, {Zeros}}}};
+    EXPECT_EQ(Workbooks().Read(path), expected);
+  }
 }
 
 // A read-only report, or one in a read-only folder, is refused at "..." with a message; nothing
