@@ -165,7 +165,9 @@ bool GroupEmpty(pid_t group) {
   dup2(null, 2);
   // The office outlives calls and may outlive a port the tool closes: it must hold none of our
   // descriptors (a serial device kept open would stay busy).
-  syscall(SYS_close_range, 3U, ~0U, 0U);
+  if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0) // kernels before 5.9
+    for (int fd = 3; fd < 65536; ++fd)
+      close(fd);
   const pid_t launcher = fork();
   if (launcher < 0)
     _exit(1);
