@@ -7,7 +7,7 @@
 #include "main/Application.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
-#include "platform/office/ExcelApplication.h"
+#include "platform/office/OfficeBridge.h"
 #include "records/Report.h"
 #include "records/ReportSeams.h"
 #include "runtime/Dialogs.h"

@@ -5,8 +5,29 @@
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
+#include "platform/CommDevice.h"
+#include "platform/PortHolder.h"
 #include "runtime/Sleep.h"
+#include "serial/AdExcept.h"
 #include "serial/AdPort.h"
+
+namespace {
+
+// The error box says the port is in use; the message window says by whom, so that the
+// technician knows which program to close.
+void NameThePortHolder(TForm1 &form) {
+  const int number = form.MainState.ComNumber;
+  const auto holder = FindPortHolder(CommDevicePath("\\\\.\\COM" + std::to_string(number)));
+  if (!holder)
+    return;
+  ClearMessages(form);
+  AddMessage(form, QStringLiteral("Порт COM%1 занят: %2 (процесс %3)")
+                       .arg(number)
+                       .arg(QString::fromStdString(holder->Program))
+                       .arg(holder->Pid));
+}
+
+} // namespace
 
 void ConfigurePort(TForm1 &form) {
   auto &state = form.MainState;
@@ -34,7 +55,12 @@ void ReopenPort(TForm1 &form) {
 
 void ConnectStation(TForm1 &form) {
   ConfigurePort(form);
-  ReopenPort(form);
+  try {
+    ReopenPort(form);
+  } catch (const EAlreadyOpen &) {
+    NameThePortHolder(form);
+    throw;
+  }
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {

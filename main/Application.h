@@ -11,3 +11,12 @@ public:
 
 // Installs the real modal boxes behind the runtime's message-box and error-box seams.
 void InstallStandardBoxes();
+
+class QWidget;
+
+// SIGINT (Ctrl+C), SIGTERM and SIGHUP end the program the way closing the window does: the
+// window is closed as a user would close it and the event loop ends, so the port closes and the
+// spreadsheet instance ends with the window. A second signal while that is under way ends the
+// program at once (the spreadsheet instance is then ended by its guard, and a report is never
+// half-written, being stored by rename).
+void InstallQuitSignals(QWidget &window);

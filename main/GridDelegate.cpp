@@ -1,16 +1,13 @@
 #include "main/GridDelegate.h"
 
 #include "main/UnitMain.h"
+#include "params/ChoiceColours.h"
 
+#include <QLineEdit>
 #include <QPainter>
+#include <QPersistentModelIndex>
 
-void TGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const {
-  if (index.row() != 0 && index.column() != 0) {
-    QStyledItemDelegate::paint(painter, option, index);
-    return;
-  }
-  const QRect r = option.rect;
-  painter->save();
+void TGridDelegate::PaintHeader(QPainter *painter, const QRect &r, const QString &text) const {
   painter->fillRect(r, QColor(0xC0, 0xC0, 0xC0));
   painter->setPen(Qt::white);
   painter->drawLine(r.topLeft(), r.topRight());
@@ -18,8 +15,47 @@ void TGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
   painter->setPen(QColor(0x80, 0x80, 0x80));
   painter->drawLine(r.bottomLeft(), r.bottomRight());
   painter->drawLine(r.topRight(), r.bottomRight());
-  painter->setFont(form_.StringGrid1->font());
   painter->setPen(form_.StringGrid1->palette().color(QPalette::Active, QPalette::Text));
-  painter->drawText(r.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
+  painter->drawText(r.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void TGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const {
+  const int column = index.column(), row = index.row();
+  const QString text = index.data().toString();
+  painter->save();
+  painter->setFont(form_.StringGrid1->font());
+  if (row == 0 || column == 0) {
+    PaintHeader(painter, option.rect, text);
+  } else {
+    const auto &state = form_.MainState;
+    const bool focusedCurrent = option.state.testFlag(QStyle::State_HasFocus);
+    const bool chosen = column == state.SelectedColumn && row == state.SelectedRow;
+    const bool marked = focusedCurrent || chosen;
+    painter->fillRect(option.rect, marked ? ChoiceColours::ChosenBack : ChoiceColours::CellBack);
+    painter->setPen(marked ? ChoiceColours::ChosenText : ChoiceColours::Text);
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+  }
   painter->restore();
+}
+
+QWidget *TGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                                     const QModelIndex &index) const {
+  auto *editor = new QLineEdit(parent);
+  editor->setFrame(false);
+  auto *model = const_cast<QAbstractItemModel *>(index.model());
+  const QPersistentModelIndex cell(index);
+  connect(editor, &QLineEdit::textChanged, editor, [model, cell](const QString &text) {
+    if (cell.isValid() && model->data(cell).toString() != text)
+      model->setData(cell, text);
+  });
+  return editor;
+}
+
+void TGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const {
+  // The cell took the editor's own text: setting it back would only move the cursor.
+  auto *line = static_cast<QLineEdit *>(editor);
+  const QString text = index.data().toString();
+  if (line->text() != text)
+    line->setText(text);
 }

@@ -1,6 +1,9 @@
 #pragma once
-// Draws the audio-level grid's cells: header cells silver and raised, with their text in the
-// grid's own font even though they take no input; the other cells as the style draws them.
+// Draws the audio-level grid's cells and edits them in place. Header cells are silver and raised;
+// a data cell is aqua on purple when it is the chosen cell or the focused current one, navy on
+// white otherwise, its text at the top-left corner without a margin. While a cell is edited its
+// text follows the editor keystroke by keystroke, so that whatever reads the grid meanwhile (the
+// key preview's Enter, a transfer) gets what is on the screen.
 #include <QStyledItemDelegate>
 
 class TForm1;
@@ -9,7 +12,12 @@ class TGridDelegate : public QStyledItemDelegate {
 public:
   TGridDelegate(TForm1 &form, QObject *parent) : QStyledItemDelegate(parent), form_(form) {}
   void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+  QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                        const QModelIndex &index) const override;
+  void setEditorData(QWidget *editor, const QModelIndex &index) const override;
 
 private:
+  void PaintHeader(QPainter *painter, const QRect &r, const QString &text) const;
+
   TForm1 &form_;
 };

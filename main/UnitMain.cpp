@@ -116,11 +116,15 @@ void TForm1::ApplyGlyphs() {
 }
 
 void TForm1::SetUpGrid() {
+  // The layout's widths and heights leave out the one-pixel line after each cell, which Qt's
+  // sections include; with the layout's 2-pixel sunken border the cells fill the grid exactly.
   const int widths[] = {64, 69, 79};
+  constexpr int rowHeight = 21, line = 1;
+  StringGrid1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
   for (int c = 0; c < 3; ++c)
-    StringGrid1->setColumnWidth(c, widths[c]);
+    StringGrid1->setColumnWidth(c, widths[c] + line);
   for (int r = 0; r < 7; ++r) {
-    StringGrid1->setRowHeight(r, 21);
+    StringGrid1->setRowHeight(r, rowHeight + line);
     for (int c = 0; c < 3; ++c) {
       auto *item = new QTableWidgetItem;
       if (r == 0 || c == 0) {
@@ -134,8 +138,7 @@ void TForm1::SetUpGrid() {
   StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::AnyKeyPressed);
   StringGrid1->setItemDelegate(new TGridDelegate(*this, StringGrid1));
-  const QSignalBlocker quiet(StringGrid1);
-  StringGrid1->setCurrentCell(1, 1);
+  // No cell is current or chosen until the technician picks one.
 }
 
 void TForm1::WireEvents() {
@@ -147,7 +150,8 @@ void TForm1::WireEvents() {
   connect(RadioButton1, &QRadioButton::clicked, this, &TForm1::RadioButton1Click);
   connect(RadioButton2, &QRadioButton::clicked, this, &TForm1::RadioButton2Click);
   connect(Timer1, &TTimer::OnTimer, this, &TForm1::Timer1Timer);
-  connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+  // Every change of the box, by the technician or from code, as the box's own click event would.
+  connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
   const std::pair<QPushButton *, void (TForm1::*)()> clicks[] = {
       {BitBtn5, &TForm1::BitBtn5Click},   {BitBtn3, &TForm1::BitBtn3Click},
       {BitBtn4, &TForm1::BitBtn4Click},   {BitBtn6, &TForm1::BitBtn6Click},
@@ -164,8 +168,7 @@ void TForm1::WireEvents() {
     connect(button, &QPushButton::clicked, this, slot);
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column, int, int) { StringGrid1SelectCell(column, row); });
-  for (const auto &entry : FieldEnterSlots)
-    (this->*entry.field)->installEventFilter(this);
+  // One filter for the whole application: a field's focus-in and a key-down each pass it once.
   qApp->installEventFilter(this);
 }
 
@@ -180,19 +183,38 @@ void TForm1::SetCells(int column, int row, const QString &text) {
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::FocusIn) {
+    // Entering a field moves the focus between controls; the window coming back to the front
+    // or a popup closing returns it without the technician entering anything.
+    const auto reason = static_cast<QFocusEvent *>(event)->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+      return false;
     for (const auto &entry : FieldEnterSlots)
       if (watched == this->*entry.field)
         (this->*entry.slot)();
     return false;
   }
+  if (event->type() == QEvent::KeyRelease || event->type() == QEvent::MouseButtonPress)
+    keyHandedOn_ = nullptr;
   if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-    // Key preview covers this window's own controls only, and each key-down once: the
-    // application filter also sees the event again as it propagates to parents.
+    // Key preview covers this window's own controls only, and each key-down once: a key the
+    // focused control ignores passes the filter again on its way to the parents, and one that
+    // opens the grid's editor is handed on to the editor. Tab and Backtab stay with Qt, which
+    // moves the focus with them.
     auto *widget = static_cast<QWidget *>(watched);
-    if (widget->window() != this || (widget != QApplication::focusWidget() && widget != this))
-      return false;
+    const bool handedOn =
+        event == keyHandedOn_ && keyTarget_ && widget != keyTarget_ && keyTarget_->isAncestorOf(widget);
+    keyHandedOn_ = nullptr;
+    QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : this;
     auto *key = static_cast<QKeyEvent *>(event);
-    return FormKeyDown(key->key(), key->modifiers());
+    if (handedOn || widget != target || widget->window() != this || key->key() == Qt::Key_Tab ||
+        key->key() == Qt::Key_Backtab)
+      return false;
+    const bool consumed = FormKeyDown(key->key(), key->modifiers());
+    if (!consumed) {
+      keyHandedOn_ = event;
+      keyTarget_ = widget;
+    }
+    return consumed;
   }
   return QWidget::eventFilter(watched, event);
 }

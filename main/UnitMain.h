@@ -6,6 +6,7 @@
 #include "main/Timer.h"
 #include "ui_UnitMain.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class TForm1 : public QWidget, public Ui::UnitMain {
@@ -87,4 +88,8 @@ private:
   void ApplyGlyphs();
   void SetUpGrid();
   void WireEvents();
+
+  // The last key-down that went on to its control, while it may still be handed on to a child.
+  const QEvent *keyHandedOn_ = nullptr;
+  QPointer<QWidget> keyTarget_;
 };

@@ -13,5 +13,6 @@ int main(int argc, char **argv) {
   const QRect screen = form.screen()->availableGeometry();
   form.move(screen.center() - form.rect().center());
   form.show();
+  InstallQuitSignals(form);
   return app.exec();
 }

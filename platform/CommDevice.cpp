@@ -1,5 +1,6 @@
 #include "platform/CommDevice.h"
 
+#include "platform/PortHolder.h"
 #include "platform/SyncObjects.h"
 #include "platform/WindowsDirectory.h"
 
@@ -55,12 +56,12 @@ struct BaudPair {
   speed_t code;
 };
 
-constexpr BaudPair baudTable[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+constexpr BaudPair baudTable[] = {{50, B50},         {75, B75},         {110, B110},        {134, B134},
+                                  {150, B150},       {200, B200},       {300, B300},        {600, B600},
+                                  {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
+                                  {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
+                                  {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
+                                  {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
 
 bool SpeedFor(uint32_t baud, speed_t &code) {
   for (const auto &p : baudTable)
@@ -126,6 +127,9 @@ int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &dev
   const std::string path = CommDevicePath(name);
   if (path.empty())
     return ErrorFileNotFound;
+  // Another program that has the port open must find its line as it left it: look before opening.
+  if (FindPortHolder(path))
+    return ErrorAccessDenied;
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
     return OsErrorForErrno(errno);
@@ -140,28 +144,23 @@ int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &dev
   // The advisory lock is what refuses root and a second open inside this process.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0)
     return fail(errno == EWOULDBLOCK ? ErrorAccessDenied : OsErrorForErrno(errno));
-  int excl = 0;
-  if (ioctl(fd, TIOCGEXCL, &excl) == 0 && excl)
-    return fail(ErrorAccessDenied);
+  // An exclusivity flag left set while nobody holds the lock or the device is stale (its owner
+  // was killed while the far end kept the line): we set it again as our own below.
   if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)
     return fail(OsErrorForErrno(errno));
   int bits = 0;
   const bool modemLines = ioctl(fd, TIOCMGET, &bits) == 0;
   std::unique_ptr<TCommDevice> d(new TCommDevice(fd, modemLines));
-  if (d->wakeFd_ < 0 || d->txAbortFd_ < 0) {
-    ioctl(fd, TIOCNXCL);
+  if (d->wakeFd_ < 0 || d->txAbortFd_ < 0)
     return ErrorTooManyOpenFiles; // the destructor closes what was made
-  }
+  d->RequestLowLatency();
   // Raw, non-blocking reads: VMIN 1 so that read() 0 means hang-up and an empty queue EAGAIN.
   cfmakeraw(&tio);
   tio.c_cflag |= CREAD | CLOCAL;
   tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
-  if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-    const int e = OsErrorForErrno(errno);
-    ioctl(fd, TIOCNXCL);
-    return e;
-  }
+  if (tcsetattr(fd, TCSANOW, &tio) != 0)
+    return OsErrorForErrno(errno);
   d->shadow_.Flags = dcbBinary;
   SetDtrControl(d->shadow_, DtrControlEnable);
   SetRtsControl(d->shadow_, RtsControlEnable);
@@ -170,8 +169,59 @@ int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &dev
   return 0;
 }
 
+int TCommDevice::Probe(const std::string &name) {
+  const std::string path = CommDevicePath(name);
+  if (path.empty())
+    return ErrorFileNotFound;
+  if (FindPortHolder(path))
+    return ErrorAccessDenied;
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return OsErrorForErrno(errno);
+  // Looks only: no line setting, no flag of ours is left on the port.
+  termios tio;
+  int result = 0;
+  if (tcgetattr(fd, &tio) != 0)
+    result = ErrorFileNotFound;
+  else if (flock(fd, LOCK_SH | LOCK_NB) != 0)
+    result = errno == EWOULDBLOCK ? ErrorAccessDenied : OsErrorForErrno(errno);
+  close(fd);
+  return result;
+}
+
+// Adapters that hold received bytes for a latency timer (16 ms on common USB chips) would add
+// that to every answered exchange; a request/answer protocol wants each byte passed on at once.
+void TCommDevice::RequestLowLatency() {
+  serial_struct info{};
+  if (SerialInfoIoctl()(fd_, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY))
+    return;
+  savedSerialFlags_ = info.flags;
+  info.flags |= ASYNC_LOW_LATENCY;
+  if (SerialInfoIoctl()(fd_, TIOCSSERIAL, &info) != 0)
+    savedSerialFlags_ = -1; // the driver refused: used as it is
+}
+
+void TCommDevice::RestoreLatency() {
+  if (savedSerialFlags_ < 0)
+    return;
+  serial_struct info{};
+  if (SerialInfoIoctl()(fd_, TIOCGSERIAL, &info) == 0) {
+    info.flags = savedSerialFlags_;
+    SerialInfoIoctl()(fd_, TIOCSSERIAL, &info);
+  }
+  savedSerialFlags_ = -1;
+}
+
+TSerialInfoIoctl &SerialInfoIoctl() {
+  static TSerialInfoIoctl call = [](int fd, unsigned long request, serial_struct *info) {
+    return ioctl(fd, request, info);
+  };
+  return call;
+}
+
 TCommDevice::~TCommDevice() {
   if (fd_ >= 0) {
+    RestoreLatency();
     ioctl(fd_, TIOCNXCL);
     close(fd_);
   }
@@ -185,8 +235,13 @@ void TCommDevice::MarkLost() { lost_.store(true); }
 
 int TCommDevice::GetState(TDcb &dcb) {
   termios tio;
-  if (tcgetattr(fd_, &tio) != 0)
-    return OsErrorForErrno(errno);
+  if (tcgetattr(fd_, &tio) != 0) {
+    // A device that went away keeps the settings it was last given, until it is closed.
+    if (!lost_.load())
+      return OsErrorForErrno(errno);
+    dcb = shadow_;
+    return 0;
+  }
   dcb = shadow_;
   dcb.BaudRate = BaudFor(cfgetospeed(&tio));
   switch (tio.c_cflag & CSIZE) {
@@ -226,8 +281,13 @@ int TCommDevice::GetState(TDcb &dcb) {
 int TCommDevice::SetState(const TDcb &dcb) {
   speed_t speed;
   if (!SpeedFor(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SpaceParity ||
-      dcb.StopBits > TwoStopBits || (dcb.StopBits == One5StopBits) != (dcb.ByteSize == 5 && dcb.StopBits != OneStopBit))
+      dcb.StopBits > TwoStopBits ||
+      (dcb.StopBits == One5StopBits) != (dcb.ByteSize == 5 && dcb.StopBits != OneStopBit))
     return ErrorInvalidParameter;
+  if (lost_.load()) {
+    shadow_ = dcb;
+    return 0;
+  }
   termios tio;
   if (tcgetattr(fd_, &tio) != 0)
     return OsErrorForErrno(errno);
@@ -328,8 +388,12 @@ int TCommDevice::Purge(uint32_t flags) {
     queue = TCOFLUSH;
   if (flags & (PurgeRxAbort | PurgeRxClear))
     Signal(wakeFd_);
-  if (queue >= 0 && tcflush(fd_, queue) != 0)
-    return lost_.load() ? ErrorGenFailure : OsErrorForErrno(errno);
+  // A device that went away has nothing left to discard.
+  if (queue >= 0 && !lost_.load() && tcflush(fd_, queue) != 0) {
+    if (errno != EIO)
+      return OsErrorForErrno(errno);
+    MarkLost();
+  }
   return 0;
 }
 

@@ -17,11 +17,11 @@ class TEvent;
 constexpr int ErrorFileNotFound = 2;
 constexpr int ErrorPathNotFound = 3;
 constexpr int ErrorTooManyOpenFiles = 4;
-constexpr int ErrorAccessDenied = 5;       // held by another open, ours or another program's
+constexpr int ErrorAccessDenied = 5; // held by another open, ours or another program's
 constexpr int ErrorInvalidHandle = 6;
 constexpr int ErrorNotEnoughMemory = 8;
-constexpr int ErrorInvalidAccess = 12;     // this user may not open the device
-constexpr int ErrorGenFailure = 31;        // the device went away (hang-up, adapter unplugged)
+constexpr int ErrorInvalidAccess = 12; // this user may not open the device
+constexpr int ErrorGenFailure = 31;    // the device went away (hang-up, adapter unplugged)
 constexpr int ErrorInvalidParameter = 87;
 constexpr int ErrorOperationAborted = 995;
 
@@ -105,6 +105,12 @@ constexpr uint32_t PurgeTxAbort = 1, PurgeRxAbort = 2, PurgeTxClear = 4, PurgeRx
 // Escape functions.
 constexpr int EscSetRts = 3, EscClrRts = 4, EscSetDtr = 5, EscClrDtr = 6;
 
+struct serial_struct;
+// The driver's serial-information request (TIOCGSERIAL / TIOCSSERIAL). A test may replace it to
+// play a driver that knows the low-latency flag; no device here does.
+using TSerialInfoIoctl = int (*)(int fd, unsigned long request, serial_struct *info);
+TSerialInfoIoctl &SerialInfoIoctl();
+
 struct TComStat {
   uint32_t Flags = 0;
   uint32_t cbInQue = 0;
@@ -118,9 +124,14 @@ std::string CommDevicePath(const std::string &name);
 
 class TCommDevice {
 public:
-  // Opens read-write, non-blocking and exclusive. A second open of the same device, from this
-  // process or another, root included, is refused with ErrorAccessDenied.
+  // Opens read-write, non-blocking and exclusive, and asks the driver for low latency (restored
+  // at close). A device that another process holds (PortHolder.h), or a second open of the same
+  // device from this process, root included, is refused with ErrorAccessDenied before anything
+  // of the line is touched.
   static int Open(const std::string &name, std::unique_ptr<TCommDevice> &device);
+  // Whether the port exists and is free (0), held (ErrorAccessDenied) or missing, without
+  // changing anything of it and without opening a held port at all.
+  static int Probe(const std::string &name);
   ~TCommDevice();
   TCommDevice(const TCommDevice &) = delete;
   TCommDevice &operator=(const TCommDevice &) = delete;
@@ -152,6 +163,8 @@ public:
 
 private:
   TCommDevice(int fd, bool modemLines);
+  void RequestLowLatency();
+  void RestoreLatency();
   int ApplyModemLine(int bit, bool on);
   void MarkLost();
   uint32_t QueuedInput() const;
@@ -160,6 +173,7 @@ private:
   int wakeFd_;
   int txAbortFd_;
   bool modemLines_;
+  int savedSerialFlags_ = -1; // the driver's flags before we asked for low latency
   TDcb shadow_{};
   // Framing bits as the device kept them after our last SetState: a pseudo-terminal keeps no
   // byte size or parity, so while they are unchanged the requested values are reported.

@@ -3,21 +3,28 @@
 #include "main/Panels.h"
 #include "main/UnitMain.h"
 #include "params/ParamTable.h"
-#include "platform/office/ExcelApplication.h"
+#include "platform/office/OfficeBridge.h"
+#include "records/ReportAccess.h"
 #include "records/ReportRecord.h"
 #include "records/ReportSeams.h"
 #include "runtime/Dialogs.h"
 #include "runtime/StrToInt.h"
 
+#include <QApplication>
 #include <QDir>
 
 namespace {
 
-// Qt's form of the filter "Файлы(*.xls)|*.xls": the description is shown, the pattern applies.
-const char *const ReportFilter = "Файлы(*.xls)";
+// Qt's form of the filter "Файлы(*.xls)|*.xls" first (the description is shown, the pattern
+// applies), then the other workbook formats the report works with, then every file.
+const char *const ReportFilter = "Файлы(*.xls);;Рабочие книги (*.xlsx *.xlsm *.ods);;Все файлы (*)";
 const char *const FileOpenedText = "Файл открыт";
 const char *const SeriesIncomplete = "Вы ввели не все цифры";
 const char *const NoMarker = "В отчете не найдена строка \"Конец теста\". Запись не выполнена.";
+const char *const KeepsChanging =
+    "Отчет все время сохраняет другая программа. Закройте ее и нажмите \"Запись\" снова.";
+// Another program saving the report at the very moment of every store is not to be expected.
+constexpr int StoreAttempts = 3;
 constexpr int SeriesLength = 3 * ParamCount;
 
 // The instance is done with: it ends (without storing anything not stored yet), and "Запись"
@@ -39,6 +46,15 @@ private:
   TForm1 &form_;
 };
 
+// The busy cursor while the office starts and loads: the window does not answer meanwhile.
+class TBusyCursor {
+public:
+  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+  TBusyCursor(const TBusyCursor &) = delete;
+  TBusyCursor &operator=(const TBusyCursor &) = delete;
+};
+
 } // namespace
 
 void OpenReport(TForm1 &form) {
@@ -48,13 +64,28 @@ void OpenReport(TForm1 &form) {
     return;
   // The earlier instance goes first, so that a failed start or open leaves none behind.
   EndReport(form);
+  const std::string file = path.toStdString();
+  if (const std::string refusal = ReportRefusal(file); !refusal.empty()) {
+    ShowMessageBox(refusal);
+    return;
+  }
   auto &workbook = form.MainState.ReportWorkbook;
-  workbook = StartExcelApplication();
-  try {
-    workbook->WorkBooks().Open(path.toStdString());
-  } catch (...) {
-    workbook.reset();
-    throw;
+  std::string missing;
+  {
+    TBusyCursor busy;
+    try {
+      workbook = StartExcelApplication();
+      workbook->WorkBooks().Open(file);
+    } catch (const EOfficeMissing &e) {
+      missing = e.Message;
+    } catch (...) {
+      workbook.reset();
+      throw;
+    }
+  }
+  if (!missing.empty()) {
+    ShowMessageBox(missing);
+    return;
   }
   SetControlEnabled(form, form.BitBtn24, true);
   form.Edit20->setText(QString::fromUtf8(FileOpenedText));
@@ -70,21 +101,35 @@ void WriteReport(TForm1 &form) {
   TExcelApplication &app = *form.MainState.ReportWorkbook;
   const auto [first, second] = RecordLines(form.MainState.ParamValues);
 
-  // Bounded by the used area: below it every cell is empty and cannot be the marker.
-  const int lastRow = app.LastUsedRow();
-  int marker = 0;
-  for (int row = 1; row <= lastRow && marker == 0; ++row)
-    if (app.cells(row, 1).Value() == TestEndMarker)
-      marker = row;
-  if (marker == 0) {
-    EndReport(form);
-    ShowMessageBox(NoMarker);
-    return;
+  for (int attempt = 1;; ++attempt) {
+    // Someone saved the report since "...": the record goes into the file as it is now.
+    if (app.FileChanged())
+      app.Reload();
+    // Bounded by the used area: below it every cell is empty and cannot be the marker.
+    const int lastRow = app.LastUsedRow();
+    int marker = 0;
+    for (int row = 1; row <= lastRow && marker == 0; ++row)
+      if (app.cells(row, 1).Value() == TestEndMarker)
+        marker = row;
+    if (marker == 0) {
+      EndReport(form);
+      ShowMessageBox(NoMarker);
+      return;
+    }
+    app.cells(marker + 1, 1).SetValue(first);
+    app.cells(marker + 2, 1).SetValue(second);
+    // The record is kept only if it reaches the file: store in the workbook's own format first.
+    try {
+      app.Save();
+      break;
+    } catch (const EReportChanged &) {
+      if (attempt == StoreAttempts) {
+        EndReport(form);
+        ShowMessageBox(KeepsChanging);
+        return;
+      }
+    }
   }
-  app.cells(marker + 1, 1).SetValue(first);
-  app.cells(marker + 2, 1).SetValue(second);
-  // The record is kept only if it reaches the file: store in the workbook's own format first.
-  app.Save();
   app.Quit();
 }
 

@@ -1,6 +1,6 @@
 #include "records/ReportSeams.h"
 
-#include "platform/office/ExcelApplication.h"
+#include "platform/office/OfficeBridge.h"
 
 #include <QFileDialog>
 
@@ -16,7 +16,7 @@ TReportFileDialog &FileDialog() {
 }
 
 TExcelFactory &Factory() {
-  static TExcelFactory factory = [] { return std::make_unique<TExcelApplication>(); };
+  static TExcelFactory factory = [] { return NewExcelApplication(); };
   return factory;
 }
 

@@ -13,7 +13,8 @@ class TExcelApplication;
 // chosen path, or an empty text when the user cancels.
 using TReportFileDialog =
     std::function<QString(QWidget *parent, const QString &filter, const QString &folder)>;
-// Starts a new, hidden spreadsheet application instance; throws Exception when it cannot.
+// Starts a new, hidden spreadsheet application instance; throws EOfficeMissing without the
+// office, Exception when it cannot start.
 using TExcelFactory = std::function<std::unique_ptr<TExcelApplication>()>;
 
 QString ShowReportFileDialog(QWidget *parent, const QString &filter, const QString &folder);

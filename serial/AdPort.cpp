@@ -117,6 +117,15 @@ void TApdCustomComPort::OpenPort() {
     if (!DataArrived_)
       DataArrived_ = std::make_shared<TEvent>(false);
     DataArrived_->Reset();
+    // An I/O thread that fails ends, and the port moves no more bytes: the user must hear of it,
+    // in the error box, which only the user-interface thread may show.
+    dispatcher->ThreadFailure = [](const std::string &message) {
+      if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [message] { ShowErrorBox(message); }, Qt::QueuedConnection);
+      else
+        std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
+    };
     const int result = TranslateOpenResult(dispatcher->OpenDispatcher(
         ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
     if (CheckError(this, result) != 0)
@@ -523,10 +532,20 @@ void TApdCustomComPort::SetXOffChar(char value) {
     CheckError(this, Dispatcher_->SetFlowChars(XOnChar_, XOffChar_));
 }
 
+void TApdCustomComPort::SetUseEventWord(bool value) {
+  if (value == UseEventWord_ && !Force_)
+    return;
+  UseEventWord_ = value;
+  if (Applies())
+    Dispatcher_->SetEventWord(value);
+}
+
 void TApdCustomComPort::SetRS485Mode(bool value) {
   if (value == RS485Mode_ && !Force_)
     return;
   RS485Mode_ = value;
+  if (Applies())
+    Dispatcher_->SetRS485Mode(value);
   if (value) {
     // The transmitter drives RTS itself: no RTS handshake, and RTS low while idle.
     if (HWFlowOptions_ & (hwfUseRTS | hwfRequireCTS))
@@ -580,8 +599,11 @@ void TApdCustomComPort::SetHWFlowOptions(THWFlowOptions value) {
   if (value == HWFlowOptions_ && !Force_)
     return;
   HWFlowOptions_ = value;
-  if (value & (hwfUseRTS | hwfRequireCTS))
+  if ((value & (hwfUseRTS | hwfRequireCTS)) && RS485Mode_) {
     RS485Mode_ = false;
+    if (Applies())
+      Dispatcher_->SetRS485Mode(false);
+  }
   AdjustFlowThresholds();
   ApplyHWFlow();
 }

@@ -123,7 +123,7 @@ public:
   bool UseMSRShadow() const { return UseMSRShadow_; }
   void SetUseMSRShadow(bool value) { UseMSRShadow_ = value; }
   bool UseEventWord() const { return UseEventWord_; }
-  void SetUseEventWord(bool value) { UseEventWord_ = value; }
+  void SetUseEventWord(bool value);
   uint16_t CommNotificationLevel() const { return CommNotificationLevel_; }
   void SetCommNotificationLevel(uint16_t value) { CommNotificationLevel_ = value; }
   TTapiMode TapiMode() const { return TapiMode_; }

@@ -1,7 +1,7 @@
 #include "serial/AdSelCom.h"
 
+#include "platform/CommDevice.h"
 #include "runtime/StrToInt.h"
-#include "serial/AwWin32.h"
 #include "ui_AdSelCom.h"
 
 #include <QApplication>
@@ -13,24 +13,13 @@ namespace {
 
 constexpr int LastProbedPort = 50;
 
-// Opens and closes the device only: no buffers, no threads.
-class TProbeDispatcher : public TApdWin32Dispatcher {
-public:
-  TProbeDispatcher() : TApdWin32Dispatcher(nullptr) {}
-  using TApdWin32Dispatcher::CloseDevice;
-  using TApdWin32Dispatcher::OpenDevice;
-};
-
+// A held port is listed as busy without being opened; a free one is opened and closed again
+// without any of its settings changed.
 bool PortExists(int number) {
   char name[32];
   std::snprintf(name, sizeof name, "\\\\.\\COM%d", number);
-  TProbeDispatcher probe;
-  const int result = probe.OpenDevice(name, 64, 64);
-  if (result == 0) {
-    probe.CloseDevice();
-    return true;
-  }
-  return result == -ErrorAccessDenied;
+  const int result = TCommDevice::Probe(name);
+  return result == 0 || result == ErrorAccessDenied;
 }
 
 } // namespace

@@ -23,7 +23,8 @@ std::vector<TApdBaseDispatcher *> &Table() {
 }
 
 long long NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
@@ -34,7 +35,9 @@ long long NowMs() {
 
 TApdDispatcherThread::~TApdDispatcherThread() { Join(); }
 
-void TApdDispatcherThread::Start() { thread_ = std::thread([this] { Run(); }); }
+void TApdDispatcherThread::Start() {
+  thread_ = std::thread([this] { Run(); });
+}
 
 void TApdDispatcherThread::Join() {
   if (thread_.joinable())
@@ -46,8 +49,10 @@ void TApdDispatcherThread::Run() {
   try {
     Execute();
   } catch (const std::exception &e) {
-    // Nothing above this thread could catch it; say what ended the thread.
-    std::fprintf(stderr, "kstune: serial thread ended: %s\n", e.what());
+    // Nothing above this thread could catch it: the user is told, on the user's thread.
+    H.ReportThreadFailure(e.what());
+  } catch (...) {
+    H.ReportThreadFailure("Serx exception");
   }
   if (--H.ActiveThreads == 0)
     H.ThreadsStarted.store(false);
@@ -174,7 +179,14 @@ void TApdBaseDispatcher::ShutDown() {
     onRecipientThread = InNotify.load() && NotifyThread == std::this_thread::get_id();
   }
   if (onRecipientThread) {
+    // The purges and the device close are done here all the same, so that the port is free when
+    // the recipient returns; only this thread's own end and the buffers are left to it.
+    if (DeviceOpen()) {
+      FlushOutBuffer();
+      FlushInBuffer();
+    }
     StopRequested.store(true);
+    CloseDeviceFromDispatchThread();
     return;
   }
   if (DeviceOpen()) {
@@ -183,6 +195,18 @@ void TApdBaseDispatcher::ShutDown() {
     CloseDevice();
   }
   ReleaseBuffers();
+}
+
+void TApdBaseDispatcher::ReportThreadFailure(const std::string &message) {
+  std::function<void(const std::string &)> report;
+  {
+    std::lock_guard<TCriticalSection> state(StateLock);
+    report = ThreadFailure;
+  }
+  if (report)
+    report(message);
+  else
+    std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
 }
 
 void TApdBaseDispatcher::ReleaseBuffers() {
@@ -423,11 +447,10 @@ unsigned TApdBaseDispatcher::OutBuffFree() {
 }
 
 int TApdBaseDispatcher::PutBlock(const void *block, unsigned count) {
+  // A device that went away still takes bytes: the output thread drops what it cannot write, and
+  // the missing answer tells the user that the link is lost.
   if (!OutputBuffer || !DeviceOpen())
     return -ecCommNotOpen;
-  // A port whose device went away takes nothing more: say so instead of queueing into the void.
-  if (PortLost())
-    return -ErrorGenFailure;
   TComStat stat;
   ReadErrors(stat);
   const auto *bytes = static_cast<const uint8_t *>(block);

@@ -75,6 +75,8 @@ public:
   void SetRS485Mode(bool on);
   void SetBaseAddress(unsigned address) { BaseAddress = address; }
   void SetEventWord(bool on) { UseEventWord = on; }
+  bool RS485() const { return RS485Mode; }
+  bool EventWord() const { return UseEventWord; }
 
   int PutBlock(const void *block, unsigned count);
   int PutChar(uint8_t c) { return PutBlock(&c, 1); }
@@ -103,6 +105,9 @@ public:
   // Called while the closing thread waits for the I/O threads, so that a recipient that hands
   // work to that thread is served; none by default.
   std::function<void()> MessagePump;
+  // Told, on the failing thread, when an I/O thread ends by an error; set before the open.
+  std::function<void(const std::string &)> ThreadFailure;
+  void ReportThreadFailure(const std::string &message);
 
   // Trace.
   int InitTracing(unsigned long numEntries);
@@ -151,7 +156,13 @@ protected:
   virtual void StopThreads() = 0;
   virtual int OpenDevice(const std::string &name, int inSize, int outSize) = 0;
   virtual int CloseDevice() = 0;
-  virtual int YieldSlice() { std::this_thread::yield(); return 0; }
+  // The close when it is asked for on the dispatch thread itself (a recipient closing the port):
+  // the other threads are stopped and the device closed; the dispatch thread ends by itself.
+  virtual void CloseDeviceFromDispatchThread() = 0;
+  virtual int YieldSlice() {
+    std::this_thread::yield();
+    return 0;
+  }
   virtual int ReadModemStatus(uint32_t &status) = 0;
   virtual bool DeviceOpen() const = 0;
   virtual unsigned DeviceOutQueue() { return 0; }

@@ -26,6 +26,22 @@ int TApdWin32Dispatcher::CloseDevice() {
   return 0;
 }
 
+void TApdWin32Dispatcher::CloseDeviceFromDispatchThread() {
+  KillThreads.store(true);
+  if (OutThread) {
+    FlushRequest->Set();
+    OutThread->Join();
+  }
+  if (ComThread) {
+    Device->SetMask(0);
+    EventDone->Set();
+    ComThread->Join();
+  }
+  // The dispatch thread is this one: it sees the stop flag when the recipient returns, and the
+  // dispatcher's destructor joins it and frees the rest.
+  Device.reset();
+}
+
 int TApdWin32Dispatcher::EscapeLine(int function) {
   if (Device)
     Device->Escape(function);
@@ -88,9 +104,7 @@ unsigned TApdWin32Dispatcher::DeviceOutQueue() {
   return Device->ClearError(errors, stat) == 0 ? stat.cbOutQue : 0;
 }
 
-int TApdWin32Dispatcher::ReadLineState(TDcb &dcb) {
-  return Device && Device->GetState(dcb) == 0 ? 0 : -1;
-}
+int TApdWin32Dispatcher::ReadLineState(TDcb &dcb) { return Device && Device->GetState(dcb) == 0 ? 0 : -1; }
 
 int TApdWin32Dispatcher::WriteLineState(const TDcb &dcb) {
   if (!Device)
@@ -160,7 +174,8 @@ void TApdWin32Dispatcher::StopThreads() {
     WaitForThread(OutThread.get());
   }
   if (ComThread) {
-    Device->SetMask(0);
+    if (Device)
+      Device->SetMask(0);
     EventDone->Set();
     WaitForThread(ComThread.get());
   }

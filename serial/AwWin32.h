@@ -28,6 +28,7 @@ protected:
   void StopThreads() override;
   int OpenDevice(const std::string &name, int inSize, int outSize) override;
   int CloseDevice() override;
+  void CloseDeviceFromDispatchThread() override;
   int ReadModemStatus(uint32_t &status) override;
   bool DeviceOpen() const override { return Device != nullptr; }
   unsigned DeviceOutQueue() override;

@@ -8,13 +8,16 @@ std::filesystem::path StandInDir(); // throws TStationError when neither is set
 
 class TComLink {
 public:
-  // Creates the directory if needed and the link; refuses (TStationError) when the name is taken.
+  // Creates the directory if needed and the link; refuses (TStationError) when the name is taken,
+  // unless by a stale link into /dev/pts whose pseudo-terminal no longer exists: that is replaced.
   TComLink(int comNumber, const std::filesystem::path &target);
   ~TComLink();
   TComLink(const TComLink &) = delete;
   TComLink &operator=(const TComLink &) = delete;
 
   const std::filesystem::path &Path() const { return path_; }
+  // The target of the stale link that was replaced; empty when none was.
+  const std::filesystem::path &Replaced() const { return replaced_; }
   // Points the link somewhere else, if it is still ours.
   void Retarget(const std::filesystem::path &target);
   // Removes the link if it is still ours (same target as we made); leaves anything else alone.
@@ -22,8 +25,10 @@ public:
 
 private:
   bool StillOurs() const;
+  bool ReplaceStale();
 
   std::filesystem::path path_;
   std::filesystem::path target_;
+  std::filesystem::path replaced_;
   bool made_ = false;
 };

@@ -1,5 +1,6 @@
 #include "station/ExchangeParser.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sp = StationProtocol;
@@ -58,6 +59,12 @@ TParseResult TExchangeParser::Feed(std::uint8_t byte, TStationState &state) {
     Expect(byte, sp::ZeroOperand, TStep::SetAddress, state, out);
     break;
   case TStep::SetAddress:
+    // Only the addresses of the 34 tuning values are set this way; any other byte here is a
+    // wrong address from the tool, and the station does not guess what was meant.
+    if (std::find(sp::ParamAddress.begin(), sp::ParamAddress.end(), byte) == sp::ParamAddress.end()) {
+      WrongOperand(byte, "a tuning value's address", state, out);
+      break;
+    }
     echo();
     address_ = byte;
     step_ = TStep::SetValue;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -44,7 +45,8 @@ TPseudoTerminal::TPseudoTerminal() {
   tio.c_cflag |= CLOCAL | CREAD;
   cfsetispeed(&tio, B1200);
   cfsetospeed(&tio, B1200);
-  if (tcsetattr(slave_, TCSANOW, &tio) != 0 || fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK) != 0) {
+  if (tcsetattr(slave_, TCSANOW, &tio) != 0 ||
+      fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK) != 0) {
     const int saved = errno;
     Close();
     errno = saved;
@@ -86,6 +88,49 @@ bool TPseudoTerminal::TakeWatchEvents() {
 void TPseudoTerminal::DiscardUnread() {
   if (slave_ >= 0)
     tcflush(slave_, TCIFLUSH);
+}
+
+std::string TPseudoTerminal::ClientLine() const {
+  termios tio{};
+  if (slave_ < 0 || tcgetattr(slave_, &tio) != 0)
+    return {};
+  static constexpr struct {
+    speed_t code;
+    int baud;
+  } speeds[] = {{B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+                {B200, 200},     {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+                {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+                {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+  const auto baudOf = [](speed_t code) {
+    for (const auto &s : speeds)
+      if (s.code == code)
+        return std::to_string(s.baud);
+    return std::string("?");
+  };
+  static constexpr char sizes[] = {'5', '6', '7', '8'};
+  const char bits = sizes[(tio.c_cflag & CSIZE) == CS5   ? 0
+                          : (tio.c_cflag & CSIZE) == CS6 ? 1
+                          : (tio.c_cflag & CSIZE) == CS7 ? 2
+                                                         : 3];
+  const char parity = !(tio.c_cflag & PARENB) ? 'N' : (tio.c_cflag & PARODD) ? 'O' : 'E';
+  const char stop = (tio.c_cflag & CSTOPB) ? '2' : '1';
+  const std::string in = baudOf(cfgetispeed(&tio)), out = baudOf(cfgetospeed(&tio));
+  std::string line = (in == out ? out : out + "/" + in) + " " + bits + parity + stop;
+  return line == "1200 8N1" ? std::string() : line;
+}
+
+termios TPseudoTerminal::ClientTermios() const {
+  termios tio{};
+  if (slave_ >= 0)
+    tcgetattr(slave_, &tio);
+  return tio;
+}
+
+bool TPseudoTerminal::ClearExclusive() {
+  int exclusive = 0;
+  if (slave_ < 0 || ioctl(slave_, TIOCGEXCL, &exclusive) != 0 || !exclusive)
+    return false;
+  return ioctl(slave_, TIOCNXCL) == 0;
 }
 
 TPseudoTerminal::~TPseudoTerminal() { Close(); }

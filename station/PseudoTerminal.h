@@ -3,6 +3,7 @@
 // slave open itself, so a client closing the port does not hang up the master (which would make
 // every read fail until a client opens it again); closing the master is the unplugged adapter.
 #include <string>
+#include <termios.h>
 
 class TPseudoTerminal {
 public:
@@ -26,6 +27,13 @@ public:
   bool ClientPresent() const { return watch_ < 0 || clients_ > 0; }
   // Throws away what was written to the slave and not read.
   void DiscardUnread();
+  // The client's line setting as "9600 8N1" when it is not the station's 1200 8N1, else "". A
+  // pseudo-terminal keeps the speeds and the stop bits; it reports every line as 8 bits, no parity.
+  std::string ClientLine() const;
+  // The client's line as it stands (zeroed when the line is closed).
+  termios ClientTermios() const;
+  // Clears an exclusivity flag that a client left set; true when there was one.
+  bool ClearExclusive();
 
 private:
   int master_ = -1;

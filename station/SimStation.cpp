@@ -18,7 +18,8 @@ namespace {
 constexpr std::size_t MaxQueued = 64 * 1024;
 
 timespec Until(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+  const auto left =
+      std::max(deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
   return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
@@ -186,8 +187,19 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
   lastActivity_ = std::max(lastActivity_, at);
   changed_.notify_all();
 
+  // The line is checked where a byte opens an exchange: a tool that talks on a wrong line setting
+  // would garble every byte on a real wire, so it is a violation however the bytes look here.
+  std::vector<std::string> violations;
+  if (!parser_.MidExchange()) {
+    const std::string line = pty_->ClientLine();
+    if (!line.empty())
+      violations.push_back("line set to " + line + ", the station talks 1200 8N1");
+  }
   TParseResult r = parser_.Feed(byte, state_);
-  errors_.insert(errors_.end(), r.Errors.begin(), r.Errors.end());
+  violations.insert(violations.end(), r.Errors.begin(), r.Errors.end());
+  errors_.insert(errors_.end(), violations.begin(), violations.end());
+  for (const auto &violation : violations)
+    pendingLog_.push_back("protocol violation: " + violation);
 
   std::string note;
   bool muted = false;
@@ -201,9 +213,18 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
     if (muted) {
       note = "  [not answered: silent]";
       r.Reply.clear();
+      // Without its answer the tool gives the exchange up: so does the station, and the tool's
+      // next byte opens a new one.
+      if (parser_.MidExchange()) {
+        exchangeNote_ += note;
+        pendingLog_.push_back(parser_.Abandon() + exchangeNote_);
+        exchangeNote_.clear();
+        note.clear();
+      }
     } else {
       if (r.Block && blockCut_ && *blockCut_ < r.Reply.size()) {
-        note += "  [block cut to " + std::to_string(*blockCut_) + " of " + std::to_string(r.Reply.size()) + " bytes]";
+        note += "  [block cut to " + std::to_string(*blockCut_) + " of " + std::to_string(r.Reply.size()) +
+                " bytes]";
         r.Reply.resize(*blockCut_);
       }
       if (zeroAnswers_) {
@@ -212,6 +233,14 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
       }
       if (delay_.count() > 0)
         note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
+      // An answer later than the tool waits finds the exchange given up: so the station gives
+      // it up too, and reads the tool's next byte as a new exchange.
+      if (delay_ > StationProtocol::AnswerBudget && parser_.MidExchange()) {
+        exchangeNote_ += note;
+        pendingLog_.push_back(parser_.Abandon() + exchangeNote_);
+        exchangeNote_.clear();
+        note.clear();
+      }
     }
   }
   for (const auto b : r.Reply)
@@ -238,6 +267,10 @@ void TSimStation::CheckClients() {
     // The port was closed, if only for a moment: what it did not read is gone, as on a real line.
     pty_->DiscardUnread();
     DropUnheard();
+    // An exclusivity flag outlives a client killed while it held the port, because this end keeps
+    // the line; with no client left it has no holder and would lock every later client out.
+    if (pty_->ClearExclusive())
+      pendingLog_.push_back("cleared the exclusivity flag its last client left behind");
   }
 }
 
@@ -323,9 +356,19 @@ std::string TSimStation::SlavePath() const {
   return pty_ ? pty_->SlavePath() : std::string();
 }
 
+termios TSimStation::ClientTermios() const {
+  std::lock_guard lock(mutex_);
+  return pty_ ? pty_->ClientTermios() : termios{};
+}
+
 std::filesystem::path TSimStation::LinkPath() const {
   std::lock_guard lock(mutex_);
   return link_ ? link_->Path() : std::filesystem::path();
+}
+
+std::filesystem::path TSimStation::ReplacedLinkTarget() const {
+  std::lock_guard lock(mutex_);
+  return link_ ? link_->Replaced() : std::filesystem::path();
 }
 
 std::vector<std::uint8_t> TSimStation::Received() const {
@@ -367,10 +410,10 @@ std::vector<std::string> TSimStation::ProtocolErrors() const {
   return errors_;
 }
 
-#define STATE_GETTER(Type, Name, expr)                                                                         \
-  Type TSimStation::Name() const {                                                                             \
-    std::lock_guard lock(mutex_);                                                                              \
-    return expr;                                                                                               \
+#define STATE_GETTER(Type, Name, expr)                                                                       \
+  Type TSimStation::Name() const {                                                                           \
+    std::lock_guard lock(mutex_);                                                                            \
+    return expr;                                                                                             \
   }
 
 STATE_GETTER(std::uint8_t, ModelIndex, state_.ModelIndex)

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -31,14 +32,15 @@ class TPseudoTerminal;
 class TComLink;
 
 struct TStationOptions {
-  int ComNumber = 0;  // > 0: link <stand-in dir>/com<ComNumber> to the pseudo-terminal
-  bool Pace = false;  // 1200 baud: every byte in either direction takes 10 bit times
+  int ComNumber = 0; // > 0: link <stand-in dir>/com<ComNumber> to the pseudo-terminal
+  bool Pace = false; // 1200 baud: every byte in either direction takes 10 bit times
   std::function<void(const std::string &)> Log = {}; // one line per exchange; called on the station's thread
 };
 
 struct TReceivedByte {
   std::uint8_t Byte;
-  std::chrono::steady_clock::time_point At; // when it has fully arrived (paced: up to a byte time after it is seen)
+  std::chrono::steady_clock::time_point
+      At; // when it has fully arrived (paced: up to a byte time after it is seen)
 };
 
 class TSimStation {
@@ -56,7 +58,11 @@ public:
   void Stop();
 
   std::string SlavePath() const;
+  // The line as the client set it: what the station reads from its end of the pseudo-terminal.
+  termios ClientTermios() const;
   std::filesystem::path LinkPath() const; // empty without a link
+  // The target of a stale link into /dev/pts that Start replaced; empty when none was.
+  std::filesystem::path ReplacedLinkTarget() const;
 
   // What arrived, in order, since Start or ClearReceived.
   std::vector<std::uint8_t> Received() const;
@@ -67,7 +73,9 @@ public:
   std::vector<std::uint8_t> Sent() const;
   bool WaitSent(std::size_t count, std::chrono::milliseconds timeout) const;
   void ClearReceived(); // clears Received and Sent
-  // Bytes that stood where the command set has no place for them, one text each.
+  // Protocol violations, one text each: bytes that stood where the command set has no place for
+  // them (a wrong command, operand or device address), and exchanges opened while the client's
+  // line was not 1200 baud, 8 data bits, no parity, 1 stop bit. Each is also logged.
   std::vector<std::string> ProtocolErrors() const;
 
   // State. Setters may be used before Start as well.

@@ -32,7 +32,8 @@ bool ParseCom(const std::string &text, int &com) {
 }
 
 int Usage(const std::string &problem) {
-  std::cerr << "kstune-station: " << problem << "\n" << "Try 'kstune-station --help'.\n";
+  std::cerr << "kstune-station: " << problem << "\n"
+            << "Try 'kstune-station --help'.\n";
   return 2;
 }
 
@@ -66,9 +67,13 @@ int main(int argc, char **argv) {
       return Usage("unknown option '" + arg + "'");
     }
   }
+  // A reader that goes away (`--log | head`) must not end the station: its link would stay
+  // behind. Output is then simply dropped.
+  std::signal(SIGPIPE, SIG_IGN);
   if (log)
     options.Log = [](const std::string &line) {
-      std::cout << line << std::endl;
+      if (std::cout)
+        std::cout << line << std::endl;
     };
 
   // The signals are taken by sigwait below, never by a handler on the station's thread.
@@ -82,12 +87,15 @@ int main(int argc, char **argv) {
   TSimStation station;
   try {
     station.Start(options);
-  } catch (const TStationError &e) {
+  } catch (const std::exception &e) {
     std::cerr << e.what() << "\n";
     return 1;
   }
-  std::cout << "kstune-station: serving COM" << options.ComNumber << " on " << station.SlavePath() << " (link "
-            << station.LinkPath().string() << ")" << (options.Pace ? ", paced at 1200 baud" : "")
+  if (!station.ReplacedLinkTarget().empty())
+    std::cerr << "kstune-station: replaced the stale link " << station.LinkPath().string() << " -> "
+              << station.ReplacedLinkTarget().string() << " (that pseudo-terminal no longer exists)\n";
+  std::cout << "kstune-station: serving COM" << options.ComNumber << " on " << station.SlavePath()
+            << " (link " << station.LinkPath().string() << ")" << (options.Pace ? ", paced at 1200 baud" : "")
             << "; Ctrl+C stops." << std::endl;
   const auto link = station.LinkPath();
   int received = 0;

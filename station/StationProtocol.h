@@ -64,6 +64,9 @@ inline constexpr std::uint8_t AddrBias5 = 77;
 inline constexpr std::uint8_t AddrPower40 = 82;
 inline constexpr std::uint8_t AddrBias40 = 83;
 
+// How long the tool waits for each answer before it gives its exchange up.
+inline constexpr std::chrono::milliseconds AnswerBudget{250};
+
 // One byte on a 1200-baud 8N1 line: start bit, 8 data bits, stop bit.
 inline constexpr std::chrono::nanoseconds ByteTime{10'000'000'000LL / 1200};
 

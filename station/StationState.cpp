@@ -7,11 +7,11 @@ namespace sp = StationProtocol;
 TStationState::TStationState() {
   // Values from the window's design layout; distinct audio levels so a misplaced byte shows.
   const std::array<std::uint8_t, sp::ParamCount> factory = {
-      150, 152, 154, 156, 158, 160, 60, 62, 64, 66, 68, 70, // audio levels, amplifier on / off
-      0,   0,   0,   0,   0,                                // 13..17, unused
-      83,  120, 120, 200, 188, 193, 55,                     // DEV CORF AF1 MOD2 D_ON D_OFF TUNE
-      25,  155, 44,  171, 87,  203, 121, 244,               // POW/P1 at 5, 10, 25, 40 W
-      65,  55};                                             // G_ON G_OFF
+      150, 152, 154, 156, 158, 160, 60,  62,  64, 66, 68, 70, // audio levels, amplifier on / off
+      0,   0,   0,   0,   0,                                  // 13..17, unused
+      83,  120, 120, 200, 188, 193, 55,                       // DEV CORF AF1 MOD2 D_ON D_OFF TUNE
+      25,  155, 44,  171, 87,  203, 121, 244,                 // POW/P1 at 5, 10, 25, 40 W
+      65,  55};                                               // G_ON G_OFF
   SetParamValues(factory);
 }
 
@@ -39,30 +39,38 @@ int TStationState::Band() const {
   return band;
 }
 
-// How the DAC outputs follow the state (what the telemetry block shows):
-//  P1   power-amplifier bias: P1_5 or P1_40 while transmitting at minimum / maximum power, 0 in receive;
-//  TUN  receiver tuning value, always;
+// How the DAC outputs follow the state (what the telemetry block shows). Every front-panel byte
+// moves at least one of them or the readings, so a test sees which key the station got:
+//  P1   power-amplifier bias: P1_5 or P1_40 while transmitting at minimum / maximum power, 0 in receive
+//       (115, 120 and, from transmit, 50 change it);
+//  TUN  receiver tuning value, raised by ChannelTuneStep for every channel above the first: the
+//       tuning voltage follows the frequency (90, 95);
 //  CORF carrier value, always;
-//  POW  power setting of the current transmit power (POW_5 or POW_40), 0 in receive;
-//  MOD2 reference-oscillator modulation value, always;
+//  POW  power setting of the current transmit power (POW_5 or POW_40), 0 in receive (115, 120, 50);
+//  MOD2 reference-oscillator modulation value, raised by ScramblerShift while the scrambler is on:
+//       its clock rides on the reference (180);
 //  MOD1 deviation value while transmitting, 0 in receive;
 //  AF1  in receive the audio-amplifier level of the channel's band, "off" column while the squelch
-//       holds the amplifier off, "on" column otherwise; while transmitting the audio level value;
-//  VC   volume control, 17 per volume step (0..15 gives 0..255).
-// The scrambler changes no DAC output.
+//       holds the amplifier off, "on" column otherwise (100; 90 and 95 where the band changes);
+//       while transmitting the audio level value;
+//  VC   volume control, 17 per volume step, 0..15 giving 0..255 (105, 110, except at the ends).
+// All sums wrap at 256, as every station value does.
 std::array<std::uint8_t, sp::DacCount> TStationState::DacValues() const {
   const bool tx = Panel.Mode != TRadioMode::rmReceive;
   const bool maxPower = Panel.Mode == TRadioMode::rmTransmitMax;
   const auto at = [this](int address) { return Values[static_cast<std::size_t>(address)]; };
   const std::uint8_t bias = tx ? at(maxPower ? sp::AddrBias40 : sp::AddrBias5) : 0;
   const std::uint8_t power = tx ? at(maxPower ? sp::AddrPower40 : sp::AddrPower5) : 0;
-  const std::uint8_t audio =
-      tx ? at(sp::AddrAudioLevel) : at((Panel.Squelch ? sp::AddrAudioOffFirst : sp::AddrAudioOnFirst) + Band());
+  const std::uint8_t audio = tx ? at(sp::AddrAudioLevel)
+                                : at((Panel.Squelch ? sp::AddrAudioOffFirst : sp::AddrAudioOnFirst) + Band());
+  const auto tune = static_cast<std::uint8_t>(at(sp::AddrTune) + (Panel.Channel - 1) * ChannelTuneStep);
+  const auto refMod =
+      static_cast<std::uint8_t>(at(sp::AddrRefModulation) + (Panel.Scrambler ? ScramblerShift : 0));
   return {bias,
-          at(sp::AddrTune),
+          tune,
           at(sp::AddrCarrier),
           power,
-          at(sp::AddrRefModulation),
+          refMod,
           tx ? at(sp::AddrDeviation) : std::uint8_t{0},
           audio,
           static_cast<std::uint8_t>(Panel.Volume * 17)};

@@ -34,7 +34,10 @@ struct TStationState {
   std::array<std::uint8_t, StationProtocol::ParamCount> ParamValues() const;
   void SetParamValues(const std::array<std::uint8_t, StationProtocol::ParamCount> &values);
 
-  // P1, TUN, CORF, POW, MOD2, MOD1, AF1, VC: the order of the DAC block.
+  // P1, TUN, CORF, POW, MOD2, MOD1, AF1, VC: the order of the DAC block. How each follows the
+  // values and the front panel is told beside the definition.
+  static constexpr int ChannelTuneStep = 5;
+  static constexpr int ScramblerShift = 32;
   std::array<std::uint8_t, StationProtocol::DacCount> DacValues() const;
   std::uint8_t Refl() const;
   std::uint8_t Forw() const;

@@ -71,7 +71,8 @@ rtl::OUString FromUtf8(const std::string &text) {
 }
 
 TOfficeInstance::TOfficeInstance(const TOfficeOptions &options)
-    : options_(options), process_(ProgramDir(options)), watchdog_([this] { process_.Kill(); }) {
+    : options_(options), process_(ProgramDir(options), options.Launcher),
+      watchdog_([this] { process_.Kill(); }) {
   try {
     Connect();
   } catch (...) {
@@ -166,16 +167,21 @@ Reference<css::lang::XComponent> TOfficeInstance::Load(const std::string &path) 
 void TOfficeInstance::End() {
   if (ended_)
     return;
+  // Only an instance that was told to terminate is given time to do so; one that never
+  // answered (a stuck start) or stopped answering is killed at once.
+  bool told = false;
   if (!lost_ && desktop_.is() && process_.Running()) {
     try {
       TWatchdog::TGuard guard(watchdog_, options_.CallTimeout);
       desktop_->terminate();
+      told = true;
     } catch (const css::uno::Exception &) {
       // The connection goes down with the office; a late answer is no error.
+      told = !watchdog_.Expired();
     }
   }
   ended_ = true;
   desktop_.clear();
   context_.clear();
-  process_.End(options_.CallTimeout);
+  process_.End(told ? options_.CallTimeout : std::chrono::milliseconds(0));
 }

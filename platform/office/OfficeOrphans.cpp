@@ -2,44 +2,22 @@
 
 #include "platform/office/FileUrl.h"
 #include "platform/office/ProcessTable.h"
+#include "platform/office/ProfileOwner.h"
 
 #include <rtl/digest.h>
 
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-const char *const OwnerFile = "owner";
-
-bool OwnerGone(const std::filesystem::path &folder) {
-  std::ifstream in(folder / OwnerFile);
-  long pid = 0;
-  unsigned long long startTime = 0;
-  if (!(in >> pid >> startTime))
-    return false;
-  TProcessInfo owner;
-  return !ReadProcess(static_cast<pid_t>(pid), owner) || owner.StartTime != startTime || owner.State == 'Z';
-}
-
-} // namespace
-
-void WriteProfileOwner(const std::filesystem::path &folder) {
-  TProcessInfo self;
-  if (ReadProcess(getpid(), self))
-    std::ofstream(folder / OwnerFile) << self.Pid << ' ' << self.StartTime << '\n';
-}
 
 void EndOrphanedInstances() {
   std::vector<std::filesystem::path> orphans;
   std::error_code ec;
   for (const auto &entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path(), ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind(OfficeFolderPrefix, 0) == 0 && entry.is_directory(ec) && OwnerGone(entry.path()))
+    if (name.rfind(OfficeFolderPrefix, 0) == 0 && entry.is_directory(ec) && ProfileOwnerGone(entry.path()))
       orphans.push_back(entry.path());
   }
   if (orphans.empty())

@@ -2,13 +2,10 @@
 // Instances whose program died without ending them (a crash, a kill) would run hidden for ever.
 // Every profile folder names the process that owns it; the next program that starts an
 // instance ends the instances of owners that are gone and removes their folders.
+#include "platform/office/ProfileOwner.h"
+
 #include <filesystem>
 
-// Folders of our profiles (and of the profile template) in the temporary folder start with it.
-inline constexpr const char *OfficeFolderPrefix = "kstune-office-";
-
-// Records this process as the owner of a profile folder.
-void WriteProfileOwner(const std::filesystem::path &folder);
 // Ends the processes of every profile folder whose owner is gone and removes the folder.
 // Folders without a readable owner (another user's, or one being made) are left alone.
 void EndOrphanedInstances();

@@ -11,7 +11,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <mutex>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,13 +22,13 @@ extern char **environ;
 
 namespace {
 
-// Document lock files left behind by a crash would make the next open read-only, and the
-// instance is ours alone anyway: locking off. Auto-recovery would only slow the instance down.
+// Document locking stays on: the instance keeps the standard lock file beside the report while it
+// holds it, so a desktop office opening the report meanwhile sees it in use. Auto-recovery
+// would only slow the instance down.
 const char *const ProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
 <oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseLocking" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentSystemFileLocking" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentOOoLockFile" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseLocking" oor:op="fuse"><value>true</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentOOoLockFile" oor:op="fuse"><value>true</value></prop></item>
 <item oor:path="/org.openoffice.Office.Recovery/AutoSave"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
 <item oor:path="/org.openoffice.Office.Recovery/RecoveryInfo"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
 </oor:items>
@@ -128,7 +129,7 @@ std::vector<std::string> ChildEnvironment() {
   for (char **e = environ; *e; ++e) {
     const std::string entry = *e;
     const std::string name = entry.substr(0, entry.find('='));
-    if (name == "LC_ALL" || name == "URE_BOOTSTRAP" || name == "SAL_ENABLE_FILE_LOCKING")
+    if (name == "LC_ALL" || name == "URE_BOOTSTRAP")
       continue;
     env.push_back(entry);
   }
@@ -144,12 +145,69 @@ bool GroupEmpty(pid_t group) {
   return true;
 }
 
+// The guard: the first process of the instance's group, between this program and the office's
+// launcher. The kernel tells it when this program ends, however it ends (SIGKILL and crashes
+// included), and it then kills the whole group; as the group's subreaper it also collects the
+// office processes the launcher leaves behind, and it exits, with the launcher's status, once
+// none is left. It runs in a fork of this program without exec, so it calls only what is safe
+// there: system calls on memory prepared before the fork.
+[[noreturn]] void RunGuard(pid_t parent, const char *program, char *const *argv, char *const *envp) {
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) // ended before the tie was made
+    _exit(1);
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  const int null = open("/dev/null", O_RDWR);
+  if (null < 0)
+    _exit(1);
+  dup2(null, 0);
+  dup2(null, 1);
+  dup2(null, 2);
+  // The office outlives calls and may outlive a port the tool closes: it must hold none of our
+  // descriptors (a serial device kept open would stay busy).
+  if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0) // kernels before 5.9
+    for (int fd = 3; fd < 65536; ++fd)
+      close(fd);
+  const pid_t launcher = fork();
+  if (launcher < 0)
+    _exit(1);
+  if (launcher == 0) {
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig)
+      sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execve(program, argv, envp);
+    _exit(127);
+  }
+  sigset_t wanted;
+  sigemptyset(&wanted);
+  for (const int sig : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
+    sigaddset(&wanted, sig);
+  int launcherStatus = 0;
+  const timespec tick{0, 200'000'000};
+  for (;;) {
+    const int sig = sigtimedwait(&wanted, nullptr, &tick);
+    if (sig == SIGTERM || sig == SIGINT || sig == SIGHUP)
+      kill(0, SIGKILL); // the whole group, this process included
+    int status = 0;
+    pid_t pid;
+    while ((pid = waitpid(-1, &status, WNOHANG)) > 0)
+      if (pid == launcher)
+        launcherStatus = status;
+    if (pid < 0 && errno == ECHILD)
+      _exit(WIFEXITED(launcherStatus) ? WEXITSTATUS(launcherStatus) : 128 + WTERMSIG(launcherStatus));
+  }
+}
+
 } // namespace
 
-TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir)
+TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir, const std::filesystem::path &launcher)
     : profile_(MakeProfile(fromTemplate_)) {
   pipeName_ = profile_.filename().string();
-  const std::string program = (programDir / "oosplash").string();
+  const std::string program = (launcher.empty() ? programDir / "oosplash" : launcher).string();
   std::vector<std::string> args = {
       program,
       "--headless",
@@ -170,34 +228,31 @@ TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir)
     envp.push_back(e.data());
   envp.push_back(nullptr);
 
-  posix_spawn_file_actions_t files;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-  // The office outlives calls and may outlive a port the tool closes: it must hold none of our
-  // descriptors (a serial device kept open would stay busy).
-  posix_spawn_file_actions_addclosefrom_np(&files, 3);
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program.c_str(), &files, &attr, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&files);
-  if (rc != 0) {
+  if (access(program.c_str(), X_OK) != 0) {
+    const int error = errno;
     std::error_code ec;
     std::filesystem::remove_all(profile_, ec);
     throw Exception("Не удалось запустить приложение электронных таблиц " + program + ": " +
-                    std::strerror(rc));
+                    std::strerror(error));
   }
+  // Every signal blocked across the fork: the guard waits for them instead of handling them.
+  sigset_t all, old;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &old);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0)
+    RunGuard(parent, program.c_str(), argv.data(), envp.data());
+  const int error = errno;
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  if (pid < 0) {
+    std::error_code ec;
+    std::filesystem::remove_all(profile_, ec);
+    throw Exception("Не удалось запустить приложение электронных таблиц " + program + ": " +
+                    std::strerror(error));
+  }
+  // The guard makes its own group; made here too, so the group exists before the first kill.
+  setpgid(pid, pid);
   group_ = pid;
 }
 

@@ -7,11 +7,16 @@
 
 // One headless office process tree: started from an argument vector in a process group of its
 // own, with a user profile of its own in a fresh temporary folder, listening on a pipe with a
-// unique name. Ending it leaves no process and no profile behind.
+// unique name. Ending it leaves no process and no profile behind. The guard is tied to the
+// thread that starts the process: start it from a thread that lives as long as the program
+// (the user-interface thread).
 class TOfficeProcess {
 public:
-  // Starts the office's launcher from programDir; throws Exception when that fails.
-  explicit TOfficeProcess(const std::filesystem::path &programDir);
+  // Starts the office's launcher (programDir's own, unless launcher names another program)
+  // under a guard that ends the instance when this program ends, however it ends; throws
+  // Exception when that fails.
+  explicit TOfficeProcess(const std::filesystem::path &programDir,
+                          const std::filesystem::path &launcher = {});
   ~TOfficeProcess();
   TOfficeProcess(const TOfficeProcess &) = delete;
   TOfficeProcess &operator=(const TOfficeProcess &) = delete;
@@ -20,8 +25,8 @@ public:
   pid_t ProcessGroup() const { return group_; }
   const std::filesystem::path &Profile() const { return profile_; }
 
-  // False once the launcher has exited. It is not reaped before End, so the group id cannot be
-  // taken by another process while this object lives.
+  // False once the launcher and every process it left have exited. The guard is not reaped before End, so the
+  // group id cannot be taken by another process while this object lives.
   bool Running() const;
   // Kills the whole group at once; callable from any thread until End.
   void Kill() const;

@@ -14,7 +14,9 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -23,6 +25,12 @@ protected:
   void SetUp() override {
     station.Start({.ComNumber = 2});
     form = std::make_unique<TForm1>();
+  }
+  // The station keeps its own table of the protocol: a wrong byte of the tool, a wrong device
+  // address or a wrong line setting shows here, in every link test.
+  void TearDown() override {
+    EXPECT_EQ(station.ProtocolErrors(), std::vector<std::string>{})
+        << "protocol violations seen by the station";
   }
 
   // Runs a slot of the window as a queued call, as a click is delivered.

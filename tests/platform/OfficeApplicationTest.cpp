@@ -1,7 +1,8 @@
 // The spreadsheet application object against a real headless office, on workbooks the tests
 // make themselves.
-#include "platform/office/ExcelApplication.h"
 #include "platform/office/FileUrl.h"
+#include "platform/office/ProcessTable.h"
+#include "platform/office/UnoExcelApplication.h"
 #include "tests/platform/OfficeWorkbooks.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <pwd.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -121,20 +123,24 @@ TEST(OfficeFileUrl, EncodesBlanksAndCyrillicAndMakesThePathAbsolute) {
 }
 
 // Reading, writing, storing in the loaded format and quitting, on a path with blanks and
-// Cyrillic letters, with a lock file left beside it by an office that crashed, by an instance
-// that holds none of our descriptors.
+// Cyrillic letters, with a lock file left beside it by an instance of a kstune that crashed, by
+// an instance that holds none of our descriptors.
 TEST(OfficeApplication, ReadsWritesAndStoresAnXlsWorkbookInItsOwnFormat) {
   TempFolder folder;
   const fs::path path = folder.Path() / "отчёт по станции 17.xls";
   Workbooks().Make(path, Report());
-  std::ofstream(folder.Path() / ".~lock.отчёт по станции 17.xls#") << "1,someone,host,01.01.2026 10:00,user;";
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::ofstream(folder.Path() / ".~lock.отчёт по станции 17.xls#")
+      << "," << getpwuid(geteuid())->pw_name << "," << host
+      << ",01.01.2026 10:00,file:///tmp/kstune-office-gone0;";
   // Stands for the serial port: a descriptor of ours, inheritable, that the office must not keep.
   const fs::path device = folder.Path() / "device";
   std::ofstream(device) << "";
   const int descriptor = open(device.c_str(), O_RDONLY);
   ASSERT_GE(descriptor, 0);
 
-  TExcelApplication app;
+  TUnoExcelApplication app;
   const std::string profile = app.Profile();
   EXPECT_GT(TOfficeProcess::CountProcesses(profile), 0);
   EXPECT_FALSE(InstanceHolds(profile, device));
@@ -178,7 +184,7 @@ TEST(OfficeApplication, StoresXlsxAndOdsWorkbooksInTheirOwnFormats) {
     const fs::path path = folder.Path() / name;
     Workbooks().Make(path, {{"Лист1", {{std::string("Конец теста")}}}}, filter);
     {
-      TExcelApplication app;
+      TUnoExcelApplication app;
       app.WorkBooks().Open(path.string());
       app.cells(2, 1).SetValue("K1");
       app.Save();
@@ -198,7 +204,7 @@ TEST(OfficeApplication, QuitWithoutSaveDiscardsTheChanges) {
   const std::string before = FileBytes(path);
   std::string profile;
   {
-    TExcelApplication app;
+    TUnoExcelApplication app;
     profile = app.Profile();
     app.WorkBooks().Open(path.string());
     app.cells(4, 1).SetValue("K000");
@@ -216,7 +222,7 @@ TEST(OfficeApplication, RefusesWhatIsNoWorkbookAndBadCellAccess) {
   const fs::path good = folder.Path() / "good.xls";
   Workbooks().Make(good, Report());
 
-  TExcelApplication app;
+  TUnoExcelApplication app;
   EXPECT_NE(MessageOf([&] { app.cells(1, 1).Value(); }).find("рабочая книга не открыта"), std::string::npos);
   EXPECT_THROW(app.Save(), Exception);
 
@@ -242,7 +248,7 @@ TEST(OfficeApplication, RefusesWhatIsNoWorkbookAndBadCellAccess) {
 TEST(OfficeApplication, AnApplicationThatCannotStartIsAClearError) {
   TOfficeOptions options;
   options.ProgramDir = "/nonexistent/office/program";
-  const std::string message = MessageOf([&] { TExcelApplication app(options); });
+  const std::string message = MessageOf([&] { TUnoExcelApplication app(options); });
   EXPECT_NE(message.find("Не удалось запустить приложение электронных таблиц"), std::string::npos) << message;
 }
 
@@ -257,7 +263,7 @@ TEST(OfficeApplication, AHungOrDeadInstanceEndsTheCallWithAnError) {
   TOfficeOptions options;
   options.CallTimeout = 2s;
   {
-    TExcelApplication app(options);
+    TUnoExcelApplication app(options);
     const std::string profile = app.Profile();
     app.WorkBooks().Open(path.string());
     app.cells(4, 1).SetValue("K1");
@@ -272,7 +278,7 @@ TEST(OfficeApplication, AHungOrDeadInstanceEndsTheCallWithAnError) {
     ExpectNothingLeft(profile);
   }
   {
-    TExcelApplication app(options);
+    TUnoExcelApplication app(options);
     const std::string profile = app.Profile();
     app.WorkBooks().Open(path.string());
     app.cells(4, 1).SetValue("K1");
@@ -300,7 +306,7 @@ TEST(OfficeApplication, ReadsEveryRowOfALongColumnInAnyOrder) {
     sheet.Rows.push_back({"r" + std::to_string(row), static_cast<double>(row) / 4});
   Workbooks().Make(path, {sheet});
 
-  TExcelApplication app;
+  TUnoExcelApplication app;
   app.WorkBooks().Open(path.string());
   for (int row = 1; row <= 701; ++row)
     ASSERT_EQ(app.cells(row, 1).Value(), row <= 700 ? "r" + std::to_string(row) : "") << row;
@@ -351,8 +357,31 @@ TEST(OfficeApplication, TheInstanceOfAProgramThatDiedIsEndedByTheNextStart) {
   ASSERT_FALSE(profile.empty());
   // (Another test program starting an instance at this moment may end the orphan first.)
 
-  TExcelApplication app;
+  TUnoExcelApplication app;
   EXPECT_EQ(TOfficeProcess::CountProcesses(profile), 0);
   EXPECT_FALSE(fs::exists(profile));
   EXPECT_TRUE(app.Running());
+}
+
+// A start that never answers is ended at its limit, at once and with a message: the launcher
+// is not given the time an instance told to terminate gets.
+TEST(OfficeApplication, AStuckStartIsEndedAtItsLimit) {
+  TempFolder folder;
+  const fs::path launcher = folder.Path() / "stuck-launcher";
+  const fs::path pidFile = folder.Path() / "pid";
+  std::ofstream(launcher) << "#!/bin/sh\necho $$ > '" << pidFile.string() << "'\nexec sleep 600\n";
+  fs::permissions(launcher, fs::perms(0755));
+  TOfficeOptions options;
+  options.Launcher = launcher;
+  options.StartTimeout = 2s;
+  options.CallTimeout = 20s;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string message = MessageOf([&] { TUnoExcelApplication app(options); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 12s);
+  EXPECT_NE(message.find("нет ответа за 2 с"), std::string::npos) << message;
+  pid_t pid = 0;
+  std::ifstream(pidFile) >> pid;
+  ASSERT_GT(pid, 0);
+  TProcessInfo info;
+  EXPECT_FALSE(ReadProcess(pid, info) && info.State != 'Z');
 }

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
 namespace {
 
 const char *const kDefault = "<default>";
@@ -110,4 +115,41 @@ TEST(PrivateProfileRead, AMissingOrUnreadableFileGivesTheDefaultAndCreatesNothin
 
   std::filesystem::create_directories(dir.KstuneDir() / "Q417Options.ini");
   EXPECT_EQ(GetPrivateProfileString("All", "Poz", "0", missing), "0");
+}
+
+TEST(PrivateProfileRead, AChangedFileIsReadAnew) {
+  TempConfigDir dir;
+  const std::filesystem::path file = dir.WriteFile("Q417Options.ini", "[All]\r\nPoz=KS41\r\n");
+  const auto inPlace = [&](const std::string &bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  };
+  const auto replace = [&](const std::string &bytes) {
+    std::filesystem::rename(dir.WriteFile("new.ini", bytes), file);
+  };
+  const auto remove = [&](const std::string &) { std::filesystem::remove(file); };
+  const struct {
+    const char *change;
+    bool settledBefore; // unchanged long enough for its times to tell any later change
+    std::function<void(const std::string &)> write;
+    std::string bytes;
+    std::string expected;
+  } rows[] = {
+      {"rewritten in place, same size", false, inPlace, "[All]\r\nPoz=KS43\r\n", "KS43"},
+      {"replaced, same size", false, replace, "[All]\r\nPoz=KS45\r\n", "KS45"},
+      {"grown", false, inPlace, "[All]\r\nPoz=KS47\r\nPort=1\r\n", "KS47"},
+      {"settled, then rewritten in place, same size", true, inPlace, "[All]\r\nPoz=KS41\r\nPort=1\r\n",
+       "KS41"},
+      {"replaced again, same size", false, replace, "[All]\r\nPoz=KS43\r\nPort=1\r\n", "KS43"},
+      {"removed", false, remove, "", kDefault},
+  };
+  std::string previous = "KS41";
+  for (const auto &row : rows) {
+    if (row.settledBefore) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+      EXPECT_EQ(GetPrivateProfileString("All", "Poz", kDefault, file.string()), previous) << row.change;
+    }
+    row.write(row.bytes);
+    EXPECT_EQ(GetPrivateProfileString("All", "Poz", kDefault, file.string()), row.expected) << row.change;
+    previous = row.expected;
+  }
 }

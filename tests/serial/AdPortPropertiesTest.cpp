@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -169,6 +170,31 @@ TEST_F(OpenPortProperties, OpenAppliesTheStoredSettings) {
   EXPECT_EQ(Line().XonChar, 1);
   EXPECT_EQ(Line().XoffChar, 2);
   EXPECT_EQ(Line().Flags & (dcbOutxCtsFlow | dcbOutxDsrFlow | dcbInX | dcbOutX), 0u);
+}
+
+// RS-485 mode and the event word are the dispatcher's to act on: stored ones reach it at the open,
+// new ones at once, and an RTS handshake that ends RS-485 mode ends it there too.
+TEST_F(OpenPortProperties, RS485ModeAndEventWordReachTheDispatcher) {
+  port.SetRS485Mode(true);
+  port.SetUseEventWord(false);
+  port.OpenPort();
+  struct Step {
+    const char *name;
+    std::function<void()> change;
+    bool rs485, eventWord;
+  } steps[] = {
+      {"at the open", [] {}, true, false},
+      {"event word on", [&] { port.SetUseEventWord(true); }, true, true},
+      {"RS-485 off", [&] { port.SetRS485Mode(false); }, false, true},
+      {"RS-485 on", [&] { port.SetRS485Mode(true); }, true, true},
+      {"RTS handshake", [&] { port.SetHWFlowOptions(hwfUseRTS); }, false, true},
+  };
+  for (const auto &s : steps) {
+    SCOPED_TRACE(s.name);
+    s.change();
+    EXPECT_EQ(port.Dispatcher()->RS485(), s.rs485);
+    EXPECT_EQ(port.Dispatcher()->EventWord(), s.eventWord);
+  }
 }
 
 TEST_F(OpenPortProperties, BaudChangesOnlyWhenNewAndAfterTheQueuedBytes) {

@@ -3,6 +3,8 @@
 #include "tests/serial/AdPortTestSupport.h"
 
 #include "runtime/Dialogs.h"
+#include "runtime/Exception.h"
+#include "serial/AwWin32.h"
 
 #include <gtest/gtest.h>
 
@@ -342,22 +344,61 @@ TEST_F(PortTest, ATriggerHandlerMayCloseThePort) {
 
 namespace {
 
-TEST_F(PortTest, APeerThatGoesAwayGivesAClearErrorAndTheCloseEnds) {
+// An unplugged adapter: bytes are still queued (and dropped by the output thread), purges and line
+// changes have nothing to act on, and the missing answer is all the user sees; the close ends.
+TEST_F(PortTest, APeerThatGoesAwayLooksLikeASilentLineAndTheCloseEnds) {
   port.OpenPort();
   pty1.CloseMaster();
   ASSERT_TRUE(WaitUntil([&] { return port.Dispatcher()->PortLost(); }));
   std::string message;
   try {
     port.SendByte(1);
+    port.PurgeInput();
+    port.PurgeOutput();
+    port.SendByte(2);
+    port.SetBaud(9600);
   } catch (const Exception &e) {
     message = e.Message;
   }
-  EXPECT_FALSE(message.empty());
+  EXPECT_EQ(message, "");
   EXPECT_FALSE(port.WaitByteReady(100));
+  EXPECT_TRUE(WaitUntil([&] { return port.Dispatcher()->OutBuffUsed() == 0; }))
+      << "failed writes drop their bytes";
   auto close = std::async(std::launch::async, [&] { port.ClosePort(); });
   ASSERT_EQ(close.wait_for(std::chrono::seconds(20)), std::future_status::ready);
   close.get();
   EXPECT_EQ(port.PortState(), psClosed);
+}
+
+// A dispatcher whose device read fails with an exception, as an I/O thread's error would.
+class TFailingReadDispatcher : public TApdWin32Dispatcher {
+public:
+  TFailingReadDispatcher() : TApdWin32Dispatcher(nullptr) {}
+  ~TFailingReadDispatcher() override { ShutDown(); }
+
+protected:
+  int ReadDevice(uint8_t *, unsigned) override { throw Exception("the adapter's driver failed"); }
+};
+
+class TFailingReadPort : public TApdComPort {
+protected:
+  std::unique_ptr<TApdBaseDispatcher> CreateDispatcher() override {
+    return std::make_unique<TFailingReadDispatcher>();
+  }
+};
+
+TEST_F(PortTest, AnErrorInAnIoThreadReachesTheErrorBox) {
+  std::vector<std::string> errors;
+  auto previous = SetErrorBoxHandler([&](const std::string &m) { errors.push_back(m); });
+  TFailingReadPort failing;
+  ConfigureAsTheLink(failing);
+  failing.SetComNumber(2);
+  failing.OpenPort();
+  pty2.Write({1});
+  EXPECT_TRUE(WaitUntil([&] { return !errors.empty(); }));
+  EXPECT_EQ(errors, std::vector<std::string>{"the adapter's driver failed"});
+  failing.ClosePort();
+  SetErrorBoxHandler(previous);
 }
 
 TEST_F(PortTest, ABabblingPeerFillsTheReceiveBufferWithoutHarm) {

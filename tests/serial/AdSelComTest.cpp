@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <termios.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,11 +59,25 @@ void AnswerDialog(int entry, std::function<void(TComSelectForm &)> answer) {
 void Click(TComSelectForm &form, const char *button) { form.findChild<QPushButton *>(button)->click(); }
 
 TEST_F(SelectTest, ProbeListsFreeAndHeldPortsOnly) {
-  PtyPair far;
+  PtyPair far, terminal;
   dir.LinkCom(17, far.SlavePath());
+  dir.LinkCom(33, terminal.SlavePath());
+  THeldPort plainHolder(terminal.SlavePath(), THeldPort::Plain); // a serial terminal's open
+  ASSERT_TRUE(plainHolder.Holding());
   dir.LinkCom(49, dir.WriteFile("plain", "not a terminal"));
   FreeAndHeld();
-  EXPECT_EQ(ProbeComPorts(), (std::vector<int>{1, 2, 17}));
+  // A line as another program would leave it: cooked, echoing, 9600 baud.
+  termios cooked{};
+  tcgetattr(far.Master(), &cooked);
+  cooked.c_lflag |= ICANON | ECHO;
+  cfsetspeed(&cooked, B9600);
+  tcsetattr(far.Master(), TCSANOW, &cooked);
+  tcgetattr(far.Master(), &cooked);
+  EXPECT_EQ(ProbeComPorts(), (std::vector<int>{1, 2, 17, 33}));
+  termios after{};
+  tcgetattr(far.Master(), &after);
+  EXPECT_TRUE(after.c_lflag == cooked.c_lflag && after.c_cflag == cooked.c_cflag)
+      << "the probe changed the line";
   // The probe left every port free.
   TApdComPort port;
   port.SetComNumber(17);

@@ -157,11 +157,11 @@ TEST(AwDispatcher, SetLineWritesOnlyChanges) {
     int writes;
     speed_t speed;
   } cases[] = {
-      {1200, NoParity, 8, 1, 0, B1200},                                  // the current values
-      {KeepBaud, KeepParity, KeepDataBits, KeepStopBits, 0, B1200},      // keep everything
-      {9600, KeepParity, KeepDataBits, KeepStopBits, 1, B9600},          // new rate
-      {KeepBaud, EvenParity, 7, 2, 1, B9600},                            // new framing
-      {9600, EvenParity, 7, 2, 0, B9600},                                // same again
+      {1200, NoParity, 8, 1, 0, B1200},                             // the current values
+      {KeepBaud, KeepParity, KeepDataBits, KeepStopBits, 0, B1200}, // keep everything
+      {9600, KeepParity, KeepDataBits, KeepStopBits, 1, B9600},     // new rate
+      {KeepBaud, EvenParity, 7, 2, 1, B9600},                       // new framing
+      {9600, EvenParity, 7, 2, 0, B9600},                           // same again
   };
   for (const auto &c : cases) {
     const int before = f.port.LineStateWrites;
@@ -320,6 +320,27 @@ TEST(AwDispatcher, DataAvailableNotificationCarriesCountAndHandle) {
   f.pty.Write(std::vector<uint8_t>{1, 2});
   ASSERT_TRUE(WaitUntil([&] { return lastCount.load() == 2; }));
   EXPECT_EQ(lastParam.load() >> 16, f.port.Handle());
+}
+
+// A recipient that closes the port from the dispatch thread: the device is closed and its lock
+// gone when the recipient returns, and the threads end.
+TEST(AwDispatcher, ShutDownFromTheDispatchThreadClosesTheDevice) {
+  TPortFixture f;
+  std::atomic<int> calls{0};
+  std::atomic<int> reopened{-1};
+  f.port.RegisterProcTriggerHandler([&](unsigned msg, unsigned, long) {
+    if (msg != apw_TriggerAvail || calls++ > 0)
+      return;
+    f.port.ShutDown();
+    std::unique_ptr<TCommDevice> again;
+    reopened.store(TCommDevice::Open(f.pty.SlavePath(), again));
+  });
+  ASSERT_EQ(f.Open(), 0);
+  f.pty.Write(std::vector<uint8_t>{1});
+  ASSERT_TRUE(WaitUntil([&] { return reopened.load() != -1; }));
+  EXPECT_EQ(reopened.load(), 0) << "the port is free";
+  EXPECT_TRUE(WaitUntil([&] { return f.port.RunningThreads() == 0; }));
+  EXPECT_EQ(calls.load(), 1);
 }
 
 } // namespace

@@ -39,6 +39,16 @@ public:
   TStationClient &operator=(const TStationClient &) = delete;
 
   bool IsOpen() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+
+  // Puts the client's line at this speed and stop bits (raw, 8 data bits, no parity otherwise).
+  void SetLine(speed_t speed, bool twoStopBits) {
+    termios tio{};
+    tcgetattr(fd_, &tio);
+    cfsetspeed(&tio, speed);
+    tio.c_cflag = twoStopBits ? (tio.c_cflag | CSTOPB) : (tio.c_cflag & ~CSTOPB);
+    tcsetattr(fd_, TCSANOW, &tio);
+  }
 
   void Write(const Bytes &bytes) {
     ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -49,7 +59,8 @@ public:
     Bytes out;
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (out.size() < n) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
       pollfd p{fd_, POLLIN, 0};
       if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
         break;

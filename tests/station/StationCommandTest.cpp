@@ -41,19 +41,54 @@ TEST_F(StationCommandTest, AnsweredExchangesGiveOneAnswerPerByteAndStoreTheirOpe
   };
   const std::vector<Case> cases = {
       {"connect", {250}, [] { return Bytes{250}; }, [] {}},
-      {"set value", {55, 0, 0x42, 83}, [] { return Bytes{55, 0, 0x42, 83}; },
+      {"set value",
+       {55, 0, 0x42, 83},
+       [] {
+         return Bytes{55, 0, 0x42, 83};
+       },
        [&] { EXPECT_EQ(station.Value(0x42), 83); }},
-      {"set value at an address outside the table", {55, 0, 0x49, 7}, [] { return Bytes{55, 0, 0x49, 7}; },
-       [&] { EXPECT_EQ(station.Value(0x49), 7); }},
-      {"store model index", {65, 0, 97, 2}, [] { return Bytes{65, 0, 97, 2}; },
+      {"store model index",
+       {65, 0, 97, 2},
+       [] {
+         return Bytes{65, 0, 97, 2};
+       },
        [&] { EXPECT_EQ(station.ModelIndex(), 2); }},
-      {"store no selection", {65, 0, 97, 255}, [] { return Bytes{65, 0, 97, 255}; },
+      {"store no selection",
+       {65, 0, 97, 255},
+       [] {
+         return Bytes{65, 0, 97, 255};
+       },
        [&] { EXPECT_EQ(station.ModelIndex(), 255); }},
-      {"serial byte 1", {80, 0, 1}, [] { return Bytes{80, 0, 0x12}; }, [] {}},
-      {"serial byte 2", {80, 0, 2}, [] { return Bytes{80, 0, 0x0A}; }, [] {}},
-      {"serial byte 3", {80, 0, 3}, [] { return Bytes{80, 0, 0xFF}; }, [] {}},
-      {"read REFL", {170, 50, 60}, [&] { return Bytes{170, 50, station.Refl()}; }, [] {}},
-      {"read FORW", {170, 50, 70}, [&] { return Bytes{170, 50, station.Forw()}; }, [] {}},
+      {"serial byte 1",
+       {80, 0, 1},
+       [] {
+         return Bytes{80, 0, 0x12};
+       },
+       [] {}},
+      {"serial byte 2",
+       {80, 0, 2},
+       [] {
+         return Bytes{80, 0, 0x0A};
+       },
+       [] {}},
+      {"serial byte 3",
+       {80, 0, 3},
+       [] {
+         return Bytes{80, 0, 0xFF};
+       },
+       [] {}},
+      {"read REFL",
+       {170, 50, 60},
+       [&] {
+         return Bytes{170, 50, station.Refl()};
+       },
+       [] {}},
+      {"read FORW",
+       {170, 50, 70},
+       [&] {
+         return Bytes{170, 50, station.Forw()};
+       },
+       [] {}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
@@ -105,16 +140,16 @@ TEST_F(StationCommandTest, WriteAllThenReadAllGivesBackWhatWasWrittenAtTheTableA
 }
 
 TEST_F(StationCommandTest, FrontPanelBytesAreNotAnsweredAndMoveThePanel) {
-  const TFrontPanel start{.Channel = 16, .Volume = 15, .Mode = TRadioMode::rmReceive, .Squelch = true,
-                          .Scrambler = false};
+  const TFrontPanel start{
+      .Channel = 16, .Volume = 15, .Mode = TRadioMode::rmReceive, .Squelch = true, .Scrambler = false};
   struct Case {
     std::uint8_t byte;
     std::function<void(TFrontPanel &)> change;
   };
   const std::vector<Case> cases = {
-      {90, [](TFrontPanel &p) { p.Channel = 1; }},     // wraps past the last channel
+      {90, [](TFrontPanel &p) { p.Channel = 1; }}, // wraps past the last channel
       {95, [](TFrontPanel &p) { p.Channel = 15; }},
-      {105, [](TFrontPanel &) {}},                      // already at full volume
+      {105, [](TFrontPanel &) {}}, // already at full volume
       {110, [](TFrontPanel &p) { p.Volume = 14; }},
       {115, [](TFrontPanel &p) { p.Mode = TRadioMode::rmTransmitMin; }},
       {120, [](TFrontPanel &p) { p.Mode = TRadioMode::rmTransmitMax; }},
@@ -182,14 +217,73 @@ TEST_F(StationCommandTest, DacValuesAndReadingsFollowTheFrontPanel) {
   EXPECT_EQ(station.DacValues()[6], station.Value(38));
 }
 
+// Each front-panel byte shows in the telemetry: DAC block and readings after the byte, from the
+// factory values (P1_5 155, POW_5 25, P1_40 244, POW_40 121, TUNE 55, CORF 120, AF1 120, MOD2 200,
+// DEV 83, audio levels on 150.., off 60.., 70 in the last band) and the panel the row starts from.
+TEST_F(StationCommandTest, EachFrontPanelByteChangesWhatTheTelemetryShows) {
+  const TFrontPanel factory;
+  const TFrontPanel transmitMax{.Mode = TRadioMode::rmTransmitMax};
+  struct Case {
+    std::uint8_t byte;
+    TFrontPanel from;
+    Bytes dac; // P1 TUN CORF POW MOD2 MOD1 AF1 VC
+    std::uint8_t refl, forw;
+  } cases[] = {
+      {90, factory, {0, 60, 120, 0, 200, 0, 60, 136}, 0, 0},           // channel 2: tuning + 5
+      {95, factory, {0, 130, 120, 0, 200, 0, 70, 136}, 0, 0},          // channel 16: tuning + 75, last band
+      {50, transmitMax, {0, 55, 120, 0, 200, 0, 60, 136}, 0, 0},       // back to receive
+      {100, factory, {0, 55, 120, 0, 200, 0, 150, 136}, 0, 0},         // squelch off: amplifier on
+      {105, factory, {0, 55, 120, 0, 200, 0, 60, 153}, 0, 0},          // volume 9
+      {110, factory, {0, 55, 120, 0, 200, 0, 60, 119}, 0, 0},          // volume 7
+      {115, factory, {155, 55, 120, 25, 200, 83, 120, 136}, 2, 25},    // transmit at 5 W
+      {120, factory, {244, 55, 120, 121, 200, 83, 120, 136}, 12, 121}, // transmit at 40 W
+      {180, factory, {0, 55, 120, 0, 232, 0, 60, 136}, 0, 0},          // scrambler on: reference + 32
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(int(c.byte));
+    station.SetPanel(c.from);
+    const Bytes before = client->Exchange({140}, 8);
+    client->Write({c.byte});
+    const Bytes after = client->Exchange({140}, 8);
+    EXPECT_EQ(after, c.dac);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(client->Exchange({170, 50, 60}).back(), c.refl);
+    EXPECT_EQ(client->Exchange({170, 50, 70}).back(), c.forw);
+  }
+  EXPECT_TRUE(station.ProtocolErrors().empty());
+}
+
+// A client whose line is not 1200 baud, 8N1 garbles every byte on a real wire.
+TEST_F(StationCommandTest, ExchangesOnAWrongLineSettingAreViolations) {
+  struct Case {
+    speed_t speed;
+    bool twoStopBits;
+    bool violation;
+  } cases[] = {{B9600, false, true}, {B1200, true, true}, {B1200, false, false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.speed);
+    const auto before = station.ProtocolErrors().size();
+    client->SetLine(c.speed, c.twoStopBits);
+    EXPECT_EQ(client->Exchange({250}), Bytes{250}); // still served
+    EXPECT_EQ(station.ProtocolErrors().size(), before + (c.violation ? 1 : 0));
+  }
+  EXPECT_NE(station.ProtocolErrors().front().find("9600 8N1"), std::string::npos);
+}
+
 TEST_F(StationCommandTest, WrongBytesAreNotAnsweredAndAreRecorded) {
   struct Case {
     Bytes sent;
     Bytes answered;
   };
   const std::vector<Case> cases = {
-      {{55, 1}, {55}}, {{65, 0, 96}, {65, 0}}, {{80, 0, 4}, {80, 0}}, {{170, 21}, {170}}, {{170, 50, 61}, {170, 50}},
-      {{7}, {}},       {{0}, {}},
+      {{55, 1}, {55}},
+      {{55, 0, 0x49}, {55, 0}} /* an address outside the table */,
+      {{65, 0, 96}, {65, 0}},
+      {{80, 0, 4}, {80, 0}},
+      {{170, 21}, {170}},
+      {{170, 50, 61}, {170, 50}},
+      {{7}, {}},
+      {{0}, {}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(HexBytes(c.sent));

@@ -3,6 +3,7 @@
 #include "tests/station/StationClient.h"
 #include "tests/support/TempConfigDir.h"
 
+#include <functional>
 #include <random>
 
 namespace {
@@ -71,6 +72,27 @@ TEST_F(StationFaultTest, DelayedAnswersArriveLate) {
   const auto again = Clock::now();
   EXPECT_EQ(client->Exchange({250}), (Bytes{250}));
   EXPECT_LT(Clock::now() - again, 250ms);
+}
+
+// Without an answer in time the tool gives its exchange up and starts the next one at once: the
+// station follows, so the next command is no violation.
+TEST_F(StationFaultTest, AnExchangeTheToolMustGiveUpIsGivenUpByTheStationToo) {
+  struct Case {
+    const char *name;
+    std::function<void()> fault;
+    Bytes sent; // up to the byte whose answer does not come in time
+  } cases[] = {
+      {"silent after 55", [&] { station.StopAnsweringAfter(1); }, {55, 0}},
+      {"answers later than the tool waits", [&] { station.SetAnswerDelay(300ms); }, {55}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    c.fault();
+    client->Exchange(c.sent, 1, 400ms);
+    station.ClearFaults();
+    EXPECT_EQ(client->Exchange({250}, 1, 1s).back(), 250);
+    EXPECT_EQ(station.ProtocolErrors(), std::vector<std::string>{});
+  }
 }
 
 TEST_F(StationFaultTest, ZeroAnswersReplaceEveryReplyByteButTheStateStillChanges) {

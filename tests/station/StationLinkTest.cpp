@@ -7,7 +7,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -47,7 +49,8 @@ TEST(StationLinkTest, NeverReplacesANameItDidNotMake) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path path = c.make();
-    const auto before = fs::is_symlink(fs::symlink_status(path)) ? fs::read_symlink(path).string() : dir.ReadFile("com2");
+    const auto before =
+        fs::is_symlink(fs::symlink_status(path)) ? fs::read_symlink(path).string() : dir.ReadFile("com2");
     TSimStation station;
     try {
       station.Start({.ComNumber = 2});
@@ -55,7 +58,8 @@ TEST(StationLinkTest, NeverReplacesANameItDidNotMake) {
     } catch (const TStationError &e) {
       EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos) << e.what();
     }
-    const auto after = fs::is_symlink(fs::symlink_status(path)) ? fs::read_symlink(path).string() : dir.ReadFile("com2");
+    const auto after =
+        fs::is_symlink(fs::symlink_status(path)) ? fs::read_symlink(path).string() : dir.ReadFile("com2");
     EXPECT_EQ(after, before);
     fs::remove(path);
   }
@@ -69,6 +73,49 @@ TEST(StationLinkTest, LeavesALinkThatSomeoneElseReplacedWhileItRan) {
   const fs::path theirs = dir.LinkCom(1, "/dev/null");
   station.Stop();
   EXPECT_TRUE(IsLinkTo(theirs, "/dev/null"));
+}
+
+// A station killed outright leaves its link; the pseudo-terminal it pointed at is gone.
+TEST(StationLinkTest, ReplacesAStaleLinkIntoDevPts) {
+  TempConfigDir dir;
+  const fs::path link = dir.LinkCom(2, "/dev/pts/99999");
+  TSimStation station;
+  station.Start({.ComNumber = 2});
+  EXPECT_EQ(station.ReplacedLinkTarget(), "/dev/pts/99999");
+  EXPECT_TRUE(IsLinkTo(link, station.SlavePath()));
+}
+
+// A client killed while it held the port exclusively: the station, which keeps the line, clears
+// the flag once no client is left, so that the next client (root or not) gets in.
+TEST(StationLinkTest, ClearsTheExclusivityFlagALostClientLeft) {
+  TempConfigDir dir;
+  TSimStation station;
+  station.Start();
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int fd = ::open(station.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    const char ok = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0;
+    [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_TRUE(ok);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  int exclusive = 1;
+  for (int i = 0; i < 200 && exclusive; ++i) {
+    std::this_thread::sleep_for(10ms);
+    TStationClient client(station.SlavePath());
+    ASSERT_TRUE(client.IsOpen()) << "still locked out";
+    ::ioctl(client.Fd(), TIOCGEXCL, &exclusive);
+  }
+  EXPECT_EQ(exclusive, 0);
 }
 
 TEST(StationLinkTest, StandInDirFallsBackToHomeWhenXdgIsEmpty) {
@@ -85,7 +132,9 @@ TEST(StationLinkTest, StandInDirFallsBackToHomeWhenXdgIsEmpty) {
 }
 
 // The program beside this test's build directory.
-fs::path StationProgram() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "station" / "kstune-station"; }
+fs::path StationProgram() {
+  return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "station" / "kstune-station";
+}
 
 struct TRun {
   pid_t Pid;
@@ -152,6 +201,27 @@ TEST(StationProgramTest, ServesOnItsComLinkUntilTerminatedAndRemovesTheLink) {
   const auto [code, output] = Finish(run);
   EXPECT_EQ(code, 0) << output;
   EXPECT_NE(output.find("37 00 42 53  set value, address 0x42 = 83"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+// `kstune-station --log | head`: the reader goes away, the station serves on and still cleans up.
+TEST(StationProgramTest, SurvivesAClosedOutput) {
+  TempConfigDir dir;
+  auto run = Launch({"--com", "6", "--log"});
+  const fs::path link = dir.KstuneDir() / "com6";
+  for (int i = 0; i < 300 && !fs::exists(fs::symlink_status(link)); ++i)
+    std::this_thread::sleep_for(10ms);
+  ::close(run.Output);
+  run.Output = ::open("/dev/null", O_RDONLY);
+  {
+    TStationClient client(link);
+    ASSERT_TRUE(client.IsOpen());
+    for (int i = 0; i < 5; ++i)
+      EXPECT_EQ(client.Exchange({250}), Bytes{250});
+  }
+  std::this_thread::sleep_for(100ms);
+  ::kill(run.Pid, SIGTERM);
+  EXPECT_EQ(Finish(run).first, 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 

@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-THeldPort::THeldPort(const std::string &path) {
+THeldPort::THeldPort(const std::string &path, THow how) {
   int ready[2], hold[2];
   if (pipe(ready) != 0)
     return;
@@ -18,10 +18,14 @@ THeldPort::THeldPort(const std::string &path) {
   }
   child_ = fork();
   if (child_ == 0) {
-    close(ready[0]);
-    close(hold[1]);
+    // Nothing of the parent's but the two pipes: a pseudo-terminal master it inherited would make
+    // it the line's far end instead of a holder.
+    for (int fd = 3; fd < 1024; ++fd)
+      if (fd != ready[1] && fd != hold[0])
+        close(fd);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    const bool held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0;
+    const bool held =
+        fd >= 0 && (how == Plain || (flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0));
     char c = held ? 1 : 0;
     [[maybe_unused]] auto w = write(ready[1], &c, 1);
     [[maybe_unused]] auto r = read(hold[0], &c, 1);

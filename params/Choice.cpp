@@ -1,0 +1,59 @@
+// Choosing the parameter to edit: by entering its field or by selecting its grid cell.
+#include "params/ChoiceColours.h"
+#include "params/Editing.h"
+#include "params/ParamTable.h"
+
+#include "main/UnitMain.h"
+
+#include <QApplication>
+
+namespace {
+
+void SetFieldColours(QLineEdit *field, const QColor &text, const QColor &back) {
+  QPalette palette = field->palette();
+  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::Text, text);
+    palette.setColor(group, QPalette::Base, back);
+  }
+  field->setPalette(palette);
+}
+
+} // namespace
+
+void ClearGridSelection(TForm1 &form) {
+  form.MainState.SelectedColumn = 0;
+  form.MainState.SelectedRow = 0;
+  // No current cell and nothing selected; a choice made this way is not a cell selection.
+  const QSignalBlocker quiet(form.StringGrid1);
+  form.StringGrid1->selectionModel()->clear();
+  form.StringGrid1->viewport()->update();
+}
+
+void ResetFieldColours(TForm1 &form) {
+  const QColor back = QApplication::palette().color(QPalette::Active, QPalette::Base);
+  for (QLineEdit *field : {form.Edit1, form.Edit2, form.Edit3, form.Edit4, form.Edit5, form.Edit6, form.Edit9,
+                           form.Edit10, form.Edit11, form.Edit12, form.Edit13, form.Edit14, form.Edit15,
+                           form.Edit16, form.Edit17, form.Edit18, form.Edit19})
+    SetFieldColours(field, ChoiceColours::Text, back);
+}
+
+void ChooseField(TForm1 &form, QLineEdit *field) {
+  const int number = ParamOfField(form, field);
+  if (number == 0)
+    return;
+  ClearGridSelection(form);
+  ResetFieldColours(form);
+  form.MainState.SelectedParam = static_cast<uint8_t>(number);
+  SetFieldColours(field, ChoiceColours::ChosenText, ChoiceColours::ChosenBack);
+}
+
+void ChooseCell(TForm1 &form, int column, int row) {
+  const int number = ParamOfCell(column, row);
+  if (number == 0)
+    return; // headers, and the grid losing its current cell
+  ResetFieldColours(form);
+  form.MainState.SelectedColumn = column;
+  form.MainState.SelectedRow = row;
+  form.MainState.SelectedParam = static_cast<uint8_t>(number);
+  form.StringGrid1->viewport()->update();
+}

@@ -1,0 +1,63 @@
+#include "platform/office/OfficeBridge.h"
+
+#include <dlfcn.h>
+#include <filesystem>
+#include <mutex>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string MissingText(const std::string &what) {
+  return "Для работы с отчетом нужен LibreOffice Calc, а его на этом компьютере нет (" + what +
+         ").\nУстановите его командой\n    sudo apt-get install libreoffice-calc-nogui\n"
+         "и нажмите \"...\" снова. Все остальное в программе работает и без него.";
+}
+
+fs::path ExecutableFolder() {
+  std::error_code ec;
+  return fs::read_symlink("/proc/self/exe", ec).parent_path();
+}
+
+// Beside the program first (where the build puts it), then where the build made it.
+fs::path ModulePath() {
+  const fs::path beside = ExecutableFolder() / KSTUNE_OFFICE_MODULE_NAME;
+  std::error_code ec;
+  return fs::exists(beside, ec) ? beside : fs::path(KSTUNE_OFFICE_MODULE);
+}
+
+TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
+  static std::mutex mutex;
+  static TOfficeBridgeEntry entry = nullptr;
+  std::lock_guard lock(mutex);
+  std::error_code ec;
+  const fs::path launcher = programDir / "oosplash";
+  if (!fs::exists(launcher, ec))
+    throw EOfficeMissing(MissingText("не найден " + launcher.string()));
+  if (entry)
+    return entry;
+  const fs::path module = ModulePath();
+  if (!fs::exists(module, ec))
+    throw Exception("Не найден модуль связи с приложением электронных таблиц " + module.string() +
+                    ": программа собрана без него. Установите libreoffice-dev (scripts/deps.sh) и "
+                    "соберите программу заново");
+  // Loaded once and kept: the instances it makes live until the program ends.
+  void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char *error = dlerror();
+    throw EOfficeMissing(MissingText(error ? error : module.string()));
+  }
+  entry = reinterpret_cast<TOfficeBridgeEntry>(dlsym(handle, OfficeBridgeEntry));
+  if (!entry)
+    throw Exception("Модуль " + module.string() + " не подходит к программе: соберите ее заново");
+  return entry;
+}
+
+} // namespace
+
+std::unique_ptr<TExcelApplication> NewExcelApplication(const TOfficeOptions &options) {
+  const auto entry =
+      LoadBridge(options.ProgramDir.empty() ? fs::path(KSTUNE_OFFICE_PROGRAM) : options.ProgramDir);
+  return std::unique_ptr<TExcelApplication>(entry(options));
+}

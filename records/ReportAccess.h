@@ -1,0 +1,8 @@
+#pragma once
+// Whether the chosen report can take the record at all, told at "..." before anything starts.
+#include <string>
+
+// Empty when the report may be opened for writing; otherwise the message for the technician
+// (read-only file or folder, or the report held by someone else, named). A lock left by an
+// instance of ours whose program died is removed, not reported.
+std::string ReportRefusal(const std::string &path);
