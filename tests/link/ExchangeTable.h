@@ -6,6 +6,9 @@
 #include "main/MessageWindow.h"
 #include "tests/records/RecordsFixture.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QSignalBlocker>
 #include <QTest>
 
 #include <functional>
@@ -37,6 +40,8 @@ struct TExchangeRow {
   std::size_t Block;       // length of the block reply after the first byte, 0: none
   // What a completed exchange shows; zero: the station answered every byte with 0.
   std::function<void(ExchangeFixture &, bool zero)> Done;
+  std::vector<uint8_t> Again = {}; // the bytes when started a second time; empty: the same
+  const std::vector<uint8_t> &SecondBytes() const { return Again.empty() ? Bytes : Again; }
 };
 
 class ExchangeFixture : public RecordsTest {
@@ -65,6 +70,9 @@ public:
   void PrepareConnected() {
     PrepareFiles();
     SetStationData();
+    // Shown and active, so that focus and keys travel as they do for the technician.
+    form->show();
+    QApplication::setActiveWindow(form.get());
     Connect();
     TypeAll(Pattern(40));
     form->Edit8->setText(QStringLiteral("старый"));
@@ -74,7 +82,8 @@ public:
     if (form->BitBtn10->isEnabled())
       Click("BitBtn10Click");
     Click("BitBtn9Click");
-    ASSERT_TRUE(Connected());
+    ASSERT_TRUE(Connected()) << MessageLines(*form).join('|').toStdString()
+                             << (boxes.Errors.empty() ? "" : " / " + boxes.Errors.front());
     station.ClearReceived();
     boxes.Messages.clear();
   }
@@ -93,23 +102,23 @@ public:
   void Press(const char *slot) { Click(slot); }
   // The DAC poll as the telemetry timer runs it when a refresh is due.
   void DuePoll() {
+    const QSignalBlocker quiet(form->CheckBox1); // ticking the box would poll at once
     form->CheckBox1->setChecked(true);
     form->MainState.PollMode = 3;
     Click("Timer1Timer");
   }
+  // A key-down goes to whatever has the focus, as the keyboard's do.
   void Key(int key) {
-    QTest::keyClick(form.get(), static_cast<Qt::Key>(key));
-    QCoreApplication::processEvents();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier), release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget(), &press);
+    QApplication::sendEvent(QApplication::focusWidget(), &release);
   }
   // Chooses a parameter the way the technician does: entering its field or selecting its cell.
-  void ChooseField(const char *field) {
-    QMetaObject::invokeMethod(form.get(), (std::string(field) + "Enter").c_str(), Qt::DirectConnection);
-  }
+  void ChooseField(QWidget *field) { field->setFocus(Qt::MouseFocusReason); }
   void ChooseCell(int column, int row) {
-    QMetaObject::invokeMethod(form.get(), "StringGrid1SelectCell", Qt::DirectConnection, Q_ARG(int, column),
-                              Q_ARG(int, row));
+    form->StringGrid1->setFocus(Qt::MouseFocusReason);
+    form->StringGrid1->setCurrentCell(row, column);
   }
-
   void ExpectOneLinkLostBox() {
     EXPECT_EQ(boxes.Messages, std::vector<std::string>{LinkLostMessage});
     EXPECT_TRUE(boxes.Errors.empty()) << boxes.Errors.front();
@@ -167,12 +176,38 @@ inline std::vector<uint8_t> WriteAllBytes(const Values &values) {
   std::copy(values.begin(), values.end(), bytes.begin() + 1);
   return bytes;
 }
+// The window's values after "Переписать ряд" with 9 in the first grid column.
+inline Values ColumnOfNine() {
+  Values v = Pattern(40);
+  std::fill_n(v.begin(), 6, 9);
+  return v;
+}
 inline std::vector<TLossReport> Boxes(std::size_t n) { return std::vector<TLossReport>(n, TLossReport::Box); }
 
 inline std::vector<TExchangeRow> ExchangeRows() {
   using F = ExchangeFixture;
   using L = TLossReport;
   const auto connected = [](F &f) { f.PrepareConnected(); };
+  // Enter once, so that the table holds what the window shows before the exchange.
+  const auto chosenCorf = [](F &f) {
+    f.PrepareConnected();
+    f.ChooseField(f.form->Edit1);
+    f.Key(Qt::Key_Return);
+  };
+  // A step stays in the window whatever the station answered; a missing fourth answer still arms
+  // the refresh, an earlier one does not.
+  const auto stepRemains = [](F &f, std::size_t k) {
+    EXPECT_EQ(f.form->Edit1->text().toInt(), f.form->MainState.ParamValues[19]);
+    EXPECT_NE(f.form->Edit1->text(), "166");
+    EXPECT_EQ(f.form->Timer1->Enabled(), k == 3);
+  };
+  const auto stepDone = [](F &f, bool zero) {
+    EXPECT_EQ(f.form->MainState.PollMode, 2);
+    EXPECT_TRUE(f.form->Timer1->Enabled());
+    if (!zero) {
+      EXPECT_EQ(f.station.Value(67), f.form->Edit1->text().toInt());
+    }
+  };
   return {
       {"Connect",
        [](F &f) {
@@ -311,6 +346,90 @@ inline std::vector<TExchangeRow> ExchangeRows() {
                    QStringList{QStringLiteral("REFL= %1     FORW= %2").arg(refl).arg(forw)});
          EXPECT_EQ(f.form->MainState.PollMode, 2);
        }},
+      // CORF is parameter 19 at address 67; the window shows 166 for it.
+      {"StepUp",
+       chosenCorf,
+       [](F &f) { f.Press("BitBtn7Click"); },
+       {55, 0, 67, 167},
+       Boxes(4),
+       stepRemains,
+       false,
+       250,
+       0,
+       stepDone,
+       {55, 0, 67, 168}},
+      {"StepDown",
+       chosenCorf,
+       [](F &f) { f.Press("BitBtn8Click"); },
+       {55, 0, 67, 165},
+       Boxes(4),
+       stepRemains,
+       false,
+       250,
+       0,
+       stepDone,
+       {55, 0, 67, 164}},
+      {"Enter",
+       chosenCorf,
+       [](F &f) { f.Key(Qt::Key_Return); },
+       {55, 0, 67, 166},
+       Boxes(4),
+       [](F &f, std::size_t) {
+         EXPECT_EQ(f.form->MainState.ParamValues[19], 166);
+         EXPECT_FALSE(f.form->Timer1->Enabled()) << "Enter schedules no refresh";
+       },
+       false,
+       250,
+       0,
+       [](F &f, bool zero) {
+         EXPECT_EQ(f.form->Edit1->text(), "166");
+         EXPECT_FALSE(f.form->Timer1->Enabled());
+         if (!zero) {
+           EXPECT_EQ(f.station.Value(67), 166);
+         }
+       }},
+      {"Overwrite",
+       [](F &f) {
+         f.PrepareConnected();
+         f.ChooseField(f.form->Edit1);
+         f.form->Edit7->setText("77");
+       },
+       [](F &f) { f.Press("BitBtn11Click"); },
+       {55, 0, 67, 77},
+       Boxes(4),
+       [](F &f, std::size_t) {
+         EXPECT_EQ(f.form->Edit1->text(), "77");
+         EXPECT_FALSE(f.form->Timer1->Enabled()) << "no refresh after a missing answer";
+       },
+       false,
+       250,
+       0,
+       [](F &f, bool zero) {
+         EXPECT_EQ(f.form->MainState.PollMode, 2);
+         EXPECT_TRUE(f.form->Timer1->Enabled());
+         if (!zero) {
+           EXPECT_EQ(f.station.Value(67), 77);
+         }
+       }},
+      {"OverwriteColumn",
+       [](F &f) {
+         f.PrepareConnected();
+         f.ChooseCell(1, 1);
+         f.form->Edit7->setText("9");
+       },
+       [](F &f) { f.Press("BitBtn15Click"); }, WriteAllBytes(ColumnOfNine()), Boxes(35),
+       [](F &f, std::size_t) {
+         EXPECT_FALSE(f.form->BitBtn15->isEnabled());
+         EXPECT_EQ(f.ShownValues(), ColumnOfNine());
+       },
+       true, 250, 0,
+       [](F &f, bool zero) {
+         EXPECT_TRUE(f.form->BitBtn15->isEnabled());
+         EXPECT_TRUE(f.form->Timer1->Enabled());
+         if (!zero) {
+           EXPECT_EQ(f.station.ParamValues(), ColumnOfNine());
+         }
+       }},
   };
 }
 
@@ -362,7 +481,7 @@ protected:
     ReadyToStartAgain(Row(), reconnect);
     Row().Start(*this);
     ExpectNoBox();
-    EXPECT_EQ(station.Received(), Row().Bytes);
+    EXPECT_EQ(station.Received(), Row().SecondBytes());
     Row().Done(*this, false);
   }
   void ExpectLoss(std::size_t k) {
