@@ -11,9 +11,10 @@
 #include "station/SimStation.h"
 #include "tests/support/TempConfigDir.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMetaObject>
-#include <QTest>
 
 #include <chrono>
 #include <cstdio>
@@ -70,7 +71,8 @@ bool Exchange(TForm1 &form, TSimStation &station, int i) {
   const std::size_t before = station.Received().size();
   if (form.MainState.SelectedParam != 0) {
     form.Edit1->setText(QString::number(i % 256));
-    QTest::keyClick(form.Edit1, Qt::Key_Return);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget(), &press);
     return station.Received().size() == before + 4;
   }
   Click(form, "BitBtn1Click");
@@ -93,7 +95,11 @@ int main(int argc, char **argv) {
   Click(form, "BitBtn9Click");
   if (!Connected(form))
     Die("connect failed");
-  QMetaObject::invokeMethod(&form, "Edit1Enter", Qt::DirectConnection);
+  // Shown and active, so that the field's focus chooses its parameter and Enter reaches the window.
+  form.show();
+  QApplication::setActiveWindow(&form);
+  form.Edit1->setFocus(Qt::MouseFocusReason);
+  QCoreApplication::processEvents();
   station.ClearReceived();
   Exchange(form, station, 0);
   const bool stepping = form.MainState.SelectedParam != 0 && station.Received().size() > 1;
