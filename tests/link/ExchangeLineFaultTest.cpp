@@ -179,3 +179,26 @@ INSTANTIATE_TEST_SUITE_P(Table, LineFault,
                            return std::string(Rows()[std::get<0>(info.param)].Name) + "_" +
                                   LineFaultNames[static_cast<int>(std::get<1>(info.param))];
                          });
+
+using PulledWhileIdle = FaultAtByte;
+
+// The adapter is pulled between exchanges, while connected: the next exchange meets a dead line
+// and takes the lost-link path, never an error text of the system.
+TEST_P(PulledWhileIdle, TheNextExchangeTakesTheLostLinkPath) {
+  Row().Prepare(*this);
+  station.HangUp();
+  QTest::qWait(500); // the serial layer's threads meet the dead line first
+  const auto start = Clock::now();
+  Row().Start(*this);
+  EXPECT_LT(Clock::now() - start, 5s);
+  ExpectReport(Row().Loss[0]);
+  ExpectUntouchedFiles();
+}
+INSTANTIATE_TEST_SUITE_P(Table, PulledWhileIdle, ::testing::ValuesIn([] {
+                           std::vector<TCase> cases; // connecting to a pulled adapter is a missing device
+                           for (std::size_t r = 0; r < Rows().size(); ++r)
+                             if (Rows()[r].Bytes[0] != 250)
+                               cases.push_back({r, 0});
+                           return cases;
+                         }()),
+                         CaseName);
