@@ -22,7 +22,8 @@ const char *const Help =
     "  --com N   the COM number to appear as (default 2)\n"
     "  --pace    take 10 bit times at 1200 baud (8.33 ms) for every byte, as a real line does\n"
     "  --log     print one line per exchange: the bytes received (hex) and what they did\n"
-    "  --help    show this text\n";
+    "  --help    show this text\n"
+    "  --version show the version\n";
 
 bool ParseCom(const std::string &text, int &com) {
   if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -32,7 +33,8 @@ bool ParseCom(const std::string &text, int &com) {
 }
 
 int Usage(const std::string &problem) {
-  std::cerr << "kstune-station: " << problem << "\n" << "Try 'kstune-station --help'.\n";
+  std::cerr << "kstune-station: " << problem << "\n"
+            << "Try 'kstune-station --help'.\n";
   return 2;
 }
 
@@ -46,6 +48,9 @@ int main(int argc, char **argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << Help;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "kstune-station " KSTUNE_VERSION "\n";
       return 0;
     } else if (arg == "--pace") {
       options.Pace = true;
@@ -67,9 +72,7 @@ int main(int argc, char **argv) {
     }
   }
   if (log)
-    options.Log = [](const std::string &line) {
-      std::cout << line << std::endl;
-    };
+    options.Log = [](const std::string &line) { std::cout << line << std::endl; };
 
   // The signals are taken by sigwait below, never by a handler on the station's thread.
   sigset_t stopSignals;
@@ -86,8 +89,8 @@ int main(int argc, char **argv) {
     std::cerr << e.what() << "\n";
     return 1;
   }
-  std::cout << "kstune-station: serving COM" << options.ComNumber << " on " << station.SlavePath() << " (link "
-            << station.LinkPath().string() << ")" << (options.Pace ? ", paced at 1200 baud" : "")
+  std::cout << "kstune-station: serving COM" << options.ComNumber << " on " << station.SlavePath()
+            << " (link " << station.LinkPath().string() << ")" << (options.Pace ? ", paced at 1200 baud" : "")
             << "; Ctrl+C stops." << std::endl;
   const auto link = station.LinkPath();
   int received = 0;
