@@ -33,8 +33,7 @@ bool ParseCom(const std::string &text, int &com) {
 }
 
 int Usage(const std::string &problem) {
-  std::cerr << "kstune-station: " << problem << "\n"
-            << "Try 'kstune-station --help'.\n";
+  std::cerr << "kstune-station: " << problem << "\n" << "Try 'kstune-station --help'.\n";
   return 2;
 }
 
@@ -72,7 +71,9 @@ int main(int argc, char **argv) {
     }
   }
   if (log)
-    options.Log = [](const std::string &line) { std::cout << line << std::endl; };
+    options.Log = [](const std::string &line) {
+      std::cout << line << std::endl;
+    };
 
   // The signals are taken by sigwait below, never by a handler on the station's thread.
   sigset_t stopSignals;
@@ -89,8 +90,8 @@ int main(int argc, char **argv) {
     std::cerr << e.what() << "\n";
     return 1;
   }
-  std::cout << "kstune-station: serving COM" << options.ComNumber << " on " << station.SlavePath()
-            << " (link " << station.LinkPath().string() << ")" << (options.Pace ? ", paced at 1200 baud" : "")
+  std::cout << "kstune-station: serving COM" << options.ComNumber << " on " << station.SlavePath() << " (link "
+            << station.LinkPath().string() << ")" << (options.Pace ? ", paced at 1200 baud" : "")
             << "; Ctrl+C stops." << std::endl;
   const auto link = station.LinkPath();
   int received = 0;
