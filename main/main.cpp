@@ -1,10 +1,13 @@
 #include "main/Application.h"
+#include "main/CommandLine.h"
 #include "main/UnitMain.h"
 #include "serial/AdSrMgr.h"
 
 #include <QScreen>
 
 int main(int argc, char **argv) {
+  if (const int status = HandleCommandLine(argc, argv); status >= 0)
+    return status;
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("kstune"));
   InstallStandardBoxes();
