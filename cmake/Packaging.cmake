@@ -22,10 +22,10 @@ set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/kstune)
 
 install(TARGETS kstune kstune-station RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The office bridge is loaded from beside kstune at the first "...". Its libraries come from the
+# The office bridge is loaded from /usr/lib/kstune/office at the first "...". Its libraries come from the
 # office suite, which the package only recommends: without it kstune never loads the module.
 if(TARGET kstune_office_module)
-  install(TARGETS kstune_office_module LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS kstune_office_module LIBRARY DESTINATION lib/kstune/office)
 endif()
 
 install(FILES ${packaging}/kstune.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

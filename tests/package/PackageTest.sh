@@ -35,9 +35,9 @@ for file in usr/share/applications/kstune.desktop usr/share/icons/hicolor/48x48/
   usr/share/man/man1/kstune-station.1.gz usr/share/doc/kstune/copyright usr/share/doc/kstune/guide.md; do
   [ -s "$root/$file" ] || fail "$file missing from the package"
 done
-# The office bridge, when built, goes beside kstune, where kstune loads it from.
-if [ -e "$build/main/kstune-office.so" ] && [ ! -s "$root/usr/bin/kstune-office.so" ]; then
-  fail "the office bridge module is not beside kstune"
+# The office bridge, when built, goes into the program's library folder, where kstune loads it from.
+if [ -e "$build/main/kstune-office.so" ] && [ ! -s "$root/usr/lib/kstune/office/kstune-office.so" ]; then
+  fail "the office bridge module is not in /usr/lib/kstune/office"
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* ]] || fail "Depends lacks the Qt libraries: $depends"
