@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -39,6 +40,7 @@ struct TTrace {
   std::FILE *file = nullptr;
   QString operation = QStringLiteral("—");
   TExchange exchange;
+  std::optional<Clock::time_point> lastSend;
   bool closePosted = false;
 };
 
@@ -49,13 +51,14 @@ TTrace &Trace() {
 
 QString Hex(uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
 
-void Begin(TTrace &trace) {
-  trace.exchange = TExchange{true,
-                             trace.operation,
-                             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")),
-                             Clock::now(),
-                             {},
-                             {}};
+// A send starts its exchange now; an answer that comes without one is timed from the last send.
+void Begin(TTrace &trace, bool sending) {
+  TExchange &x = trace.exchange;
+  x = TExchange{};
+  x.open = true;
+  x.operation = trace.operation;
+  x.wallTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+  x.start = sending || !trace.lastSend ? Clock::now() : *trace.lastSend;
 }
 
 // Writes the exchange in progress as one line; missing says the answer did not come.
@@ -79,6 +82,9 @@ void End(TTrace &trace, bool missing) {
       line += QLatin1Char(' ') + QString::number(ms, 'f', 1);
     line += QStringLiteral(" мс");
   }
+  // Nothing came and nothing was awaited: a key of the front panel, a disconnect.
+  if (x.received.empty() && !missing)
+    line += QStringLiteral(" | ответ не ожидался");
   if (missing)
     line += QStringLiteral(" | нет ответа (%1 мс)").arg(MillisSince(x.start), 0, 'f', 0);
   line += QLatin1Char('\n');
@@ -111,11 +117,12 @@ void OnByte(char kind, uint8_t byte) {
     if (x.open && !x.received.empty())
       End(trace, false);
     if (!x.open)
-      Begin(trace);
+      Begin(trace, true);
     x.sent.push_back(byte);
+    trace.lastSend = Clock::now();
   } else {
     if (!x.open)
-      Begin(trace);
+      Begin(trace, false);
     x.received.emplace_back(byte, MillisSince(x.start));
   }
   PostClose(trace);
@@ -205,6 +212,7 @@ void StopTrace() {
   std::fclose(trace.file);
   trace.file = nullptr;
   trace.operation = QStringLiteral("—");
+  trace.lastSend.reset();
 }
 
 bool TraceOn() { return Trace().file != nullptr; }
@@ -225,4 +233,11 @@ void SetTraceOperation(const QString &name) {
 
 void TraceExchangeEnd() { End(Trace(), false); }
 
-void TraceAnswerMissing() { End(Trace(), true); }
+void TraceAnswerMissing() {
+  TTrace &trace = Trace();
+  if (!trace.file)
+    return;
+  if (!trace.exchange.open)
+    Begin(trace, false);
+  End(trace, true);
+}
