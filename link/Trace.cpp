@@ -51,6 +51,25 @@ TTrace &Trace() {
 
 QString Hex(uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
 
+bool Put(std::FILE *file, const QString &line) {
+  const QByteArray bytes = line.toUtf8();
+  errno = 0;
+  return std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), file) == size_t(bytes.size()) &&
+         std::fflush(file) == 0;
+}
+
+// Writes and flushes one line. A trace that can no longer be written (a full disk, a removed
+// stick) is said once on stderr and ends; the work at the bench goes on.
+void Write(TTrace &trace, const QString &line) {
+  if (Put(trace.file, line))
+    return;
+  std::fprintf(stderr, "kstune: the trace can no longer be written: %s; the trace ends here\n",
+               std::strerror(errno ? errno : EIO));
+  TApdCustomComPort::SetByteTap({});
+  std::fclose(trace.file);
+  trace.file = nullptr;
+}
+
 // A send starts its exchange now; an answer that comes without one is timed from the last send.
 void Begin(TTrace &trace, bool sending) {
   TExchange &x = trace.exchange;
@@ -88,10 +107,8 @@ void End(TTrace &trace, bool missing) {
   if (missing)
     line += QStringLiteral(" | нет ответа (%1 мс)").arg(MillisSince(x.start), 0, 'f', 0);
   line += QLatin1Char('\n');
-  const QByteArray bytes = line.toUtf8();
-  std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), trace.file);
-  std::fflush(trace.file);
   x.open = false;
+  Write(trace, line);
 }
 
 // An exchange whose sender awaits nothing is written when the window gets back to its events.
@@ -191,14 +208,14 @@ bool StartTrace(const std::string &fileName, std::string &error) {
     error = std::strerror(errno);
     return false;
   }
-  TTrace &trace = Trace();
-  trace.file = file;
-  const QByteArray head =
-      (QStringLiteral("%1 | kstune: запись обмена начата\n")
-           .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))))
-          .toUtf8();
-  std::fwrite(head.data(), 1, static_cast<size_t>(head.size()), file);
-  std::fflush(file);
+  if (!Put(file,
+           QStringLiteral("%1 | kstune: запись обмена начата\n")
+               .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))))) {
+    error = std::strerror(errno ? errno : EIO);
+    std::fclose(file);
+    return false;
+  }
+  Trace().file = file;
   TApdCustomComPort::SetByteTap(OnByte);
   return true;
 }

@@ -94,10 +94,12 @@ TEST_F(TraceTest, EachExchangeIsOneLineWithItsOperationBytesAndMissingAnswer) {
 }
 
 TEST(TraceStart, AFileThatCannotBeWrittenLeavesTheTraceOffWithAReason) {
-  std::string error;
-  EXPECT_FALSE(StartTrace("/nonexistent-dir/trace.txt", error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(TraceOn());
+  for (const char *path : {"/nonexistent-dir/trace.txt", "/dev/full"}) {
+    std::string error;
+    EXPECT_FALSE(StartTrace(path, error)) << path;
+    EXPECT_FALSE(error.empty()) << path;
+    EXPECT_FALSE(TraceOn()) << path;
+  }
 }
 
 TEST(TraceCommandLine, OnlyTraceWithOneFileIsTaken) {
