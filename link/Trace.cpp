@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMetaObject>
-#include <QPointer>
 
 #include <cerrno>
 #include <chrono>
@@ -65,7 +64,6 @@ void Write(TTrace &trace, const QString &line) {
     return;
   std::fprintf(stderr, "kstune: the trace can no longer be written: %s; the trace ends here\n",
                std::strerror(errno ? errno : EIO));
-  TApdCustomComPort::SetByteTap({});
   std::fclose(trace.file);
   trace.file = nullptr;
 }
@@ -127,6 +125,8 @@ void PostClose(TTrace &trace) {
 
 void OnByte(char kind, uint8_t byte) {
   TTrace &trace = Trace();
+  if (!trace.file)
+    return; // ended by a write that failed
   TExchange &x = trace.exchange;
   if (kind == 'T') {
     // A send after answers starts the next exchange; sends in a row without an answer between
@@ -168,7 +168,7 @@ QString ControlName(QWidget *widget) {
 // exchanges that follow it.
 class TOperationWatcher : public QObject {
 public:
-  TOperationWatcher(TForm1 &form) : QObject(&form), form_(form) {}
+  explicit TOperationWatcher(TForm1 &form) : QObject(&form), form_(form) {}
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override {
