@@ -1,3 +1,4 @@
+#include "link/Trace.h"
 #include "main/Application.h"
 #include "main/CommandLine.h"
 #include "main/UnitMain.h"
@@ -5,9 +6,18 @@
 
 #include <QScreen>
 
+#include <cstdio>
+#include <string>
+
 int main(int argc, char **argv) {
-  if (const int status = HandleCommandLine(argc, argv); status >= 0)
+  std::string traceFile;
+  if (const int status = HandleCommandLine(argc, argv, traceFile); status >= 0)
     return status;
+  // A trace that cannot be written is said once; the bench work goes on without it.
+  std::string traceError;
+  if (!traceFile.empty() && !StartTrace(traceFile, traceError))
+    std::fprintf(stderr, "kstune: cannot write the trace to '%s': %s; running without the trace\n",
+                 traceFile.c_str(), traceError.c_str());
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("kstune"));
   InstallStandardBoxes();
@@ -17,5 +27,9 @@ int main(int argc, char **argv) {
   form.move(screen.center() - form.rect().center());
   form.show();
   InstallQuitSignals(form);
-  return app.exec();
+  if (TraceOn())
+    WatchOperations(form);
+  const int status = app.exec();
+  StopTrace();
+  return status;
 }
