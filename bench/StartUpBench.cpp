@@ -3,7 +3,10 @@
 // sample is a fresh process (the reference, or this program re-run in its child mode, which
 // carries every library kstune carries) that quits as soon as its window has been painted once.
 //
-//   StartUpBench [rounds]      prints medians and the two ratios
+// kstune's samples also report when their phases ended (libraries loaded, application made,
+// window made, first paint done), so the remaining cost can be placed without a profiler.
+//
+//   StartUpBench [rounds]      prints medians, the spread of the ratio, and kstune's phases
 #include "bench/BenchStats.h"
 #include "bench/QuitOnPaint.h"
 #include "main/Application.h"
@@ -24,36 +27,70 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// The child's phase ends, written to its standard output in the steady clock's own ticks, which
+// the parent shares (one monotonic clock for the whole machine).
+long long Ticks(Clock::time_point t) { return static_cast<long long>(t.time_since_epoch().count()); }
+
 int RunChild(int argc, char **argv) {
+  const auto entered = Clock::now();
   TApplication app(argc, argv);
+  const auto appMade = Clock::now();
   QuitOnPaint quit;
   TForm1 form;
+  const auto formMade = Clock::now();
   form.installEventFilter(&quit);
   form.show();
-  return app.exec();
+  const int result = app.exec();
+  const auto painted = quit.FirstPaint();
+  std::printf("%lld %lld %lld %lld\n", Ticks(entered), Ticks(appMade), Ticks(formMade), Ticks(painted));
+  return result;
 }
 
 struct Sample {
   double seconds;
   long maxRssKb;
+  std::vector<double> phaseEndsMs; // kstune's only: since the fork
 };
 
 Sample RunOnce(const std::string &program, const char *argument) {
-  const auto start = std::chrono::steady_clock::now();
+  int out[2] = {-1, -1};
+  if (pipe(out) != 0) {
+    std::perror("pipe");
+    std::exit(1);
+  }
+  const auto start = Clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
     execl(program.c_str(), program.c_str(), argument, static_cast<char *>(nullptr));
     _exit(127);
   }
+  close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(n));
+  close(out[0]);
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const auto end = Clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "%s failed\n", program.c_str());
     std::exit(1);
   }
-  return {seconds, usage.ru_maxrss};
+  Sample sample{std::chrono::duration<double>(end - start).count(), usage.ru_maxrss, {}};
+  long long ticks[4];
+  if (std::sscanf(text.c_str(), "%lld %lld %lld %lld", &ticks[0], &ticks[1], &ticks[2], &ticks[3]) == 4) {
+    for (const long long t : ticks)
+      sample.phaseEndsMs.push_back(Millis(Clock::time_point(Clock::duration(t)) - start));
+    sample.phaseEndsMs.push_back(Millis(end - start));
+  }
+  return sample;
 }
 
 } // namespace
@@ -76,8 +113,12 @@ int main(int argc, char **argv) {
   self[n] = 0;
   const std::string tool = self;
   const std::string minimal = tool.substr(0, tool.rfind('/') + 1) + "MinimalQtApp";
-  std::vector<double> tMin, tTool;
+  std::vector<double> tMin, tTool, ratios;
   std::vector<long> mMin, mTool;
+  const char *const phaseNames[] = {"start to main (exec, libraries)", "application made", "window made",
+                                    "shown to first paint", "quit and exit"};
+  constexpr std::size_t phaseCount = std::size(phaseNames);
+  std::vector<double> phases[phaseCount];
   RunOnce(minimal, nullptr); // warm the file cache for both
   RunOnce(tool, "--child");
   for (int i = 0; i < rounds; ++i) {
@@ -88,13 +129,27 @@ int main(int argc, char **argv) {
     mMin.push_back(a.maxRssKb);
     tTool.push_back(b.seconds);
     mTool.push_back(b.maxRssKb);
+    ratios.push_back(b.seconds / a.seconds);
+    if (b.phaseEndsMs.size() == phaseCount)
+      for (std::size_t k = 0; k < phaseCount; ++k)
+        phases[k].push_back(b.phaseEndsMs[k] - (k ? b.phaseEndsMs[k - 1] : 0.0));
   }
   rmdir(dir);
   const double t0 = Median(tMin), t1 = Median(tTool);
   const long m0 = Median(mMin), m1 = Median(mTool);
-  std::printf("start-up to window shown (median of %d): minimal Qt %.1f ms, kstune %.1f ms, ratio %.2f (goal <= 1.30)\n",
+  std::printf("start-up to window shown (median of %d): minimal Qt %.1f ms, kstune %.1f ms, ratio %.2f (goal "
+              "<= 1.30)\n",
               rounds, t0 * 1e3, t1 * 1e3, t1 / t0);
+  std::printf("ratio of the paired rounds: min %.2f, quartiles %.2f / %.2f / %.2f, max %.2f\n",
+              Percentile(ratios, 0.0), Percentile(ratios, 0.25), Median(ratios), Percentile(ratios, 0.75),
+              Percentile(ratios, 1.0));
   std::printf("peak memory (median): minimal Qt %ld KiB, kstune %ld KiB, ratio %.2f (goal <= 1.50)\n", m0, m1,
               static_cast<double>(m1) / static_cast<double>(m0));
+  if (!phases[0].empty()) {
+    std::printf("kstune's phases (median ms):");
+    for (std::size_t k = 0; k < phaseCount; ++k)
+      std::printf("%s %s %.1f", k ? "," : "", phaseNames[k], Median(phases[k]));
+    std::printf("\n");
+  }
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "link/Exchange.h"
 
 #include "link/CommandSet.h"
+#include "link/Trace.h"
 #include "main/UnitMain.h"
 #include "runtime/Dialogs.h"
 #include "serial/AdPort.h"
@@ -38,8 +39,10 @@ void WaitAnswer(TForm1 &form) {
   if (ByteBy(port, DeadlineAfter(Budget::Answer))) {
     state.LastReply = port.ReadByte();
     state.LinkAck = true;
+    TraceExchangeEnd();
     return;
   }
+  TraceAnswerMissing();
   ShowMessageBox(LinkLostMessage);
 }
 
@@ -48,8 +51,10 @@ bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget) {
   // The receive fails on the idle poll that takes the budget below 0: one more than the budget.
   auto deadline = DeadlineAfter(firstBudget + 1);
   for (uint8_t &byte : block) {
-    if (!ByteBy(port, deadline))
+    if (!ByteBy(port, deadline)) {
+      TraceAnswerMissing();
       return false;
+    }
     byte = port.ReadByte();
     deadline = DeadlineAfter(Budget::Block + 1);
   }

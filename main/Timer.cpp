@@ -1,6 +1,8 @@
 #include "main/Timer.h"
 
 TTimer::TTimer(QObject *parent) : QObject(parent) {
+  // Its ticks are then seen as this timer's by whoever watches the application's events.
+  timer_.setParent(this);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &TTimer::OnTimer);
 }

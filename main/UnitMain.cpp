@@ -66,6 +66,9 @@ constexpr FieldEnterSlot FieldEnterSlots[] = {
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QWidget(parent), Timer1(new TTimer(this)) {
+  // Before any child exists, so that every control is made in its final font: a font changed
+  // afterwards reaches all ~90 of them again and lays out each field's text once more.
+  ApplyDesignFonts();
   setupUi(this);
   // A list with entry shows its own text until a station is chosen.
   ComboBox1->setCurrentIndex(-1);
@@ -73,7 +76,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent), Timer1(new TTimer(this)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFixedSize(706, 362);
-  ApplyDesignFonts();
   ApplyGlyphs();
   SetUpGrid();
   Memo1->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
@@ -95,12 +97,11 @@ TForm1::~TForm1() {
 void TForm1::ApplyDesignFonts() {
   // Designer files carry point sizes only; the layout's fonts are given in pixels. Children that
   // set only family and weight inherit the pixel height from here.
-  QFont base = font();
+  QFont base;
+  base.setFamilies({QStringLiteral("Liberation Sans")});
+  base.setBold(false);
   base.setPixelSize(11);
   setFont(base);
-  QFont grid = StringGrid1->font();
-  grid.setPixelSize(13);
-  StringGrid1->setFont(grid);
 }
 
 void TForm1::ApplyGlyphs() {
@@ -120,6 +121,9 @@ void TForm1::SetUpGrid() {
   // sections include; with the layout's 2-pixel sunken border the cells fill the grid exactly.
   const int widths[] = {64, 69, 79};
   constexpr int rowHeight = 21, line = 1;
+  QFont gridFont = StringGrid1->font();
+  gridFont.setPixelSize(13);
+  StringGrid1->setFont(gridFont);
   StringGrid1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
   for (int c = 0; c < 3; ++c)
     StringGrid1->setColumnWidth(c, widths[c] + line);

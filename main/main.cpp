@@ -1,10 +1,23 @@
+#include "link/Trace.h"
 #include "main/Application.h"
+#include "main/CommandLine.h"
 #include "main/UnitMain.h"
 #include "serial/AdSrMgr.h"
 
 #include <QScreen>
 
+#include <cstdio>
+#include <string>
+
 int main(int argc, char **argv) {
+  std::string traceFile;
+  if (const int status = HandleCommandLine(argc, argv, traceFile); status >= 0)
+    return status;
+  // A trace that cannot be written is said once; the bench work goes on without it.
+  std::string traceError;
+  if (!traceFile.empty() && !StartTrace(traceFile, traceError))
+    std::fprintf(stderr, "kstune: cannot write the trace to '%s': %s; running without the trace\n",
+                 traceFile.c_str(), traceError.c_str());
   TApplication app(argc, argv);
   TApplication::setApplicationName(QStringLiteral("kstune"));
   InstallStandardBoxes();
@@ -14,5 +27,9 @@ int main(int argc, char **argv) {
   form.move(screen.center() - form.rect().center());
   form.show();
   InstallQuitSignals(form);
-  return app.exec();
+  if (TraceOn())
+    WatchOperations(form);
+  const int status = app.exec();
+  StopTrace();
+  return status;
 }

@@ -2,7 +2,7 @@
 # Installs everything kstune needs to build, run and test on Debian 12. Safe to run again.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config file
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 locales

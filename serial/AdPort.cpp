@@ -393,10 +393,21 @@ TApdBaseDispatcher &TApdCustomComPort::ValidDispatcher() {
   return *Dispatcher_;
 }
 
+namespace {
+TApdCustomComPort::TByteTap &ByteTap() {
+  static TApdCustomComPort::TByteTap tap;
+  return tap;
+}
+} // namespace
+
+void TApdCustomComPort::SetByteTap(TByteTap tap) { ByteTap() = std::move(tap); }
+
 void TApdCustomComPort::SendByte(uint8_t c) {
   if (PortState_ == psClosing)
     return;
   CheckError(this, ValidDispatcher().PutChar(c));
+  if (ByteTap())
+    ByteTap()('T', c);
 }
 
 bool TApdCustomComPort::ByteReady() {
@@ -410,6 +421,8 @@ uint8_t TApdCustomComPort::ReadByte() {
     return 0;
   uint8_t c = 0;
   CheckError(this, ValidDispatcher().GetChar(c));
+  if (ByteTap())
+    ByteTap()('R', c);
   return c;
 }
 

@@ -171,6 +171,12 @@ public:
   void PurgeInput();
   void PurgeOutput();
 
+  // A live view of the bytes the dispatcher's trace records, for a readable record kept outside
+  // the serial layer: ('T', byte) for each byte sent, ('R', byte) for each byte taken. One for the
+  // whole program; empty by default. Set it while no byte operation runs.
+  using TByteTap = std::function<void(char kind, uint8_t byte)>;
+  static void SetByteTap(TByteTap tap);
+
   // Ends loading from a stored form: a port whose Open was stored True is opened now, and a
   // failure is shown through the standard error box with Open back to False.
   void Loaded();

@@ -22,7 +22,8 @@ const char *const Help =
     "  --com N   the COM number to appear as (default 2)\n"
     "  --pace    take 10 bit times at 1200 baud (8.33 ms) for every byte, as a real line does\n"
     "  --log     print one line per exchange: the bytes received (hex) and what they did\n"
-    "  --help    show this text\n";
+    "  --help    show this text\n"
+    "  --version show the version\n";
 
 bool ParseCom(const std::string &text, int &com) {
   if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -47,6 +48,9 @@ int main(int argc, char **argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << Help;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "kstune-station " KSTUNE_VERSION "\n";
       return 0;
     } else if (arg == "--pace") {
       options.Pace = true;

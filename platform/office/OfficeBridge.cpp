@@ -20,11 +20,17 @@ fs::path ExecutableFolder() {
   return fs::read_symlink("/proc/self/exe", ec).parent_path();
 }
 
-// Beside the program first (where the build puts it), then where the build made it.
+// Beside the program (where the build puts it), then in the installed program's library folder,
+// then where the build made it.
 fs::path ModulePath() {
-  const fs::path beside = ExecutableFolder() / KSTUNE_OFFICE_MODULE_NAME;
+  const fs::path folder = ExecutableFolder();
   std::error_code ec;
-  return fs::exists(beside, ec) ? beside : fs::path(KSTUNE_OFFICE_MODULE);
+  for (const fs::path &candidate :
+       {folder / KSTUNE_OFFICE_MODULE_NAME,
+        folder.parent_path() / "lib" / "kstune" / "office" / KSTUNE_OFFICE_MODULE_NAME})
+    if (fs::exists(candidate, ec))
+      return candidate;
+  return fs::path(KSTUNE_OFFICE_MODULE);
 }
 
 TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {

@@ -26,10 +26,12 @@ protected:
       QTest::qWait(5);
   }
 
-  // "ЦАП" as the technician sets it: the box takes its state, then its click action runs.
+  // "ЦАП" as the technician sets it: a click that changes the box runs its action once.
   void SetDacDisplay(bool on) {
-    form->CheckBox1->setChecked(on);
-    Click("CheckBox1Click");
+    if (form->CheckBox1->isChecked() == on)
+      return;
+    QMetaObject::invokeMethod(form->CheckBox1, "click", Qt::QueuedConnection);
+    QCoreApplication::processEvents();
   }
 
   // Puts the station in a state whose DAC block is exactly these bytes (P1, TUN, CORF, POW, MOD2,

@@ -76,6 +76,20 @@ TEST_F(WindowTest, ControlsStandWhereTheLayoutPutsThem) {
   EXPECT_EQ(form.StringGrid1->font().pixelSize(), 13);
 }
 
+TEST_F(WindowTest, EveryControlIsInTheLayoutsFontAtItsPixelHeight) {
+  // The window's own font is plain; each control keeps it or sets only its weight.
+  EXPECT_FALSE(form.font().bold());
+  const auto controls = form.findChildren<QWidget *>();
+  ASSERT_GE(controls.size(), 86);
+  for (const QWidget *w : controls) {
+    if (w->window() != &form)
+      continue;
+    const bool inGrid = w == form.StringGrid1 || form.StringGrid1->isAncestorOf(w);
+    EXPECT_EQ(w->font().family(), "Liberation Sans") << qPrintable(w->objectName());
+    EXPECT_EQ(w->font().pixelSize(), inGrid ? 13 : 11) << qPrintable(w->objectName());
+  }
+}
+
 TEST_F(WindowTest, OnlyThePortGroupTheGridAndTheMessagesRespondBeforeConnecting) {
   for (const char *name : {"Panel1", "Panel3", "Panel4", "Panel5", "GroupBox1", "BitBtn1", "BitBtn2", "BitBtn10"})
     EXPECT_FALSE(W(name)->isEnabled()) << name;
