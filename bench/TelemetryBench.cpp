@@ -6,6 +6,7 @@
 //
 //   TelemetryBench [rounds]
 #include "bench/BenchStats.h"
+#include "bench/RawClient.h"
 #include "link/CommandSet.h"
 #include "link/Connection.h"
 #include "link/Telemetry.h"
@@ -19,48 +20,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr double ByteMs = 10 * 1000.0 / 1200;
-
-class RawClient {
-public:
-  explicit RawClient(const std::string &device) : fd_(open(device.c_str(), O_RDWR | O_NOCTTY)) {
-    termios t{};
-    tcgetattr(fd_, &t);
-    cfmakeraw(&t);
-    cfsetspeed(&t, B1200);
-    tcsetattr(fd_, TCSANOW, &t);
-    tcflush(fd_, TCIOFLUSH);
-  }
-  ~RawClient() { close(fd_); }
-
-  void Send(uint8_t byte) { (void)!write(fd_, &byte, 1); }
-  uint8_t Receive() {
-    pollfd p{fd_, POLLIN, 0};
-    uint8_t in = 0;
-    if (poll(&p, 1, 1000) != 1 || read(fd_, &in, 1) != 1) {
-      std::fprintf(stderr, "raw client got no answer\n");
-      std::exit(1);
-    }
-    return in;
-  }
-  uint8_t Answered(uint8_t byte) {
-    Send(byte);
-    return Receive();
-  }
-
-private:
-  int fd_;
-};
 
 void Sleep(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -69,7 +35,7 @@ struct Figures {
 };
 
 Figures Raw(const std::string &device, int rounds) {
-  RawClient raw(device);
+  TRawClient raw(device);
   raw.Answered(Command::Connect);
   Figures f;
   for (int i = 0; i < rounds; ++i) {

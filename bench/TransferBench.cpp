@@ -7,6 +7,7 @@
 //
 //   TransferBench [repetitions]
 #include "bench/BenchStats.h"
+#include "bench/RawClient.h"
 #include "link/CommandSet.h"
 #include "link/Connection.h"
 #include "main/Application.h"
@@ -21,11 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,55 +38,27 @@ void Die(const char *what) {
   std::exit(1);
 }
 
-// A raw client over the same pseudo-terminal.
-class RawClient {
-public:
-  explicit RawClient(const std::string &device) : fd_(open(device.c_str(), O_RDWR | O_NOCTTY)) {
-    termios t{};
-    tcgetattr(fd_, &t);
-    cfmakeraw(&t);
-    cfsetspeed(&t, B1200);
-    tcsetattr(fd_, TCSANOW, &t);
-    tcflush(fd_, TCIOFLUSH);
-  }
-  ~RawClient() { close(fd_); }
+// The raw client's "Запись" and "Чтение": the same bytes and pauses as the tool's.
+double RawWriteAll(TRawClient &raw, const std::vector<uint8_t> &values) {
+  const auto start = Clock::now();
+  raw.Answered(Command::WriteAll);
+  for (uint8_t v : values)
+    raw.Answered(v);
+  return Millis(Clock::now() - start);
+}
 
-  void Send(uint8_t b) { (void)!write(fd_, &b, 1); }
-  uint8_t Receive() {
-    pollfd p{fd_, POLLIN, 0};
-    uint8_t in = 0;
-    if (poll(&p, 1, 1000) != 1 || read(fd_, &in, 1) != 1)
-      Die("raw client got no answer");
-    return in;
-  }
-  void Answered(uint8_t b) {
-    Send(b);
-    Receive();
-  }
-
-  double WriteAll(const std::vector<uint8_t> &values) {
-    const auto start = Clock::now();
-    Answered(Command::WriteAll);
-    for (uint8_t v : values)
-      Answered(v);
-    return Millis(Clock::now() - start);
-  }
-  double ReadAll() {
-    const auto start = Clock::now();
-    tcflush(fd_, TCIOFLUSH);
-    Send(Command::ReadAll);
-    for (int i = 0; i < 34; ++i)
-      Receive();
-    std::this_thread::sleep_for(std::chrono::milliseconds(Pause::BeforeModelQuery));
-    for (uint8_t b : {Command::Query, Command::QueryModel, Command::ModelOperand})
-      Answered(b);
-    Receive();
-    return Millis(Clock::now() - start);
-  }
-
-private:
-  int fd_;
-};
+double RawReadAll(TRawClient &raw) {
+  const auto start = Clock::now();
+  raw.Flush();
+  raw.Send(Command::ReadAll);
+  for (int i = 0; i < 34; ++i)
+    raw.Receive();
+  std::this_thread::sleep_for(std::chrono::milliseconds(Pause::BeforeModelQuery));
+  for (uint8_t b : {Command::Query, Command::QueryModel, Command::ModelOperand})
+    raw.Answered(b);
+  raw.Receive();
+  return Millis(Clock::now() - start);
+}
 
 void PrintFigures(const char *what, const std::vector<double> &tool, const std::vector<double> &raw,
                   double wire) {
@@ -116,9 +85,9 @@ int main(int argc, char **argv) {
   const std::vector<uint8_t> values(34, 100);
   for (int i = 0; i < count; ++i) {
     {
-      RawClient raw(station.SlavePath());
-      rawWrite.push_back(raw.WriteAll(values));
-      rawRead.push_back(raw.ReadAll());
+      TRawClient raw(station.SlavePath());
+      rawWrite.push_back(RawWriteAll(raw, values));
+      rawRead.push_back(RawReadAll(raw));
     }
     ConnectStation(form);
     if (form.BitBtn9->isEnabled())

@@ -66,3 +66,12 @@ bool SendAnswered(TForm1 &form, uint8_t byte) {
   WaitAnswer(form);
   return form.MainState.LinkAck;
 }
+
+bool SendAllValues(TForm1 &form) {
+  if (!SendAnswered(form, Command::WriteAll))
+    return false;
+  for (int number = 1; number <= ParamCount; ++number)
+    if (!SendAnswered(form, form.MainState.ParamValues[number]))
+      return false;
+  return true;
+}

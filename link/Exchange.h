@@ -16,5 +16,9 @@ bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget);
 // Sends one byte and waits for its answer; false when the answer did not come.
 bool SendAnswered(TForm1 &form, uint8_t byte);
 
+// The write-all exchange: 60, then ParamValues 1..34, each answered; false at the first answer
+// that did not come (the station may then hold a partial set).
+bool SendAllValues(TForm1 &form);
+
 inline constexpr const char *LinkLostMessage =
     "Связь со станцией прервалась. Предыдущая команда не выполнена.";

@@ -108,11 +108,8 @@ void OverwriteColumn(TForm1 &form) {
   for (int row = 1; row <= 6; ++row)
     form.SetCells(state.SelectedColumn, row, text);
   CollectValues(form);
-  if (!SendAnswered(form, Command::WriteAll))
+  if (!SendAllValues(form))
     return;
-  for (int number = 1; number <= ParamCount; ++number)
-    if (!SendAnswered(form, state.ParamValues[number]))
-      return;
   SetControlEnabled(form, form.BitBtn15, true);
   form.Timer1->SetEnabled(true);
 }

@@ -14,11 +14,8 @@ void WriteAll(TForm1 &form) {
   auto &state = form.MainState;
   SetControlEnabled(form, form.BitBtn1, false);
   CollectValues(form);
-  if (!SendAnswered(form, Command::WriteAll))
+  if (!SendAllValues(form))
     return;
-  for (int number = 1; number <= ParamCount; ++number)
-    if (!SendAnswered(form, state.ParamValues[number]))
-      return;
   SetControlEnabled(form, form.BitBtn1, true);
   WriteSnapshot(SnapshotPath(), state.ParamValues);
 }
