@@ -4,6 +4,7 @@
 #include "platform/office/ProcessTable.h"
 #include "platform/office/UnoExcelApplication.h"
 #include "tests/platform/OfficeWorkbooks.h"
+#include "tests/support/Spawn.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <pwd.h>
-#include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -328,23 +328,9 @@ TEST(OfficeApplication, ReadsEveryRowOfALongColumnInAnyOrder) {
 TEST(OfficeApplication, TheInstanceOfAProgramThatDiedIsEndedByTheNextStart) {
   EXPECT_FALSE(OrphanMaker);
   int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_adddup2(&files, out[1], 1);
-  posix_spawn_file_actions_addclose(&files, out[0]);
-  std::vector<std::string> env = {"KSTUNE_TEST_MAKE_ORPHAN=1"};
-  for (char **e = environ; *e; ++e)
-    env.emplace_back(*e);
-  std::vector<char *> envp;
-  for (auto &e : env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-  char self[] = "/proc/self/exe";
-  char *argv[] = {self, nullptr};
-  pid_t child = -1;
-  ASSERT_EQ(posix_spawn(&child, self, &files, nullptr, argv, envp.data()), 0);
-  posix_spawn_file_actions_destroy(&files);
+  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+  const pid_t child = SpawnProgram({"/proc/self/exe"}, {"KSTUNE_TEST_MAKE_ORPHAN=1"}, out[1]);
+  ASSERT_GT(child, 0);
   close(out[1]);
   std::string profile;
   char c;

@@ -12,13 +12,14 @@
 #include "records/ReportSeams.h"
 #include "runtime/Dialogs.h"
 #include "tests/platform/OfficeWorkbooks.h"
+#include "tests/support/Spawn.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -120,24 +121,11 @@ TEST(ReportEnding, NoSpreadsheetProcessOutlivesKstune) {
     const std::string before = FileBytes(report);
 
     int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, out[1], 1);
-    posix_spawn_file_actions_addclose(&files, out[0]);
-    std::vector<std::string> env = {std::string(ChildVariable) + "=" + report.string(),
-                                    "QT_QPA_PLATFORM=offscreen"};
-    for (char **e = environ; *e; ++e)
-      env.emplace_back(*e);
-    std::vector<char *> envp;
-    for (auto &e : env)
-      envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char self[] = "/proc/self/exe";
-    char *argv[] = {self, nullptr};
-    pid_t child = -1;
-    ASSERT_EQ(posix_spawn(&child, self, &files, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&files);
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    const pid_t child = SpawnProgram(
+        {"/proc/self/exe"}, {std::string(ChildVariable) + "=" + report.string(), "QT_QPA_PLATFORM=offscreen"},
+        out[1]);
+    ASSERT_GT(child, 0);
     close(out[1]);
     std::string profile;
     char c;

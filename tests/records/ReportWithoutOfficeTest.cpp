@@ -4,11 +4,11 @@
 // not link the office, so that it runs there.
 #include "records/ReportSeams.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/Spawn.h"
 
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,22 +20,6 @@ const char *const InsideVariable = "KSTUNE_TEST_OFFICE_HIDDEN";
 const char *const OfficeFolder = "/usr/lib/libreoffice";
 constexpr int NoNamespace = 77;
 
-pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env) {
-  for (char **e = environ; *e; ++e)
-    env.emplace_back(*e);
-  std::vector<char *> argv, envp;
-  for (auto &a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (auto &e : env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
-    return -1;
-  return pid;
-}
-
 class ReportWithoutOffice : public LinkTest {};
 
 } // namespace
@@ -45,12 +29,12 @@ TEST_F(ReportWithoutOffice, KstuneStartsConnectsAndTheReportSaysWhatToInstall) {
     if (geteuid() != 0)
       GTEST_SKIP() << "hiding " << OfficeFolder << " needs a mount namespace, which only root may make";
     const pid_t pid =
-        Spawn({"/usr/bin/unshare", "-m", "--", "/bin/sh", "-c",
-               std::string("mount -t tmpfs tmpfs ") + OfficeFolder + " || exit " +
-                   std::to_string(NoNamespace) + "; exec \"$@\"",
-               "sh", fs::read_symlink("/proc/self/exe").string(),
-               "--gtest_filter=ReportWithoutOffice.KstuneStartsConnectsAndTheReportSaysWhatToInstall"},
-              {std::string(InsideVariable) + "=1"});
+        SpawnProgram({"/usr/bin/unshare", "-m", "--", "/bin/sh", "-c",
+                      std::string("mount -t tmpfs tmpfs ") + OfficeFolder + " || exit " +
+                          std::to_string(NoNamespace) + "; exec \"$@\"",
+                      "sh", fs::read_symlink("/proc/self/exe").string(),
+                      "--gtest_filter=ReportWithoutOffice.KstuneStartsConnectsAndTheReportSaysWhatToInstall"},
+                     {std::string(InsideVariable) + "=1"});
     ASSERT_GT(pid, 0);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -80,7 +64,7 @@ TEST_F(ReportWithoutOffice, KstuneStartsConnectsAndTheReportSaysWhatToInstall) {
   EXPECT_TRUE(boxes.Errors.empty());
 
   // The program itself starts, stays up, and a SIGTERM ends it in order.
-  const pid_t kstune = Spawn({KSTUNE_EXECUTABLE}, {"QT_QPA_PLATFORM=offscreen"});
+  const pid_t kstune = SpawnProgram({KSTUNE_EXECUTABLE}, {"QT_QPA_PLATFORM=offscreen"});
   ASSERT_GT(kstune, 0);
   std::this_thread::sleep_for(2s);
   int status = 0;

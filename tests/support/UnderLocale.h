@@ -9,18 +9,17 @@
 //     const std::string separator = ExpectedSeparator();
 //     ...
 //   }
+#include "tests/support/Spawn.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 inline constexpr const char *SeparatorVariable = "KSTUNE_TEST_DECIMAL_SEPARATOR";
 
@@ -34,27 +33,12 @@ inline bool PassesUnderLocale(const std::string &test, const std::string &locale
   if (reportFd < 0)
     return false;
   close(reportFd);
-  std::vector<std::string> env;
-  for (char **e = environ; *e; ++e) {
-    const std::string entry = *e;
-    if (entry.rfind("LC_ALL=", 0) != 0 && entry.rfind(std::string(SeparatorVariable) + "=", 0) != 0)
-      env.push_back(entry);
-  }
-  env.push_back("LC_ALL=" + locale);
-  env.push_back(std::string(SeparatorVariable) + "=" + separator);
-  std::vector<std::string> args = {"/proc/self/exe", "--gtest_filter=" + test,
-                                   "--gtest_also_run_disabled_tests",
-                                   std::string("--gtest_output=xml:") + report};
-  std::vector<char *> argv, envp;
-  for (auto &a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (auto &e : env)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-  pid_t child = 0;
+  const pid_t child =
+      SpawnProgram({"/proc/self/exe", "--gtest_filter=" + test, "--gtest_also_run_disabled_tests",
+                    std::string("--gtest_output=xml:") + report},
+                   {"LC_ALL=" + locale, std::string(SeparatorVariable) + "=" + separator});
   int status = -1;
-  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0)
+  if (child > 0)
     waitpid(child, &status, 0);
   std::ifstream in(report);
   const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
