@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs everything kstune needs to build, run and test on Debian 12. Safe to run again.
+# Installs everything kstune needs to build, run and test on Debian 12, and any further packages
+# named as arguments (the fuzz targets' compiler). Safe to run again.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config file
@@ -9,6 +10,7 @@ packages=(
   # The report's spreadsheet application and its SDK. kstune itself starts and works without
   # them (only "..." needs the office); the build makes the bridge module when the SDK is there.
   libreoffice-calc-nogui libreoffice-dev
+  "$@"
 )
 missing=()
 for p in "${packages[@]}"; do
