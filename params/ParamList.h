@@ -1,0 +1,78 @@
+#pragma once
+// The 34 tuning values, described once: what each is called, where the window shows it and
+// where the station keeps it. Everything that needs a parameter's name, field, grid cell or
+// device address reads this table; it depends on nothing, so the journal viewer reads it too.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace params {
+
+constexpr int ParamCount = 34;
+
+// The audio-level grid: column 0 and row 0 are headers, cells (1..2, 1..6) hold values.
+constexpr int GridColumns = 3;
+constexpr int GridRows = 7;
+constexpr int GridValueColumns = GridColumns - 1;
+constexpr int GridValueRows = GridRows - 1;
+
+struct ParamInfo {
+  int number;             // 1..34: index into ParamValues and position in every bulk transfer
+  std::string_view key;   // preset key and label text; empty for the five hidden values
+  std::string_view field; // control showing it (Edit1..Edit19); empty for grid cells and hidden
+  int column;             // grid cell column 1..2, 0 when not in the grid
+  int row;                // grid cell row 1..6, 0 when not in the grid
+  uint8_t address;        // device address sent ahead of the value
+  int designValue;        // the field's text in the layout, -1 where there is none
+};
+
+constexpr std::array<ParamInfo, ParamCount> Params{{
+    {1, "UNCH_ON140_146", "", 1, 1, 0x1B, -1},
+    {2, "UNCH_ON146_148", "", 1, 2, 0x1C, -1},
+    {3, "UNCH_ON148_154", "", 1, 3, 0x1D, -1},
+    {4, "UNCH_ON154_162", "", 1, 4, 0x1E, -1},
+    {5, "UNCH_ON162_170", "", 1, 5, 0x1F, -1},
+    {6, "UNCH_ON170_174", "", 1, 6, 0x20, -1},
+    {7, "UNCH_OFF140_146", "", 2, 1, 0x21, -1},
+    {8, "UNCH_OFF146_148", "", 2, 2, 0x22, -1},
+    {9, "UNCH_OFF148_154", "", 2, 3, 0x23, -1},
+    {10, "UNCH_OFF154_162", "", 2, 4, 0x24, -1},
+    {11, "UNCH_OFF162_170", "", 2, 5, 0x25, -1},
+    {12, "UNCH_OFF170_174", "", 2, 6, 0x26, -1},
+    {13, "", "", 0, 0, 0x3D, 0},
+    {14, "", "", 0, 0, 0x3E, 0},
+    {15, "", "", 0, 0, 0x3F, 0},
+    {16, "", "", 0, 0, 0x40, 0},
+    {17, "", "", 0, 0, 0x41, 0},
+    {18, "DEV", "Edit19", 0, 0, 0x42, 83},
+    {19, "CORF", "Edit1", 0, 0, 0x43, 120},
+    {20, "AF1", "Edit2", 0, 0, 0x44, 120},
+    {21, "MOD2", "Edit3", 0, 0, 0x45, 200},
+    {22, "D_ON", "Edit4", 0, 0, 0x46, 188},
+    {23, "D_OFF", "Edit5", 0, 0, 0x47, 193},
+    {24, "TUNE", "Edit6", 0, 0, 0x4B, 55},
+    {25, "POW_5", "Edit9", 0, 0, 0x4C, 25},
+    {26, "P1_5", "Edit10", 0, 0, 0x4D, 155},
+    {27, "POW_10", "Edit11", 0, 0, 0x4E, 44},
+    {28, "P1_10", "Edit12", 0, 0, 0x4F, 171},
+    {29, "POW_25", "Edit13", 0, 0, 0x50, 87},
+    {30, "P1_25", "Edit14", 0, 0, 0x51, 203},
+    {31, "POW_40", "Edit15", 0, 0, 0x52, 121},
+    {32, "P1_40", "Edit16", 0, 0, 0x53, 244},
+    {33, "G_ON", "Edit17", 0, 0, 0x54, 65},
+    {34, "G_OFF", "Edit18", 0, 0, 0x55, 55},
+}};
+
+// Row headings of the grid, rows 1..6 (MHz bands).
+constexpr std::array<std::string_view, GridValueRows> GridBands{
+    "140-146", "146-148", "148-154", "154-162", "162-170", "170-174"};
+
+// The entry for a parameter number, nullopt outside 1..34.
+constexpr std::optional<ParamInfo> ParamByNumber(int number) {
+  if (number < 1 || number > ParamCount)
+    return std::nullopt;
+  return Params[static_cast<size_t>(number - 1)];
+}
+
+} // namespace params
