@@ -10,6 +10,7 @@
 #include "link/Connection.h"
 #include "main/Application.h"
 #include "main/UnitMain.h"
+#include "params/Choice.h"
 #include "params/Editing.h"
 #include "runtime/Dialogs.h"
 #include "station/SimStation.h"

@@ -2,6 +2,7 @@
 
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
+#include "link/Telemetry.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
@@ -82,7 +83,7 @@ void ConnectStation(TForm1 &form) {
   // new link is the point where the technician can use them again.
   SetControlEnabled(form, form.BitBtn15, true);
   SetControlEnabled(form, form.BitBtn13, true);
-  form.MainState.PollMode = 3;
+  form.MainState.PollMode = pmDue;
 }
 
 void DisconnectStation(TForm1 &form) {

@@ -13,3 +13,8 @@ void PressFrontPanel(TForm1 &form, uint8_t command) {
   Sleep(Pause::AfterPanelKey);
   ArmRefresh(form);
 }
+
+void PressScramblerKey(TForm1 &form) {
+  form.MainState.ComPort->SendByte(Command::Scrambler);
+  Sleep(Pause::AfterScramblerKey);
+}

@@ -13,11 +13,6 @@
 
 namespace {
 
-constexpr int FirstPeriod = 800; // from arming to the first event
-constexpr int NextPeriod = 700;  // every later period of an armed refresh
-
-enum : uint8_t { Armed = 2, Due = 3 };
-
 // Positions in the DAC block, in arrival order.
 enum DacPosition { P1, TUN, CORF, POW, MOD2, MOD1, AF1, VC };
 
@@ -39,20 +34,20 @@ void PadToEqual(QString &line1, QString &line2) {
 } // namespace
 
 void ArmRefresh(TForm1 &form) {
-  form.MainState.PollMode = Armed;
+  form.MainState.PollMode = pmArmed;
   form.Timer1->SetEnabled(true);
 }
 
 void RefreshTick(TForm1 &form) {
   switch (form.MainState.PollMode) {
-  case Armed:
+  case pmArmed:
     form.Timer1->SetEnabled(true);
-    form.Timer1->SetInterval(NextPeriod);
-    form.MainState.PollMode = Due;
+    form.Timer1->SetInterval(RefreshNextPeriod);
+    form.MainState.PollMode = pmDue;
     break;
-  case Due: {
+  case pmDue: {
     form.Timer1->SetEnabled(false);
-    form.Timer1->SetInterval(FirstPeriod);
+    form.Timer1->SetInterval(RefreshFirstPeriod);
     // Nothing in the remote controls or the step panel may start while the station is polled.
     const THeldControls held = HoldDisabled(form, {form.GroupBox1, form.Panel3});
     PollDacValues(form);

@@ -1,6 +1,15 @@
 #pragma once
 // The delayed one-shot refresh of the station's DAC values, the "ЦАП" display and "REFL-FORV".
+#include <cstdint>
+
 class TForm1;
+
+// PollMode: where the refresh stands. Before the first connect it is 0.
+enum TPollMode : uint8_t { pmArmed = 2, pmDue = 3 };
+
+// The timer's first period after arming (and its interval while stopped), then every later one.
+inline constexpr int RefreshFirstPeriod = 800;
+inline constexpr int RefreshNextPeriod = 700;
 
 // An operation that changed the station asks for a refresh: PollMode 2, Timer1 enabled.
 void ArmRefresh(TForm1 &form);

@@ -1,5 +1,7 @@
 #pragma once
 // The main window's run-time variables. Everything here lives on the user-interface thread.
+#include "params/ParamList.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -9,7 +11,7 @@ class TIniFile;
 class TExcelApplication;
 class TApdComPort;
 
-inline constexpr int ParamCount = 34;
+using params::ParamCount;
 
 // The working copy of the station's 34 tuning values, indexed by parameter number 1..34.
 class TParamValues {

@@ -7,8 +7,10 @@
 #include "main/GridDelegate.h"
 #include "main/Panels.h"
 #include "main/StartUp.h"
+#include "params/Choice.h"
 #include "params/Editing.h"
-#include "params/ParamTable.h"
+#include "params/KeyDown.h"
+#include "params/ParamList.h"
 #include "platform/IniFile.h"
 #include "records/Identity.h"
 #include "records/ModelSelection.h"
@@ -79,7 +81,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent), Timer1(new TTimer(this)) {
   ApplyGlyphs();
   SetUpGrid();
   Memo1->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
-  Timer1->SetInterval(800);
+  Timer1->SetInterval(RefreshFirstPeriod);
   WireEvents();
   // A failing start-up step is shown like any other failed action; the window still opens.
   try {
@@ -119,17 +121,17 @@ void TForm1::ApplyGlyphs() {
 void TForm1::SetUpGrid() {
   // The layout's widths and heights leave out the one-pixel line after each cell, which Qt's
   // sections include; with the layout's 2-pixel sunken border the cells fill the grid exactly.
-  const int widths[] = {64, 69, 79};
+  constexpr int widths[params::GridColumns] = {64, 69, 79};
   constexpr int rowHeight = 21, line = 1;
   QFont gridFont = StringGrid1->font();
   gridFont.setPixelSize(13);
   StringGrid1->setFont(gridFont);
   StringGrid1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-  for (int c = 0; c < 3; ++c)
+  for (int c = 0; c < params::GridColumns; ++c)
     StringGrid1->setColumnWidth(c, widths[c] + line);
-  for (int r = 0; r < 7; ++r) {
+  for (int r = 0; r < params::GridRows; ++r) {
     StringGrid1->setRowHeight(r, rowHeight + line);
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < params::GridColumns; ++c) {
       auto *item = new QTableWidgetItem;
       if (r == 0 || c == 0) {
         // Header cells: never current, never edited, never selected.

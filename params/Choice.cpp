@@ -1,6 +1,6 @@
 // Choosing the parameter to edit: by entering its field or by selecting its grid cell.
+#include "params/Choice.h"
 #include "params/ChoiceColours.h"
-#include "params/Editing.h"
 #include "params/ParamTable.h"
 
 #include "main/UnitMain.h"
@@ -31,10 +31,9 @@ void ClearGridSelection(TForm1 &form) {
 
 void ResetFieldColours(TForm1 &form) {
   const QColor back = QApplication::palette().color(QPalette::Active, QPalette::Base);
-  for (QLineEdit *field : {form.Edit1, form.Edit2, form.Edit3, form.Edit4, form.Edit5, form.Edit6, form.Edit9,
-                           form.Edit10, form.Edit11, form.Edit12, form.Edit13, form.Edit14, form.Edit15,
-                           form.Edit16, form.Edit17, form.Edit18, form.Edit19})
-    SetFieldColours(field, ChoiceColours::Text, back);
+  for (const params::ParamInfo &p : params::Params)
+    if (QLineEdit *field = FieldOfParam(form, p.number))
+      SetFieldColours(field, ChoiceColours::Text, back);
 }
 
 void ChooseField(TForm1 &form, QLineEdit *field) {
@@ -48,7 +47,7 @@ void ChooseField(TForm1 &form, QLineEdit *field) {
 }
 
 void ChooseCell(TForm1 &form, int column, int row) {
-  const int number = ParamOfCell(column, row);
+  const int number = params::ParamOfCell(column, row);
   if (number == 0)
     return; // headers, and the grid losing its current cell
   ResetFieldColours(form);

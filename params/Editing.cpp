@@ -35,7 +35,8 @@ void ReadStepSize(TForm1 &form) {
 
 bool SendSetValue(TForm1 &form) {
   const int number = form.MainState.SelectedParam;
-  for (const uint8_t byte : {Command::SetValue, Command::ZeroOperand, ParamAddress[number - 1]})
+  for (const uint8_t byte :
+       {Command::SetValue, Command::ZeroOperand, params::ParamByNumber(number).value().address})
     if (!SendAnswered(form, byte))
       return false;
   SendAnswered(form, form.MainState.ParamValues[number]);
@@ -105,7 +106,7 @@ void OverwriteColumn(TForm1 &form) {
   }
   // An early stop leaves the button disabled until the next connect.
   const QString text = form.Edit7->text();
-  for (int row = 1; row <= 6; ++row)
+  for (int row = 1; row <= params::GridValueRows; ++row)
     form.SetCells(state.SelectedColumn, row, text);
   CollectValues(form);
   if (!SendAllValues(form))

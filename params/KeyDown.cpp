@@ -1,11 +1,10 @@
 // The window's key handler: it sees every key-down of the window before the focused control.
-#include "params/Editing.h"
+#include "params/KeyDown.h"
 
-#include "link/CommandSet.h"
+#include "link/FrontPanel.h"
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
-#include "runtime/Sleep.h"
-#include "serial/AdPort.h"
+#include "params/Editing.h"
 
 namespace {
 
@@ -27,8 +26,7 @@ bool HandleKeyDown(TForm1 &form, int key, int) {
     return true;
   }
   if (IsKeyM(key)) {
-    form.MainState.ComPort->SendByte(Command::Scrambler);
-    Sleep(Pause::AfterScramblerKey);
+    PressScramblerKey(form);
     return true;
   }
   return false;

@@ -2,8 +2,8 @@
 
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
-#include "main/StartUp.h"
 #include "main/UnitMain.h"
+#include "params/ModelPresets.h"
 #include "platform/IniFile.h"
 
 namespace {

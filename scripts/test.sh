@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs, builds and runs every test: the normal build, then ASan+UBSan, then the serial
-# layer's thread tests under TSan. Exits non-zero when any test fails.
+# Installs, builds and runs every test: the normal build, then ASan+UBSan, then under TSan the
+# tests labelled "threads" (tests/CMakeLists.txt), the only ones the TSan build builds. Exits
+# non-zero when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -5,7 +5,7 @@
 #include "runtime/Sleep.h"
 #include "serial/AdPort.h"
 #include "serial/AwUser.h"
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 #include "tests/support/HeldPort.h"
 
 #include <array>

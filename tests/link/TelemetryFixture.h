@@ -1,7 +1,7 @@
 #pragma once
 // The window connected to the simulated station, with helpers for the refresh and its display.
 #include "station/StationProtocol.h"
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QTest>
 
@@ -12,12 +12,6 @@
 class TelemetryTest : public LinkTest {
 protected:
   using Clock = std::chrono::steady_clock;
-
-  void Connect() {
-    Click("BitBtn9Click");
-    ASSERT_TRUE(Connected());
-    station.ClearReceived();
-  }
 
   // Lets the event loop (and so Timer1) run for a while.
   static void Pass(std::chrono::milliseconds time) { QTest::qWait(static_cast<int>(time.count())); }

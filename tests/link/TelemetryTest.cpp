@@ -177,7 +177,7 @@ TEST_F(TelemetryTest, ReflForwStopsAtTheFirstMissingAnswer) {
   }
 }
 
-TEST_F(TelemetryTest, RefreshAfterDisconnect) {
+TEST_F(TelemetryTest, ARefreshAfterDisconnectClearsTheTextsAndTheWindowStaysNotConnected) {
   // With "ЦАП" off it clears the disconnect texts; with it on the closed port's error is shown.
   // Either way the window stays not connected and the controls disconnect disabled stay so.
   for (bool dacOn : {false, true}) {

@@ -2,7 +2,7 @@
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "serial/AdPort.h"
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 
 namespace {
 

@@ -69,7 +69,7 @@ protected:
 
 } // namespace
 
-TEST_F(OptionsFileRobustnessTest, StartUpOverAnyFile) {
+TEST_F(OptionsFileRobustnessTest, StartUpSurvivesAnyFileInPlaceOfTheOptionsFile) {
   const fs::path options = dir.KstuneDir() / "Q417Options.ini";
   const struct {
     const char *name;

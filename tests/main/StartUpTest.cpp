@@ -1,7 +1,7 @@
 // Start-up of the real window against options files in a private stand-in directory.
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
-#include "params/ParamTable.h"
+#include "tests/params/ParamPlaces.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 
@@ -14,13 +14,9 @@ const QString Caption = QStringLiteral("Ручная настройка ради
 // Every field and cell the presets fill, as text, in parameter order (1..12 grid, 18..34 fields).
 std::vector<QString> PresetTexts(TForm1 &form) {
   std::vector<QString> texts;
-  for (int n = 1; n <= 12; ++n) {
-    int c = 0, r = 0;
-    CellOfParam(n, c, r);
-    texts.push_back(form.Cells(c, r));
-  }
-  for (int n = 18; n <= 34; ++n)
-    texts.push_back(FieldOfParam(form, n)->text());
+  for (const Place &place : Places)
+    texts.push_back(place.label ? form.findChild<QLineEdit *>(place.control)->text()
+                                : form.Cells(place.control[0] - '0', place.control[2] - '0'));
   return texts;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The window connected to the simulated station, shown and active, so that focus and keys travel
 // the way they do for the technician.
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QApplication>
 #include <QTest>
@@ -10,7 +10,7 @@ class EditingTest : public LinkTest {
 protected:
   void SetUp() override {
     LinkTest::SetUp();
-    Connect();
+    ShowAndConnect();
   }
 
   // A fresh window and station: a test that left an exchange half done starts again clean.
@@ -20,15 +20,7 @@ protected:
     station.ClearFaults();
     station.Start({.ComNumber = 2});
     form = std::make_unique<TForm1>();
-    Connect();
-  }
-
-  void Connect() {
-    form->show();
-    QApplication::setActiveWindow(form.get());
-    Click("BitBtn9Click");
-    ASSERT_TRUE(Connected());
-    station.ClearReceived();
+    ShowAndConnect();
   }
 
   QLineEdit *Field(const char *name) { return form->findChild<QLineEdit *>(name); }

@@ -1,7 +1,7 @@
 // Choosing, stepping, overwriting and the keys, on the real window against the simulated station.
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
-#include "main/StartUp.h"
+#include "params/ModelPresets.h"
 #include "params/ParamTable.h"
 #include "platform/IniFile.h"
 #include "tests/params/EditingFixture.h"

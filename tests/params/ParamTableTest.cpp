@@ -2,6 +2,7 @@
 #include "main/UnitMain.h"
 #include "params/ParamTable.h"
 #include "runtime/Exception.h"
+#include "tests/params/ParamPlaces.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 
@@ -56,18 +57,44 @@ TEST_F(ParamTableTest, CollectStopsAtTheFirstBadTextKeepingWhatCameBefore) {
   EXPECT_NE(form.MainState.ParamValues[22], 44);
 }
 
+TEST_F(ParamTableTest, DevIsCollectedLastSoABadDevKeepsEveryOtherValueAndTheFixed83) {
+  for (const Place &place : Places) {
+    const QString text = QString::number(place.number + 100);
+    if (place.label)
+      form.findChild<QLineEdit *>(place.control)->setText(text);
+    else
+      form.SetCells(place.control[0] - '0', place.control[2] - '0', text);
+  }
+  form.Edit19->setText("12a");
+  try {
+    CollectValues(form);
+    FAIL() << "12a accepted";
+  } catch (const EConvertError &e) {
+    EXPECT_EQ(e.Message, "'12a' is not a valid integer value");
+  }
+  for (const Place &place : Places)
+    if (place.number != 18) {
+      EXPECT_EQ(form.MainState.ParamValues[place.number], place.number + 100) << place.control;
+    }
+  EXPECT_EQ(form.MainState.ParamValues[18], 83);
+}
+
 TEST_F(ParamTableTest, ShowWritesEveryValueToItsPlace) {
   for (int n = 1; n <= 34; ++n)
     form.MainState.ParamValues[n] = static_cast<uint8_t>(n * 7);
   form.Edit1->setText("typed but not collected");
   ShowValues(form);
-  for (int n = 1; n <= 12; ++n) {
-    int c = 0, r = 0;
-    ASSERT_TRUE(CellOfParam(n, c, r));
-    EXPECT_EQ(ParamOfCell(c, r), n);
-    EXPECT_EQ(form.Cells(c, r), QString::number(n * 7));
-  }
-  for (int n = 18; n <= 34; ++n) {
+  for (const Place &place : Places) {
+    const int n = place.number;
+    if (!place.label) {
+      int c = 0, r = 0;
+      ASSERT_TRUE(params::CellOfParam(n, c, r));
+      EXPECT_EQ(QString("%1,%2").arg(c).arg(r), place.control) << n;
+      EXPECT_EQ(params::ParamOfCell(c, r), n);
+      EXPECT_EQ(form.Cells(c, r), QString::number(n * 7));
+      continue;
+    }
+    EXPECT_EQ(FieldOfParam(form, n)->objectName(), place.control) << n;
     EXPECT_EQ(FieldOfParam(form, n)->text(), QString::number(n * 7 % 256)) << n;
     EXPECT_EQ(ParamOfField(form, FieldOfParam(form, n)), n);
   }
@@ -118,9 +145,14 @@ TEST_F(ParamTableTest, AFollowerNeverMovesItsLeader) {
   EXPECT_EQ(form.MainState.ParamValues, before);
 }
 
-TEST(ParamAddressTable, ThreeConsecutiveBlocks) {
+TEST(ParamAddressTable, EveryParameterGoesToTheAddressOfItsRow) {
+  uint8_t expectedOf[35] = {};
+  for (const Place &place : Places)
+    expectedOf[place.number] = place.address;
+  for (int n = 13; n <= 17; ++n)
+    expectedOf[n] = HiddenAddresses[n - 13];
   for (int n = 1; n <= 34; ++n) {
-    const int expected = n <= 12 ? 26 + n : n <= 23 ? 48 + n : 51 + n;
-    EXPECT_EQ(ParamAddress[n - 1], expected) << n;
+    const int expected = expectedOf[n];
+    EXPECT_EQ(params::ParamByNumber(n)->address, expected) << n;
   }
 }

@@ -25,7 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(CommDevice, DeviceNames) {
+TEST(CommDevice, ComNamesLeadToTheirLinkOrSerialDeviceAndOtherNamesArePaths) {
   TempConfigDir dir;
   const auto link = dir.LinkCom(3, "/nonexistent");
   struct Case {
@@ -92,7 +92,7 @@ TEST(CommDevice, PermissionRefusedIsNotAccessDenied) {
   }
 }
 
-TEST(CommDevice, LineStateRoundTrip) {
+TEST(CommDevice, LineSettingsReachTheLineAndImpossibleOnesAreRefused) {
   PtyPair pty;
   std::unique_ptr<TCommDevice> dev;
   ASSERT_EQ(TCommDevice::Open(pty.SlavePath(), dev), 0);

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(CommEvents, ResetKinds) {
+TEST(CommEvents, AWaitConsumesAnAutoResetEventButNotAManualOne) {
   struct Case {
     bool manual;
     bool secondWait;
@@ -26,7 +26,7 @@ TEST(CommEvents, ResetKinds) {
   EXPECT_TRUE(initially.IsSignalled());
 }
 
-TEST(CommEvents, WaitForOneOfTwo) {
+TEST(CommEvents, AWaitOnTwoEventsTakesTheFirstSignalledOneOnly) {
   TEvent a(false), b(false);
   EXPECT_EQ(WaitForEvents(a, b, 10), WaitTimeout);
   b.Set();

@@ -4,6 +4,7 @@
 #include "platform/office/ProcessTable.h"
 #include "platform/office/UnoExcelApplication.h"
 #include "tests/platform/OfficeWorkbooks.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/Spawn.h"
 
 #include <gtest/gtest.h>
@@ -58,13 +59,6 @@ public:
 private:
   fs::path path_;
 };
-
-std::string FileBytes(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The report of a station: a first sheet with the test protocol and a second one beside it.
 TWorkbookContent Report() {

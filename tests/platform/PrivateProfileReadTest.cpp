@@ -26,7 +26,7 @@ void ExpectLookups(const std::string &fileName, const std::vector<Lookup> &looku
 
 } // namespace
 
-TEST(PrivateProfileRead, HandEditedFile) {
+TEST(PrivateProfileRead, AHandEditedFileIsReadLikeTheWindowsService) {
   std::string cyrillic;
   for (int i = 0; i < 3000; ++i)
     cyrillic += "\xD0\xB4"; // two bytes a character: the cut must not split one
@@ -89,7 +89,7 @@ TEST(PrivateProfileRead, HandEditedFile) {
                                                                   });
 }
 
-TEST(PrivateProfileRead, OddFiles) {
+TEST(PrivateProfileRead, OddFilesAreReadAsTheirLinesSayOrGiveTheDefault) {
   const struct {
     std::string bytes;
     std::vector<Lookup> lookups;

@@ -1,7 +1,7 @@
 #pragma once
 // The window connected to the simulated station, with the field or grid cell of every parameter
 // as the layout names them, so a test can type values and read them back.
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QLineEdit>
 
@@ -14,12 +14,6 @@ using Values = std::array<uint8_t, 34>;
 
 class RecordsTest : public LinkTest {
 protected:
-  void Connect() {
-    Click("BitBtn9Click");
-    ASSERT_TRUE(Connected());
-    station.ClearReceived();
-  }
-
   // Parameter n's field or cell; 13..17 are shown nowhere (nullptr, empty text).
   QLineEdit *Field(int n) {
     static const char *const fields[] = {"Edit19", "Edit1",  "Edit2",  "Edit3",  "Edit4",  "Edit5",

@@ -12,6 +12,7 @@
 #include "records/ReportSeams.h"
 #include "runtime/Dialogs.h"
 #include "tests/platform/OfficeWorkbooks.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/Spawn.h"
 
 #include <gtest/gtest.h>
@@ -70,13 +71,6 @@ const bool IsChild = [] {
   }
   return false;
 }();
-
-std::string FileBytes(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Waits for the child with a generous bound; -1 when it did not end.
 int WaitFor(pid_t pid, std::chrono::seconds bound) {

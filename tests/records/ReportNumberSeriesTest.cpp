@@ -33,7 +33,7 @@ protected:
 
 } // namespace
 
-TEST_F(NumberSeriesTest, ValueGroupsAndTheTwoRecordLines) {
+TEST_F(NumberSeriesTest, ValuesBecomeThreeDigitGroupsInTwoRecordLines) {
   EXPECT_EQ(ValueGroup(0), "000");
   EXPECT_EQ(ValueGroup(7), "007");
   EXPECT_EQ(ValueGroup(42), "042");

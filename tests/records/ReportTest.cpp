@@ -7,6 +7,7 @@
 #include "records/ReportSeams.h"
 #include "runtime/Exception.h"
 #include "tests/platform/OfficeWorkbooks.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 
@@ -28,13 +29,6 @@ namespace {
 TOfficeWorkbooks &Workbooks() {
   static TOfficeWorkbooks workbooks;
   return workbooks;
-}
-
-std::string FileBytes(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 TCellContent Text(const char *text) { return std::string(text); }

@@ -3,7 +3,7 @@
 // mounted over its own in a mount namespace of the test's own (root only). This program does
 // not link the office, so that it runs there.
 #include "records/ReportSeams.h"
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 #include "tests/support/Spawn.h"
 
 #include <csignal>

@@ -40,7 +40,7 @@ protected:
 };
 
 // The defaults the station link relies on: it sets only the line and buffer sizes.
-TEST(PortProperties, DefaultsTheLinkReliesOn) {
+TEST(PortProperties, ANewPortHasTheDefaultsTheLinkReliesOn) {
   TApdComPort port;
   EXPECT_EQ(port.Version(), "v3.00");
   EXPECT_TRUE(port.DTR() && port.RTS() && port.PromptForPort() && port.AutoOpen());
@@ -69,7 +69,7 @@ TEST(PortProperties, ClosedPortStoresOnlyOffOrOnForTracingAndLogging) {
   }
 }
 
-TEST(PortProperties, SizeCaps) {
+TEST(PortProperties, TraceAndLogSizesAreCappedAtTheirLimits) {
   const struct {
     uint32_t given, trace, log;
   } cases[] = {

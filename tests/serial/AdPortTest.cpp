@@ -42,7 +42,7 @@ TEST_F(PortTest, ReadByteNeverWaitsAndOneByteIsTakenOnce) {
   EXPECT_THROW(port.ReadByte(), EBufferIsEmpty);
 }
 
-TEST_F(PortTest, ByteOperationsOnANeverOpenedPort) {
+TEST_F(PortTest, ByteOperationsOnANeverOpenedPortFailOrOpenItAutomatically) {
   struct Operation {
     const char *name;
     std::function<void(TApdComPort &)> run;

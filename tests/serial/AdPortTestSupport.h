@@ -8,6 +8,7 @@
 #include "tests/support/HeldPort.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QApplication>
 
@@ -29,19 +30,6 @@ inline QApplication &EnsureApp() {
   static char *argv[] = {name, nullptr};
   static QApplication *app = new QApplication(argc, argv);
   return *app;
-}
-
-// Polls `condition` every millisecond for up to `limitMs`, delivering posted Qt events.
-inline bool WaitUntil(const std::function<bool()> &condition, int limitMs = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    if (QCoreApplication::instance())
-      QCoreApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 inline long ElapsedMs(std::chrono::steady_clock::time_point since) {

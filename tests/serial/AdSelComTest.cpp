@@ -84,7 +84,7 @@ TEST_F(SelectTest, ProbeListsFreeAndHeldPortsOnly) {
   EXPECT_NO_THROW(port.OpenPort());
 }
 
-TEST_F(SelectTest, FirstEntrySelectedAndTabOrder) {
+TEST_F(SelectTest, TheFirstPortIsSelectedAndTabRunsFromOkToAbortToTheList) {
   FreeAndHeld();
   TComSelectForm form;
   EXPECT_EQ(form.windowTitle(), "Select Port");

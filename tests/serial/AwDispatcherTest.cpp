@@ -50,7 +50,7 @@ TEST(AwDispatcher, BytesTravelBothWays) {
   EXPECT_EQ(f.pty.Read(3, 10000), (std::vector<uint8_t>{'A', 'B', 'C'}));
 }
 
-TEST(AwDispatcher, OneEventPerArrival) {
+TEST(AwDispatcher, EachArrivalWakesTheEventThreadOnce) {
   TPortFixture f;
   ASSERT_EQ(f.Open(), 0);
   const unsigned long before = f.port.EventWakeups();
@@ -262,7 +262,7 @@ TEST(AwDispatcher, TraceBreaksLinesAt78) {
   EXPECT_EQ(line.size(), 15u * 5 + 1);
 }
 
-TEST(AwDispatcher, OpenErrors) {
+TEST(AwDispatcher, OpenFailuresGiveTheirErrorAndStartNoThread) {
   TempConfigDir dir;
   PtyPair held, free;
   dir.LinkCom(1, dir.Root() / "no-such-device");

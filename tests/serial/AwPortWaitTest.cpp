@@ -9,7 +9,7 @@
 
 #include <thread>
 
-TEST(AwPortWait, AnsweredBytesAcrossReopens) {
+TEST(AwPortWait, EveryByteIsAnsweredAcrossReopensAtEitherBaud) {
   TempConfigDir dir;
   PtyPair pty;
   dir.LinkCom(1, pty.SlavePath());

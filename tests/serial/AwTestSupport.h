@@ -4,21 +4,11 @@
 #include "serial/AwWin32.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <chrono>
 #include <functional>
 #include <thread>
-
-// Polls `condition` every millisecond for up to `limitMs`.
-inline bool WaitUntil(const std::function<bool()> &condition, int limitMs = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 // A dispatcher whose line-state writes can be counted.
 class TCountingDispatcher : public TApdWin32Dispatcher {

@@ -7,7 +7,7 @@
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMetaObject>
 
 #include <gtest/gtest.h>
@@ -40,6 +40,20 @@ protected:
   }
 
   bool Connected() const { return !form->BitBtn9->isEnabled() && form->BitBtn10->isEnabled(); }
+
+  // "Подключиться" as the technician presses it; what the station received starts empty after it.
+  void Connect() {
+    Click("BitBtn9Click");
+    ASSERT_TRUE(Connected());
+    station.ClearReceived();
+  }
+  // The same, on the window shown and active, so that focus and keys travel as they do for the
+  // technician.
+  void ShowAndConnect() {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    Connect();
+  }
 
   TempConfigDir dir;
   BoxRecorder boxes;
