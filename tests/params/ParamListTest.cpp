@@ -18,14 +18,14 @@ TEST(ParamList, EveryShownValueHasTheKeyFieldAndDesignValueOfItsRow) {
     const auto p = params::ParamByNumber(place.number);
     ASSERT_TRUE(p) << place.number;
     EXPECT_EQ(p->number, place.number);
-    EXPECT_EQ(p->key, place.key) << place.number;
+    EXPECT_EQ(p->key, std::string_view(place.key)) << place.number;
     EXPECT_EQ(p->designValue, place.design) << place.number;
     if (IsCell(place)) {
       EXPECT_EQ(p->field, "") << place.number;
       EXPECT_EQ(p->column, CellColumn(place)) << place.number;
       EXPECT_EQ(p->row, CellRow(place)) << place.number;
     } else {
-      EXPECT_EQ(p->field, place.control) << place.number;
+      EXPECT_EQ(p->field, std::string_view(place.control)) << place.number;
       EXPECT_EQ(p->column, 0) << place.number;
       EXPECT_EQ(p->row, 0) << place.number;
     }
@@ -77,7 +77,7 @@ TEST(ParamList, PresetsAreReadInTheirOwnOrder) {
     ++order;
     const int number = params::ParamOfPresetOrder(order);
     ASSERT_NE(number, 0) << key;
-    EXPECT_EQ(params::ParamByNumber(number)->key, key) << order;
+    EXPECT_EQ(params::ParamByNumber(number)->key, std::string_view(key)) << order;
   }
   EXPECT_EQ(order, params::PresetCount);
   EXPECT_EQ(params::ParamOfPresetOrder(0), 0);

@@ -326,11 +326,7 @@ TEST(OfficeApplication, TheInstanceOfAProgramThatDiedIsEndedByTheNextStart) {
   const pid_t child = SpawnProgram({"/proc/self/exe"}, {"KSTUNE_TEST_MAKE_ORPHAN=1"}, out[1]);
   ASSERT_GT(child, 0);
   close(out[1]);
-  std::string profile;
-  char c;
-  while (read(out[0], &c, 1) == 1 && c != '\n')
-    profile += c;
-  close(out[0]);
+  const std::string profile = FirstLineAndClose(out[0]);
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

@@ -121,11 +121,7 @@ TEST(ReportEnding, NoSpreadsheetProcessOutlivesKstune) {
         out[1]);
     ASSERT_GT(child, 0);
     close(out[1]);
-    std::string profile;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n')
-      profile += c;
-    close(out[0]);
+    const std::string profile = FirstLineAndClose(out[0]);
     ASSERT_FALSE(profile.empty());
     EXPECT_GT(TOfficeProcess::CountProcesses(profile), 0);
     EXPECT_TRUE(ReadDocumentLock(report).has_value());

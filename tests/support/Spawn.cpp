@@ -1,6 +1,7 @@
 #include "tests/support/Spawn.h"
 
 #include <spawn.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -31,4 +32,13 @@ pid_t SpawnProgram(const std::vector<std::string> &args, const std::vector<std::
   const int error = posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&files);
   return error == 0 ? pid : -1;
+}
+
+std::string FirstLineAndClose(int fd) {
+  std::string line;
+  char c;
+  while (read(fd, &c, 1) == 1 && c != '\n')
+    line += c;
+  close(fd);
+  return line;
 }

@@ -10,3 +10,7 @@
 // output goes there. Returns the child's pid, or -1 when it could not be started.
 pid_t SpawnProgram(const std::vector<std::string> &args, const std::vector<std::string> &environment,
                    int stdoutFd = -1);
+
+// The first line read from a descriptor (a child's output), without its end; closes the
+// descriptor. Empty when nothing came before the end of the output.
+std::string FirstLineAndClose(int fd);
