@@ -134,6 +134,21 @@ constexpr bool GridCellsAreEachShownOnce() {
   return true;
 }
 
+// In number order the grid's values run column by column, each top to bottom, which is the order
+// in which the window's cells are read.
+constexpr bool GridCellsRunColumnByColumn() {
+  int lastColumn = 0, lastRow = 0;
+  for (const ParamInfo &p : Params) {
+    if (p.column == 0)
+      continue;
+    if (p.column < lastColumn || (p.column == lastColumn && p.row <= lastRow))
+      return false;
+    lastColumn = p.column;
+    lastRow = p.row;
+  }
+  return true;
+}
+
 // The presets fill every field and cell once, and nothing else.
 constexpr bool PresetsFillEveryShownValueOnce() {
   for (int order = 1; order <= PresetCount; ++order) {
@@ -153,6 +168,7 @@ constexpr bool PresetsFillEveryShownValueOnce() {
 
 static_assert(detail::NumbersRunInOrder(), "Params is indexed by parameter number - 1");
 static_assert(detail::GridCellsAreEachShownOnce(), "each grid value cell shows one parameter");
+static_assert(detail::GridCellsRunColumnByColumn(), "grid values are numbered column by column");
 static_assert(detail::PresetsFillEveryShownValueOnce(), "each shown parameter has one preset position");
 
 } // namespace params

@@ -62,7 +62,7 @@ int ParamOfField(const TForm1 &form, const QLineEdit *field) {
 
 void CollectValues(TForm1 &form) {
   auto &values = form.MainState.ParamValues;
-  // Column by column, rows top to bottom: that is parameter order.
+  // Column by column, rows top to bottom: in the table that is number order.
   for (const ParamInfo &p : Params)
     if (p.column != 0)
       values[p.number] = LowByte(TextValue(form.Cells(p.column, p.row)));

@@ -1,5 +1,5 @@
 #pragma once
-// The tuning values as their description lists them, copied by hand: which control shows each,
+// The tuning values written out by hand, row by row: which control shows each,
 // under which label and preset key, its design value, and the device address it is sent to.
 // The tests compare the program against these rows, never against its own table.
 #include <cstdint>

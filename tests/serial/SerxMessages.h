@@ -1,6 +1,6 @@
 #pragma once
-// The port layer's message table, row by row as its description gives it (code, English text),
-// copied by hand: what the string table and the exceptions raised from a code must say.
+// The port layer's message table written out by hand, row by row (code, English text):
+// what the string table and the exceptions raised from a code must say.
 #include <cstdint>
 #include <utility>
 
