@@ -168,6 +168,14 @@ private:
   int ApplyModemLine(int bit, bool on);
   void MarkLost();
   uint32_t QueuedInput() const;
+  // Received bytes reported and not read since, while the wait looks at the queue's growth.
+  struct TBacklog {
+    bool Watching = false;
+    uint32_t Level = 0;
+  };
+  void WatchBacklog(uint32_t mask, TBacklog &backlog);
+  bool BacklogMoved(TBacklog &backlog);
+  bool WaitOutcome(short wake, short line, uint32_t mask, TBacklog &backlog, bool watchModem, uint32_t &events);
 
   int fd_;
   int wakeFd_;

@@ -91,71 +91,81 @@ void TApdCustomComPort::OpenPort() {
   }
   if (TapiMode_ != tmOn)
     CheckPortNumber();
-
-  std::unique_ptr<TApdBaseDispatcher> dispatcher = CreateDispatcher();
-  if (!dispatcher) {
-    // The telephony dispatcher is not part of this program: the plain one serves every mode.
-    if (DeviceLayer_ != dlWin32)
-      throw ENullApi(-ecNullApi);
-    dispatcher = std::make_unique<TApdWin32Dispatcher>(this);
-  }
-
+  std::unique_ptr<TApdBaseDispatcher> dispatcher = NewDispatcher();
   // From here on a failure frees the dispatcher and leaves the port closed.
-  auto abandon = [&] {
-    Force_ = false;
-    Open_ = false;
-    PortState_ = psClosed;
-    Dispatcher_.reset();
-    dispatcher.reset();
-    DropWindow();
-  };
   try {
-    if (!DataArrived_)
-      DataArrived_ = std::make_shared<TEvent>(false);
-    DataArrived_->Reset();
-    // An I/O thread that fails ends, and the port moves no more bytes: the user must hear of it,
-    // in the error box, which only the user-interface thread may show.
-    dispatcher->ThreadFailure = [](const std::string &message) {
-      if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            app, [message] { ShowErrorBox(message); }, Qt::QueuedConnection);
-      else
-        std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
-    };
-    const int result = TranslateOpenResult(dispatcher->OpenDispatcher(
-        ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
-    if (CheckError(this, result) != 0)
+    if (!OpenDevice(*dispatcher))
       return; // loading: the failure is not raised, and the port stays closed
     Dispatcher_ = std::move(dispatcher);
     PortState_ = psOpen;
     UpdateHandlerFlags();
     ApplyOpenSettings();
     Open_ = true;
-
-    Window_ = std::make_unique<TApdPortWindow>(*this);
-    TApdPortWindow *window = Window_.get();
-    auto arrived = DataArrived_;
-    auto wantTriggers = WantTriggers_;
-    // Runs on the dispatch thread: only signal and post, never touch the component.
-    Dispatcher_->RegisterProcTriggerHandler(
-        [arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
-          if (msg == apw_TriggerAvail)
-            arrived->Set();
-          if (wantTriggers->load())
-            window->Post(msg, w, l);
-        });
-    // While closing, the wait for the threads delivers what they posted to the window.
-    Dispatcher_->MessagePump = [window] { window->DeliverPosted(); };
+    AttachWindow();
   } catch (const std::system_error &) {
     // No descriptor left for an event or a thread: reported as the OS would.
-    abandon();
+    AbandonOpen(dispatcher);
     CheckError(this, -ErrorTooManyOpenFiles);
     throw;
   } catch (...) {
-    abandon();
+    AbandonOpen(dispatcher);
     throw;
   }
   NotifyListeners(true);
+}
+
+std::unique_ptr<TApdBaseDispatcher> TApdCustomComPort::NewDispatcher() {
+  std::unique_ptr<TApdBaseDispatcher> dispatcher = CreateDispatcher();
+  if (dispatcher)
+    return dispatcher;
+  // The telephony dispatcher is not part of this program: the plain one serves every mode.
+  if (DeviceLayer_ != dlWin32)
+    throw ENullApi(-ecNullApi);
+  return std::make_unique<TApdWin32Dispatcher>(this);
+}
+
+bool TApdCustomComPort::OpenDevice(TApdBaseDispatcher &dispatcher) {
+  if (!DataArrived_)
+    DataArrived_ = std::make_shared<TEvent>(false);
+  DataArrived_->Reset();
+  // An I/O thread that fails ends, and the port moves no more bytes: the user must hear of it,
+  // in the error box, which only the user-interface thread may show.
+  dispatcher.ThreadFailure = [](const std::string &message) {
+    if (QCoreApplication *app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(
+          app, [message] { ShowErrorBox(message); }, Qt::QueuedConnection);
+    else
+      std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
+  };
+  const int result = TranslateOpenResult(dispatcher.OpenDispatcher(
+      ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
+  return CheckError(this, result) == 0;
+}
+
+// The notification window, and the dispatcher's notifications handed over to it.
+void TApdCustomComPort::AttachWindow() {
+  Window_ = std::make_unique<TApdPortWindow>(*this);
+  TApdPortWindow *window = Window_.get();
+  auto arrived = DataArrived_;
+  auto wantTriggers = WantTriggers_;
+  // Runs on the dispatch thread: only signal and post, never touch the component.
+  Dispatcher_->RegisterProcTriggerHandler([arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
+    if (msg == apw_TriggerAvail)
+      arrived->Set();
+    if (wantTriggers->load())
+      window->Post(msg, w, l);
+  });
+  // While closing, the wait for the threads delivers what they posted to the window.
+  Dispatcher_->MessagePump = [window] { window->DeliverPosted(); };
+}
+
+void TApdCustomComPort::AbandonOpen(std::unique_ptr<TApdBaseDispatcher> &dispatcher) {
+  Force_ = false;
+  Open_ = false;
+  PortState_ = psClosed;
+  Dispatcher_.reset();
+  dispatcher.reset();
+  DropWindow();
 }
 
 // The stored settings go to the freshly opened port, whether or not they differ from its own.

@@ -189,6 +189,11 @@ protected:
 private:
   TApdBaseDispatcher &ValidDispatcher();
   void CheckPortNumber();
+  std::unique_ptr<TApdBaseDispatcher> NewDispatcher();
+  // Opens the device through the dispatcher; false when that failed while loading.
+  bool OpenDevice(TApdBaseDispatcher &dispatcher);
+  void AttachWindow();
+  void AbandonOpen(std::unique_ptr<TApdBaseDispatcher> &dispatcher);
   void ApplyOpenSettings();
   void ApplyHWFlow();
   void ApplySWFlow();
