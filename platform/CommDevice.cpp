@@ -496,7 +496,6 @@ int TCommDevice::SetMask(uint32_t mask) {
 
 namespace {
 
-constexpr uint32_t ModemLineEvents = EvCts | EvDsr | EvRlsd | EvRing | EvRingTe;
 // The modem lines give no wake-up of their own: they are looked at this often while watched.
 constexpr int ModemPollMs = 100;
 // How often a waiting backlog is looked at for growth.
@@ -535,7 +534,7 @@ int TCommDevice::WaitEvent(uint32_t &events) {
   for (;;) {
     const uint32_t mask = mask_.load();
     WatchBacklog(mask, backlog);
-    const bool watchModem = modemLines_ && (mask & ModemLineEvents);
+    const bool watchModem = modemLines_ && (mask & EvModemLines);
     pollfd p[2] = {{wakeFd_, POLLIN, 0}, {fd_, 0, 0}};
     if ((mask & EvRxChar) && !backlog.Watching)
       p[1].events = POLLIN;

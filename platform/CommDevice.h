@@ -92,6 +92,8 @@ constexpr uint32_t EvBreak = 0x0040;
 constexpr uint32_t EvErr = 0x0080;
 constexpr uint32_t EvRing = 0x0100;
 constexpr uint32_t EvRingTe = 0x2000;
+// The events of the modem lines.
+constexpr uint32_t EvModemLines = EvCts | EvDsr | EvRlsd | EvRing | EvRingTe;
 
 // Line-error bits of ClearError.
 constexpr uint32_t CeRxOver = 0x01, CeOverrun = 0x02, CeRxParity = 0x04, CeFrame = 0x08, CeBreak = 0x10;

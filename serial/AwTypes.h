@@ -45,7 +45,7 @@ constexpr int KeepStopBits = 3;
 // Port events the event thread waits for (505).
 constexpr uint32_t DefaultEventMask = EvRxChar | EvCts | EvDsr | EvRlsd | EvBreak | EvErr | EvRing;
 // Events after which the modem status is read again (8504).
-constexpr uint32_t ModemEventBits = EvCts | EvDsr | EvRlsd | EvRing | EvRingTe;
+constexpr uint32_t ModemEventBits = EvModemLines;
 // Events after which the line errors are read again.
 constexpr uint32_t LineEventBits = EvBreak | EvErr;
 // Line-error bits kept from the OS error mask: overflow, overrun, parity, framing, break.

@@ -80,13 +80,14 @@ TEST(AwRing, GathersTheUnreadBytesInOnePieceInOrder) {
     const char *what;
     const char *script;
     unsigned firstLength; // what one Gather hands out
+    const char *then;     // the ring goes on working after it
   } rows[] = {
-      {"nothing", "", 0},
-      {"contiguous", "P2 S1 P3", 4},
-      {"ending exactly at the end", "P8 S5", 3},
-      {"full from the start", "P8", 8},
-      {"wrapped: rotated into one piece", "P7 S5 P4", 6},
-      {"full and wrapped", "P7 S5 P6", 8},
+      {"nothing", "", 0, "P8 S3 P3"},
+      {"contiguous", "P2 S1 P3", 4, "S2 P6"},
+      {"ending exactly at the end", "P8 S5", 3, "P5 S4 P4"},
+      {"full from the start", "P8", 8, "S3 P3"},
+      {"wrapped: rotated into one piece", "P7 S5 P4", 6, "P2 S5 P5"},
+      {"full and wrapped", "P7 S5 P6", 8, "S3 P3 S8"},
   };
   for (const auto &row : rows) {
     TRingRun run(8);
@@ -99,6 +100,9 @@ TEST(AwRing, GathersTheUnreadBytesInOnePieceInOrder) {
         << row.what;
     // Gathering moves nothing out: the same bytes stay unread, in order.
     EXPECT_EQ(run.Unread(), all) << row.what;
+    run.Run(row.then);
+    EXPECT_EQ(run.Unread(), run.Expected()) << row.what;
+    EXPECT_EQ(run.ring.Used() + run.ring.Free(), 8u) << row.what;
   }
 }
 
