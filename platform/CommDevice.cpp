@@ -278,21 +278,20 @@ int TCommDevice::GetState(TDcb &dcb) {
   return 0;
 }
 
-int TCommDevice::SetState(const TDcb &dcb) {
-  speed_t speed;
-  if (!SpeedFor(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SpaceParity ||
-      dcb.StopBits > TwoStopBits ||
-      (dcb.StopBits == One5StopBits) != (dcb.ByteSize == 5 && dcb.StopBits != OneStopBit))
-    return ErrorInvalidParameter;
-  if (lost_.load()) {
-    shadow_ = dcb;
-    return 0;
-  }
-  termios tio;
-  if (tcgetattr(fd_, &tio) != 0)
-    return OsErrorForErrno(errno);
-  cfmakeraw(&tio);
-  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+namespace {
+
+// The record's framing bits that termios has.
+constexpr tcflag_t FramingBits = CSIZE | PARENB | PARODD | CMSPAR;
+
+// Byte size 5..8, a known parity and stop-bit code, and one and a half stop bits exactly with 5
+// data bits.
+bool ValidFraming(const TDcb &dcb) {
+  return dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= SpaceParity && dcb.StopBits <= TwoStopBits &&
+         (dcb.StopBits == One5StopBits) == (dcb.ByteSize == 5 && dcb.StopBits != OneStopBit);
+}
+
+void SetFraming(const TDcb &dcb, termios &tio) {
+  tio.c_cflag &= ~(FramingBits | CSTOPB | CRTSCTS);
   tio.c_cflag |= CREAD | CLOCAL;
   static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
   tio.c_cflag |= sizes[dcb.ByteSize - 5];
@@ -316,6 +315,9 @@ int TCommDevice::SetState(const TDcb &dcb) {
     tio.c_iflag |= INPCK;
   if (dcb.StopBits != OneStopBit)
     tio.c_cflag |= CSTOPB;
+}
+
+void SetFlowControl(const TDcb &dcb, termios &tio) {
   if ((dcb.Flags & dcbOutxCtsFlow) || RtsControl(dcb) == RtsControlHandshake)
     tio.c_cflag |= CRTSCTS;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
@@ -325,22 +327,51 @@ int TCommDevice::SetState(const TDcb &dcb) {
     tio.c_iflag |= IXOFF;
   tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
   tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+}
+
+// The raw line of the record: framing, flow control, speed, and reads that return at once.
+void TermiosFor(const TDcb &dcb, speed_t speed, termios &tio) {
+  cfmakeraw(&tio);
+  SetFraming(dcb, tio);
+  SetFlowControl(dcb, tio);
   tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   cfsetispeed(&tio, speed);
   cfsetospeed(&tio, speed);
-  if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
-    // A pseudo-terminal keeps no byte size or parity and the C library reports that as EINVAL
-    // although everything else was applied: accept it when the rest took effect.
-    const int e = errno;
-    termios now;
-    if (e != EINVAL || tcgetattr(fd_, &now) != 0 || cfgetospeed(&now) != speed ||
-        (now.c_cflag & (CSTOPB | CRTSCTS)) != (tio.c_cflag & (CSTOPB | CRTSCTS)))
-      return OsErrorForErrno(e);
+}
+
+int ApplyTermios(int fd, const termios &tio, speed_t speed) {
+  if (tcsetattr(fd, TCSANOW, &tio) == 0)
+    return 0;
+  // A pseudo-terminal keeps no byte size or parity and the C library reports that as EINVAL
+  // although everything else was applied: accept it when the rest took effect.
+  const int e = errno;
+  termios now;
+  if (e != EINVAL || tcgetattr(fd, &now) != 0 || cfgetospeed(&now) != speed ||
+      (now.c_cflag & (CSTOPB | CRTSCTS)) != (tio.c_cflag & (CSTOPB | CRTSCTS)))
+    return OsErrorForErrno(e);
+  return 0;
+}
+
+} // namespace
+
+int TCommDevice::SetState(const TDcb &dcb) {
+  speed_t speed;
+  if (!SpeedFor(dcb.BaudRate, speed) || !ValidFraming(dcb))
+    return ErrorInvalidParameter;
+  if (lost_.load()) {
+    shadow_ = dcb;
+    return 0;
   }
+  termios tio;
+  if (tcgetattr(fd_, &tio) != 0)
+    return OsErrorForErrno(errno);
+  TermiosFor(dcb, speed, tio);
+  if (const int error = ApplyTermios(fd_, tio, speed))
+    return error;
   shadow_ = dcb;
   if (tcgetattr(fd_, &tio) == 0)
-    appliedFraming_ = tio.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR);
+    appliedFraming_ = tio.c_cflag & FramingBits;
   if (DtrControl(dcb) != DtrControlHandshake)
     ApplyModemLine(TIOCM_DTR, DtrControl(dcb) == DtrControlEnable);
   if (RtsControl(dcb) == RtsControlEnable || RtsControl(dcb) == RtsControlDisable)
@@ -463,83 +494,116 @@ int TCommDevice::SetMask(uint32_t mask) {
   return 0;
 }
 
+namespace {
+
+// The modem lines give no wake-up of their own: they are looked at this often while watched.
+constexpr int ModemPollMs = 100;
+// How often a waiting backlog is looked at for growth.
+constexpr int BacklogPollMs = 10;
+
+// The events of the modem lines that changed from `last` to `bits`.
+uint32_t ModemChanges(uint32_t last, uint32_t bits) {
+  const uint32_t changed = bits ^ last;
+  uint32_t events = 0;
+  if (changed & TIOCM_CTS)
+    events |= EvCts;
+  if (changed & TIOCM_DSR)
+    events |= EvDsr;
+  if (changed & TIOCM_CD)
+    events |= EvRlsd;
+  if (changed & TIOCM_RNG)
+    events |= (bits & TIOCM_RNG) ? EvRing : EvRingTe;
+  return events;
+}
+
+// Sets a flag for as long as it lives.
+struct TScopedFlag {
+  std::atomic<bool> &Flag;
+  explicit TScopedFlag(std::atomic<bool> &flag) : Flag(flag) { Flag.store(true); }
+  ~TScopedFlag() { Flag.store(false); }
+};
+
+} // namespace
+
 int TCommDevice::WaitEvent(uint32_t &events) {
   events = 0;
   if (lost_.load())
     return ErrorGenFailure;
-  struct WaitingFlag {
-    std::atomic<bool> &f;
-    explicit WaitingFlag(std::atomic<bool> &flag) : f(flag) { f.store(true); }
-    ~WaitingFlag() { f.store(false); }
-  } waitingFlag(waiting_);
-  uint32_t stuckLevel = 0;
-  bool stuck = false;
+  TScopedFlag waiting(waiting_);
+  TBacklog backlog;
   for (;;) {
     const uint32_t mask = mask_.load();
-    if (!stuck) {
-      // Bytes reported before and not taken since (the reader's buffer is full) would keep a
-      // level-triggered poll firing: watch the queue's growth instead until someone reads.
-      const uint32_t queued = (mask & EvRxChar) ? QueuedInput() : 0;
-      if (queued > 0 && reportedUnread_.load()) {
-        stuck = true;
-        stuckLevel = queued;
-      }
-    }
-    const bool watchModem = modemLines_ && (mask & (EvCts | EvDsr | EvRlsd | EvRing | EvRingTe));
+    WatchBacklog(mask, backlog);
+    const bool watchModem = modemLines_ && (mask & EvModemLines);
     pollfd p[2] = {{wakeFd_, POLLIN, 0}, {fd_, 0, 0}};
-    if (mask != 0)
-      p[1].events = (mask & EvRxChar) && !stuck ? POLLIN : 0;
-    const int timeout = stuck ? 10 : watchModem ? 100 : -1;
-    const int r = poll(p, 2, timeout);
+    if ((mask & EvRxChar) && !backlog.Watching)
+      p[1].events = POLLIN;
+    const int r = poll(p, 2, backlog.Watching ? BacklogPollMs : watchModem ? ModemPollMs : -1);
     if (r < 0) {
       if (errno == EINTR)
         continue;
       return OsErrorForErrno(errno);
     }
-    if (p[0].revents & POLLIN) {
-      Drain(wakeFd_);
+    if (WaitOutcome(p[0].revents, p[1].revents, mask, backlog, watchModem, events))
       return 0;
-    }
-    if (p[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      MarkLost();
-      events = mask & EvErr;
-      return 0;
-    }
-    if (p[1].revents & POLLIN) {
-      reportedUnread_.store(true);
-      events = EvRxChar;
-      return 0;
-    }
-    if (stuck) {
-      const uint32_t queued = QueuedInput();
-      if (queued == 0) {
-        stuck = false;
-      } else if (queued > stuckLevel || !reportedUnread_.load()) {
-        reportedUnread_.store(true);
-        events = EvRxChar;
-        return 0;
-      }
-    }
-    if (watchModem) {
-      int bits = 0;
-      if (ioctl(fd_, TIOCMGET, &bits) == 0) {
-        const uint32_t changed = static_cast<uint32_t>(bits) ^ lastModem_;
-        lastModem_ = static_cast<uint32_t>(bits);
-        uint32_t ev = 0;
-        if (changed & TIOCM_CTS)
-          ev |= EvCts;
-        if (changed & TIOCM_DSR)
-          ev |= EvDsr;
-        if (changed & TIOCM_CD)
-          ev |= EvRlsd;
-        if (changed & TIOCM_RNG)
-          ev |= (bits & TIOCM_RNG) ? EvRing : EvRingTe;
-        events = ev & mask;
-        if (events)
-          return 0;
-      }
-    }
   }
+}
+
+// Bytes reported before and not taken since (the reader's buffer is full) would keep a
+// level-triggered poll firing: watch the queue's growth instead until someone reads.
+void TCommDevice::WatchBacklog(uint32_t mask, TBacklog &backlog) {
+  if (backlog.Watching)
+    return;
+  const uint32_t queued = (mask & EvRxChar) ? QueuedInput() : 0;
+  if (queued > 0 && reportedUnread_.load()) {
+    backlog.Watching = true;
+    backlog.Level = queued;
+  }
+}
+
+// True when the backlog grew, or was read, since it was reported: that is new data to report.
+bool TCommDevice::BacklogMoved(TBacklog &backlog) {
+  const uint32_t queued = QueuedInput();
+  if (queued == 0) {
+    backlog.Watching = false;
+    return false;
+  }
+  if (queued > backlog.Level || !reportedUnread_.load()) {
+    reportedUnread_.store(true);
+    return true;
+  }
+  return false;
+}
+
+// What one poll found; true when the wait ends with `events` (none for a wake-up).
+bool TCommDevice::WaitOutcome(short wake, short line, uint32_t mask, TBacklog &backlog, bool watchModem,
+                              uint32_t &events) {
+  if (wake & POLLIN) {
+    Drain(wakeFd_);
+    return true;
+  }
+  if (line & (POLLHUP | POLLERR | POLLNVAL)) {
+    MarkLost();
+    events = mask & EvErr;
+    return true;
+  }
+  if (line & POLLIN) {
+    reportedUnread_.store(true);
+    events = EvRxChar;
+    return true;
+  }
+  if (backlog.Watching && BacklogMoved(backlog)) {
+    events = EvRxChar;
+    return true;
+  }
+  if (!watchModem)
+    return false;
+  int bits = 0;
+  if (ioctl(fd_, TIOCMGET, &bits) != 0)
+    return false;
+  events = ModemChanges(lastModem_, static_cast<uint32_t>(bits)) & mask;
+  lastModem_ = static_cast<uint32_t>(bits);
+  return events != 0;
 }
 
 int TCommDevice::Read(void *buffer, size_t count, size_t &got) {

@@ -92,6 +92,8 @@ constexpr uint32_t EvBreak = 0x0040;
 constexpr uint32_t EvErr = 0x0080;
 constexpr uint32_t EvRing = 0x0100;
 constexpr uint32_t EvRingTe = 0x2000;
+// The events of the modem lines.
+constexpr uint32_t EvModemLines = EvCts | EvDsr | EvRlsd | EvRing | EvRingTe;
 
 // Line-error bits of ClearError.
 constexpr uint32_t CeRxOver = 0x01, CeOverrun = 0x02, CeRxParity = 0x04, CeFrame = 0x08, CeBreak = 0x10;
@@ -168,6 +170,14 @@ private:
   int ApplyModemLine(int bit, bool on);
   void MarkLost();
   uint32_t QueuedInput() const;
+  // Received bytes reported and not read since, while the wait looks at the queue's growth.
+  struct TBacklog {
+    bool Watching = false;
+    uint32_t Level = 0;
+  };
+  void WatchBacklog(uint32_t mask, TBacklog &backlog);
+  bool BacklogMoved(TBacklog &backlog);
+  bool WaitOutcome(short wake, short line, uint32_t mask, TBacklog &backlog, bool watchModem, uint32_t &events);
 
   int fd_;
   int wakeFd_;

@@ -17,10 +17,6 @@
 
 namespace {
 
-constexpr uint32_t MaxTraceEntries = 4000000;
-constexpr uint32_t MaxLogBytes = 16000000;
-constexpr size_t MaxFileNameLength = 255;
-
 std::string ComDeviceName(unsigned number) {
   char name[32];
   std::snprintf(name, sizeof name, "\\\\.\\COM%u", number);
@@ -95,78 +91,88 @@ void TApdCustomComPort::OpenPort() {
   }
   if (TapiMode_ != tmOn)
     CheckPortNumber();
-
-  std::unique_ptr<TApdBaseDispatcher> dispatcher = CreateDispatcher();
-  if (!dispatcher) {
-    // The telephony dispatcher is not part of this program: the plain one serves every mode.
-    if (DeviceLayer_ != dlWin32)
-      throw ENullApi(-ecNullApi);
-    dispatcher = std::make_unique<TApdWin32Dispatcher>(this);
-  }
-
+  std::unique_ptr<TApdBaseDispatcher> dispatcher = NewDispatcher();
   // From here on a failure frees the dispatcher and leaves the port closed.
-  auto abandon = [&] {
-    Force_ = false;
-    Open_ = false;
-    PortState_ = psClosed;
-    Dispatcher_.reset();
-    dispatcher.reset();
-    DropWindow();
-  };
   try {
-    if (!DataArrived_)
-      DataArrived_ = std::make_shared<TEvent>(false);
-    DataArrived_->Reset();
-    // An I/O thread that fails ends, and the port moves no more bytes: the user must hear of it,
-    // in the error box, which only the user-interface thread may show.
-    dispatcher->ThreadFailure = [](const std::string &message) {
-      if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            app, [message] { ShowErrorBox(message); }, Qt::QueuedConnection);
-      else
-        std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
-    };
-    const int result = TranslateOpenResult(dispatcher->OpenDispatcher(
-        ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
-    if (CheckError(this, result) != 0)
+    if (!OpenDevice(*dispatcher))
       return; // loading: the failure is not raised, and the port stays closed
     Dispatcher_ = std::move(dispatcher);
     PortState_ = psOpen;
     UpdateHandlerFlags();
     ApplyOpenSettings();
     Open_ = true;
-
-    Window_ = std::make_unique<TApdPortWindow>(*this);
-    TApdPortWindow *window = Window_.get();
-    auto arrived = DataArrived_;
-    auto wantTriggers = WantTriggers_;
-    // Runs on the dispatch thread: only signal and post, never touch the component.
-    Dispatcher_->RegisterProcTriggerHandler(
-        [arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
-          if (msg == apw_TriggerAvail)
-            arrived->Set();
-          if (wantTriggers->load())
-            window->Post(msg, w, l);
-        });
-    // While closing, the wait for the threads delivers what they posted to the window.
-    Dispatcher_->MessagePump = [window] { window->DeliverPosted(); };
+    AttachWindow();
   } catch (const std::system_error &) {
     // No descriptor left for an event or a thread: reported as the OS would.
-    abandon();
+    AbandonOpen(dispatcher);
     CheckError(this, -ErrorTooManyOpenFiles);
     throw;
   } catch (...) {
-    abandon();
+    AbandonOpen(dispatcher);
     throw;
   }
   NotifyListeners(true);
 }
 
+std::unique_ptr<TApdBaseDispatcher> TApdCustomComPort::NewDispatcher() {
+  std::unique_ptr<TApdBaseDispatcher> dispatcher = CreateDispatcher();
+  if (dispatcher)
+    return dispatcher;
+  // The telephony dispatcher is not part of this program: the plain one serves every mode.
+  if (DeviceLayer_ != dlWin32)
+    throw ENullApi(-ecNullApi);
+  return std::make_unique<TApdWin32Dispatcher>(this);
+}
+
+bool TApdCustomComPort::OpenDevice(TApdBaseDispatcher &dispatcher) {
+  if (!DataArrived_)
+    DataArrived_ = std::make_shared<TEvent>(false);
+  DataArrived_->Reset();
+  // An I/O thread that fails ends, and the port moves no more bytes: the user must hear of it,
+  // in the error box, which only the user-interface thread may show.
+  dispatcher.ThreadFailure = [](const std::string &message) {
+    if (QCoreApplication *app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(
+          app, [message] { ShowErrorBox(message); }, Qt::QueuedConnection);
+    else
+      std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
+  };
+  const int result = TranslateOpenResult(dispatcher.OpenDispatcher(
+      ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
+  return CheckError(this, result) == 0;
+}
+
+// The notification window, and the dispatcher's notifications handed over to it.
+void TApdCustomComPort::AttachWindow() {
+  Window_ = std::make_unique<TApdPortWindow>(*this);
+  TApdPortWindow *window = Window_.get();
+  auto arrived = DataArrived_;
+  auto wantTriggers = WantTriggers_;
+  // Runs on the dispatch thread: only signal and post, never touch the component.
+  Dispatcher_->RegisterProcTriggerHandler([arrived, wantTriggers, window](unsigned msg, unsigned w, long l) {
+    if (msg == apw_TriggerAvail)
+      arrived->Set();
+    if (wantTriggers->load())
+      window->Post(msg, w, l);
+  });
+  // While closing, the wait for the threads delivers what they posted to the window.
+  Dispatcher_->MessagePump = [window] { window->DeliverPosted(); };
+}
+
+void TApdCustomComPort::AbandonOpen(std::unique_ptr<TApdBaseDispatcher> &dispatcher) {
+  Force_ = false;
+  Open_ = false;
+  PortState_ = psClosed;
+  Dispatcher_.reset();
+  dispatcher.reset();
+  DropWindow();
+}
+
 // The stored settings go to the freshly opened port, whether or not they differ from its own.
 void TApdCustomComPort::ApplyOpenSettings() {
   Force_ = true;
-  SetTracing(Tracing_);
-  SetLogging(Logging_);
+  SetTracing(Trace_.State());
+  SetLogging(Log_.State());
   SetHWFlowOptions(HWFlowOptions_);
   SetSWFlowOptions(SWFlowOptions_);
   SetXOnChar(XOnChar_);
@@ -189,9 +195,9 @@ void TApdCustomComPort::ClosePort() {
     return;
   // The close runs to its end; the first failure met on the way is raised afterwards.
   std::exception_ptr failure;
-  if (Tracing_ == tlOn || Tracing_ == tlPause)
+  if (Trace_.Running())
     Collect(failure, [&] { SetTracing(tlDump); });
-  if (Logging_ == tlOn || Logging_ == tlPause)
+  if (Log_.Running())
     Collect(failure, [&] { SetLogging(tlDump); });
   PortState_ = psClosing;
   Collect(failure, [&] { NotifyListeners(false); });
@@ -270,8 +276,8 @@ void TApdCustomComPort::SetComNumber(uint16_t value) {
     ComNumber_ = value;
     return;
   }
-  const TTraceLogState tracing = Tracing_;
-  const TTraceLogState logging = Logging_;
+  const TTraceLogState tracing = Trace_.State();
+  const TTraceLogState logging = Log_.State();
   ClosePort();
   ComNumber_ = value;
   SetTracing(tracing);
@@ -656,131 +662,14 @@ void TApdCustomComPort::SetBufferResume(uint16_t value) {
 // ---------------------------------------------------------------------------------------------
 // Trace and log
 
-// Moves the open port's trace to `value`; returns 0 or the dispatcher's failure. The stored
-// state follows: a dump or append ends the trace.
-int TApdCustomComPort::ApplyTraceState(TTraceLogState value) {
-  TApdBaseDispatcher &d = *Dispatcher_;
-  int result = 0;
-  switch (value) {
-  case tlOff:
-    d.AbortTracing();
-    Tracing_ = tlOff;
-    break;
-  case tlOn:
-    if (Tracing_ == tlPause && !Force_)
-      d.StartTracing();
-    else
-      result = d.InitTracing(TraceSize_);
-    Tracing_ = result == 0 ? tlOn : tlOff;
-    break;
-  case tlDump:
-  case tlAppend:
-    if (Tracing_ == tlOn || Tracing_ == tlPause)
-      result = value == tlDump ? d.DumpTrace(TraceName_, TraceHex_, TraceAllHex_)
-                               : d.AppendTrace(TraceName_, TraceHex_, TraceAllHex_);
-    Tracing_ = tlOff;
-    break;
-  case tlClear:
-    if (Tracing_ == tlOn || Tracing_ == tlPause)
-      d.ClearTracing();
-    break;
-  case tlPause:
-    if (Tracing_ == tlOn) {
-      d.StopTracing();
-      Tracing_ = tlPause;
-    }
-    break;
-  }
-  return result;
-}
+TApdRecording *TApdCustomComPort::OpenTrace() { return Applies() ? &Dispatcher_->TraceRecording() : nullptr; }
 
-int TApdCustomComPort::ApplyLogState(TTraceLogState value) {
-  TApdBaseDispatcher &d = *Dispatcher_;
-  int result = 0;
-  switch (value) {
-  case tlOff:
-    d.AbortLogging();
-    Logging_ = tlOff;
-    break;
-  case tlOn:
-    if (Logging_ == tlPause && !Force_)
-      d.StartLogging();
-    else
-      result = d.InitLogging(LogSize_);
-    Logging_ = result == 0 ? tlOn : tlOff;
-    break;
-  case tlDump:
-  case tlAppend:
-    if (Logging_ == tlOn || Logging_ == tlPause)
-      result = value == tlDump ? d.DumpLog(LogName_, LogHex_, LogAllHex_)
-                               : d.AppendLog(LogName_, LogHex_, LogAllHex_);
-    Logging_ = tlOff;
-    break;
-  case tlClear:
-    if (Logging_ == tlOn || Logging_ == tlPause)
-      d.ClearLogging();
-    break;
-  case tlPause:
-    if (Logging_ == tlOn) {
-      d.StopLogging();
-      Logging_ = tlPause;
-    }
-    break;
-  }
-  return result;
-}
+TApdRecording *TApdCustomComPort::OpenLog() { return Applies() ? &Dispatcher_->LogRecording() : nullptr; }
 
-void TApdCustomComPort::SetTracing(TTraceLogState value) {
-  if (!Applies()) {
-    Tracing_ = value == tlOn ? tlOn : tlOff;
-    return;
-  }
-  if (value == Tracing_ && !Force_)
-    return;
-  CheckError(this, ApplyTraceState(value));
-}
+void TApdCustomComPort::SetTracing(TTraceLogState value) { CheckError(this, Trace_.Set(value, OpenTrace(), Force_)); }
 
-void TApdCustomComPort::SetLogging(TTraceLogState value) {
-  if (!Applies()) {
-    Logging_ = value == tlOn ? tlOn : tlOff;
-    return;
-  }
-  if (value == Logging_ && !Force_)
-    return;
-  CheckError(this, ApplyLogState(value));
-}
+void TApdCustomComPort::SetLogging(TTraceLogState value) { CheckError(this, Log_.Set(value, OpenLog(), Force_)); }
 
-void TApdCustomComPort::SetTraceSize(uint32_t value) {
-  value = std::min(value, MaxTraceEntries);
-  if (value == TraceSize_)
-    return;
-  TraceSize_ = value;
-  if (!Applies())
-    return;
-  // A running trace starts again, empty, with the new size; a paused one is given up.
-  if (Tracing_ == tlOn)
-    CheckError(this, ApplyTraceState(tlOn));
-  else if (Tracing_ == tlPause)
-    ApplyTraceState(tlOff);
-}
+void TApdCustomComPort::SetTraceSize(uint32_t value) { CheckError(this, Trace_.Resize(value, OpenTrace())); }
 
-void TApdCustomComPort::SetLogSize(uint32_t value) {
-  value = std::min(value, MaxLogBytes);
-  if (value == LogSize_)
-    return;
-  LogSize_ = value;
-  if (!Applies())
-    return;
-  if (Logging_ == tlOn)
-    CheckError(this, ApplyLogState(tlOn));
-  else if (Logging_ == tlPause)
-    ApplyLogState(tlOff);
-}
-
-void TApdCustomComPort::SetTraceName(const std::string &value) {
-  TraceName_ = value.substr(0, MaxFileNameLength);
-}
-
-void TApdCustomComPort::SetLogName(const std::string &value) {
-  LogName_ = value.substr(0, MaxFileNameLength);
-}
+void TApdCustomComPort::SetLogSize(uint32_t value) { CheckError(this, Log_.Resize(value, OpenLog())); }

@@ -8,6 +8,7 @@
 //   port.SetDataBits(8); port.SetParity(pNone); port.SetStopBits(1); port.SetBaud(1200);
 //   if (port.Open()) port.ClosePort();
 //   port.SetComNumber(n); port.OpenPort(); port.SetOpen(true);
+#include "serial/AwRecorder.h"
 #include "serial/AwTypes.h"
 #include "serial/OoMisc.h"
 
@@ -100,26 +101,26 @@ public:
   void SetBufferFull(uint16_t value);
   uint16_t BufferResume() const { return BufferResume_; }
   void SetBufferResume(uint16_t value);
-  TTraceLogState Tracing() const { return Tracing_; }
+  TTraceLogState Tracing() const { return Trace_.State(); }
   void SetTracing(TTraceLogState value);
-  uint32_t TraceSize() const { return TraceSize_; }
+  uint32_t TraceSize() const { return Trace_.Size(); }
   void SetTraceSize(uint32_t value);
-  const std::string &TraceName() const { return TraceName_; }
-  void SetTraceName(const std::string &value);
-  bool TraceHex() const { return TraceHex_; }
-  void SetTraceHex(bool value) { TraceHex_ = value; }
-  bool TraceAllHex() const { return TraceAllHex_; }
-  void SetTraceAllHex(bool value) { TraceAllHex_ = value; }
-  TTraceLogState Logging() const { return Logging_; }
+  const std::string &TraceName() const { return Trace_.Name(); }
+  void SetTraceName(const std::string &value) { Trace_.SetName(value); }
+  bool TraceHex() const { return Trace_.Hex(); }
+  void SetTraceHex(bool value) { Trace_.SetHex(value); }
+  bool TraceAllHex() const { return Trace_.AllHex(); }
+  void SetTraceAllHex(bool value) { Trace_.SetAllHex(value); }
+  TTraceLogState Logging() const { return Log_.State(); }
   void SetLogging(TTraceLogState value);
-  uint32_t LogSize() const { return LogSize_; }
+  uint32_t LogSize() const { return Log_.Size(); }
   void SetLogSize(uint32_t value);
-  const std::string &LogName() const { return LogName_; }
-  void SetLogName(const std::string &value);
-  bool LogHex() const { return LogHex_; }
-  void SetLogHex(bool value) { LogHex_ = value; }
-  bool LogAllHex() const { return LogAllHex_; }
-  void SetLogAllHex(bool value) { LogAllHex_ = value; }
+  const std::string &LogName() const { return Log_.Name(); }
+  void SetLogName(const std::string &value) { Log_.SetName(value); }
+  bool LogHex() const { return Log_.Hex(); }
+  void SetLogHex(bool value) { Log_.SetHex(value); }
+  bool LogAllHex() const { return Log_.AllHex(); }
+  void SetLogAllHex(bool value) { Log_.SetAllHex(value); }
   bool UseMSRShadow() const { return UseMSRShadow_; }
   void SetUseMSRShadow(bool value) { UseMSRShadow_ = value; }
   bool UseEventWord() const { return UseEventWord_; }
@@ -188,12 +189,18 @@ protected:
 private:
   TApdBaseDispatcher &ValidDispatcher();
   void CheckPortNumber();
+  std::unique_ptr<TApdBaseDispatcher> NewDispatcher();
+  // Opens the device through the dispatcher; false when that failed while loading.
+  bool OpenDevice(TApdBaseDispatcher &dispatcher);
+  void AttachWindow();
+  void AbandonOpen(std::unique_ptr<TApdBaseDispatcher> &dispatcher);
   void ApplyOpenSettings();
   void ApplyHWFlow();
   void ApplySWFlow();
   void AdjustFlowThresholds();
-  int ApplyTraceState(TTraceLogState value);
-  int ApplyLogState(TTraceLogState value);
+  // The open port's trace or log; null while the port is not open.
+  TApdRecording *OpenTrace();
+  TApdRecording *OpenLog();
   bool HasTriggerHandlers() const;
   void UpdateHandlerFlags();
   void NotifyListeners(bool opening);
@@ -222,16 +229,8 @@ private:
   char XOffChar_ = 19;
   uint16_t BufferFull_ = 0;
   uint16_t BufferResume_ = 0;
-  TTraceLogState Tracing_ = tlOff;
-  uint32_t TraceSize_ = 10000;
-  std::string TraceName_ = "SERX.TRC";
-  bool TraceHex_ = true;
-  bool TraceAllHex_ = false;
-  TTraceLogState Logging_ = tlOff;
-  uint32_t LogSize_ = 10000;
-  std::string LogName_ = "SERX.LOG";
-  bool LogHex_ = true;
-  bool LogAllHex_ = false;
+  TApdRecorder Trace_{MaxTraceSize, "SERX.TRC"};
+  TApdRecorder Log_{MaxLogSize, "SERX.LOG"};
   bool UseMSRShadow_ = true;
   bool UseEventWord_ = true;
   uint16_t CommNotificationLevel_ = 10;

@@ -65,13 +65,13 @@ int WriteText(const std::string &fileName, const std::string &text, bool append)
 
 const char *LogKindName(uint8_t kind) {
   switch (kind) {
-  case 1:
+  case lkQueue:
     return "Queue";
-  case 2:
+  case lkWrite:
     return "Write";
-  case 3:
+  case lkRead:
     return "Read";
-  case 4:
+  case lkNotify:
     return "Notify";
   default:
     return "Other";
@@ -79,14 +79,46 @@ const char *LogKindName(uint8_t kind) {
 }
 
 const char *LogSubKindName(uint8_t kind, uint8_t subKind) {
-  if (kind == 2)
-    return subKind == 1 ? "Done" : "Failed";
-  if (kind == 4)
+  if (kind == lkWrite)
+    return subKind == lsDone ? "Done" : "Failed";
+  if (kind == lkNotify)
     return "Avail";
   return "Bytes";
 }
 
+// The dispatcher's trace or its log, behind the one interface the component drives both by.
+class TDispatcherRecording final : public TApdRecording {
+public:
+  TDispatcherRecording(TApdBaseDispatcher &d, bool isLog) : D(d), IsLog(isLog) {}
+  int Init(unsigned long size) override { return IsLog ? D.InitLogging(size) : D.InitTracing(size); }
+  void Resume() override { IsLog ? D.StartLogging() : D.StartTracing(); }
+  void Pause() override { IsLog ? D.StopLogging() : D.StopTracing(); }
+  void Clear() override { IsLog ? D.ClearLogging() : D.ClearTracing(); }
+  void Abort() override { IsLog ? D.AbortLogging() : D.AbortTracing(); }
+  int Write(const std::string &fileName, bool inHex, bool allHex, bool append) override {
+    if (IsLog)
+      return append ? D.AppendLog(fileName, inHex, allHex) : D.DumpLog(fileName, inHex, allHex);
+    return append ? D.AppendTrace(fileName, inHex, allHex) : D.DumpTrace(fileName, inHex, allHex);
+  }
+
+private:
+  TApdBaseDispatcher &D;
+  const bool IsLog;
+};
+
 } // namespace
+
+TApdRecording &TApdBaseDispatcher::TraceRecording() {
+  if (!TraceRecording_)
+    TraceRecording_ = std::make_unique<TDispatcherRecording>(*this, false);
+  return *TraceRecording_;
+}
+
+TApdRecording &TApdBaseDispatcher::LogRecording() {
+  if (!LogRecording_)
+    LogRecording_ = std::make_unique<TDispatcherRecording>(*this, true);
+  return *LogRecording_;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Trace
@@ -189,11 +221,11 @@ int TApdBaseDispatcher::InitLogging(unsigned long size) {
   return 0;
 }
 
-void TApdBaseDispatcher::AddLog(uint8_t kind, uint8_t subKind, uint32_t data, const void *bytes,
+void TApdBaseDispatcher::AddLog(TLogKind kind, uint8_t subKind, uint32_t data, const void *bytes,
                                 uint32_t length) {
   if (!LogOn)
     return;
-  constexpr unsigned long headerSize = 16;
+  constexpr unsigned long headerSize = LogEntryHeaderSize;
   if (headerSize + length > LogSize)
     length = LogSize > headerSize ? static_cast<uint32_t>(LogSize - headerSize) : 0;
   if (headerSize + length > LogSize)

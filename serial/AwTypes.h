@@ -1,6 +1,8 @@
 #pragma once
 // Shared declarations of the port dispatcher: trace/log states, notification messages, the
 // dispatcher's fixed sizes and the option bits of its flow-control operations.
+#include "platform/CommDevice.h"
+
 #include <cstdint>
 #include <functional>
 
@@ -21,8 +23,9 @@ constexpr unsigned apw_ClosePending = 32266;
 constexpr unsigned DispatchBufferSize = 8192;
 // Largest trace ring, in entries.
 constexpr unsigned long MaxTraceSize = 4000000;
-// Largest log ring, in bytes.
+// Largest log ring, in bytes, and what each entry takes besides its data bytes.
 constexpr unsigned long MaxLogSize = 16000000;
+constexpr unsigned long LogEntryHeaderSize = 16;
 
 // Hardware flow-control option bits.
 constexpr unsigned hfUseDTR = 1;
@@ -39,9 +42,25 @@ constexpr int KeepParity = 5;
 constexpr int KeepDataBits = 9;
 constexpr int KeepStopBits = 3;
 
-// Event masks the event thread waits for.
-constexpr uint32_t DefaultEventMask = 505;   // data, CTS, DSR, RLSD, break, error, ring
-constexpr uint32_t ModemEventBits = 8504;    // CTS, DSR, RLSD, ring, trailing-edge ring
+// Port events the event thread waits for (505).
+constexpr uint32_t DefaultEventMask = EvRxChar | EvCts | EvDsr | EvRlsd | EvBreak | EvErr | EvRing;
+// Events after which the modem status is read again (8504).
+constexpr uint32_t ModemEventBits = EvModemLines;
+// Events after which the line errors are read again.
+constexpr uint32_t LineEventBits = EvBreak | EvErr;
+// Line-error bits kept from the OS error mask: overflow, overrun, parity, framing, break.
+constexpr uint32_t LineErrorBits = CeRxOver | CeOverrun | CeRxParity | CeFrame | CeBreak;
+// The modem status byte: the lines in its upper four bits, their changes in the lower four.
+constexpr uint8_t ModemLineBits = MsCtsOn | MsDsrOn | MsRingOn | MsRlsdOn;
+constexpr int ModemChangeShift = 4;
+constexpr uint8_t RingChangeBit = MsRingOn >> ModemChangeShift;
+
+// Kinds of log entry and their sub-kinds.
+enum TLogKind : uint8_t { lkQueue = 1, lkWrite = 2, lkRead = 3, lkNotify = 4 };
+constexpr uint8_t lsBytes = 1;  // queue, read: the bytes or their count
+constexpr uint8_t lsDone = 1;   // write: completed
+constexpr uint8_t lsFailed = 2; // write: failed, its chunk dropped
+constexpr uint8_t lsAvail = 1;  // notify: data available
 
 // Time limits of the dispatcher, in milliseconds.
 constexpr int DispatchTickMs = 50;      // the dispatch thread's pass when no event comes

@@ -77,8 +77,8 @@ TApdBaseDispatcher::TApdBaseDispatcher(void *owner) : Owner_(owner) {
 
 TApdBaseDispatcher::~TApdBaseDispatcher() {
   // The device layer's destructor has shut the port down; free what is left.
-  DispatchBuffer.reset();
-  OutputBuffer.reset();
+  DispatchBuffer.Release();
+  OutputBuffer.Release();
   std::lock_guard<std::mutex> guard(TableLock());
   auto &table = Table();
   if (Handle_ >= 0 && Handle_ < static_cast<int>(table.size()))
@@ -128,13 +128,8 @@ int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t ba
   {
     std::lock_guard<TCriticalSection> in(InputLock);
     std::lock_guard<TCriticalSection> out(OutputLock);
-    DispatchBuffer = std::make_unique<uint8_t[]>(DispatchBufferSize);
-    // One byte more than asked keeps a zero-sized buffer a valid allocation.
-    OutputBuffer = std::make_unique<uint8_t[]>(static_cast<size_t>(outSize) + 1);
-    DBufHead = DBufTail = 0;
-    DBufFull = false;
-    OBufHead = OBufTail = 0;
-    OBufFull = false;
+    DispatchBuffer.Allocate(DispatchBufferSize);
+    OutputBuffer.Allocate(outSize);
     DataArrived = LastNotified = 0;
     NotifyData = false;
     NotifyRead = NotifyMaxRead = 0;
@@ -213,10 +208,8 @@ void TApdBaseDispatcher::ReleaseBuffers() {
   StopThreads();
   std::lock_guard<TCriticalSection> in(InputLock);
   std::lock_guard<TCriticalSection> out(OutputLock);
-  DispatchBuffer.reset();
-  OutputBuffer.reset();
-  DBufHead = DBufTail = OBufHead = OBufTail = 0;
-  DBufFull = OBufFull = false;
+  DispatchBuffer.Release();
+  OutputBuffer.Release();
   BuffersReleased.store(true);
 }
 
@@ -421,42 +414,36 @@ void TApdBaseDispatcher::RefreshModemStatus() {
   uint32_t status = 0;
   ReadModemStatus(status);
   const uint8_t old = ModemStatus_.load();
-  uint8_t delta = static_cast<uint8_t>(((old ^ status) & 0xF0) >> 4);
+  uint8_t delta = static_cast<uint8_t>(((old ^ status) & ModemLineBits) >> ModemChangeShift);
   if (RingFlag.exchange(false))
-    delta |= 0x04;
-  ModemStatus_.store(static_cast<uint8_t>((status & 0xF0) | delta));
+    delta |= RingChangeBit;
+  ModemStatus_.store(static_cast<uint8_t>((status & ModemLineBits) | delta));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Sending
 
-unsigned TApdBaseDispatcher::OutWaiting() const {
-  if (OBufFull)
-    return OutSize;
-  return OBufHead >= OBufTail ? OBufHead - OBufTail : OBufHead + OutSize - OBufTail;
-}
-
 unsigned TApdBaseDispatcher::OutBuffUsed() {
   std::lock_guard<TCriticalSection> out(OutputLock);
-  return OutputBuffer ? OutWaiting() : 0;
+  return OutputBuffer.Used();
 }
 
 unsigned TApdBaseDispatcher::OutBuffFree() {
   std::lock_guard<TCriticalSection> out(OutputLock);
-  return OutputBuffer ? OutSize - OutWaiting() : 0;
+  return OutputBuffer.Free();
 }
 
 int TApdBaseDispatcher::PutBlock(const void *block, unsigned count) {
   // A device that went away still takes bytes: the output thread drops what it cannot write, and
   // the missing answer tells the user that the link is lost.
-  if (!OutputBuffer || !DeviceOpen())
+  if (!OutputBuffer.Allocated() || !DeviceOpen())
     return -ecCommNotOpen;
   TComStat stat;
   ReadErrors(stat);
   const auto *bytes = static_cast<const uint8_t *>(block);
   {
     std::lock_guard<TCriticalSection> out(OutputLock);
-    if (count > OutSize - OutWaiting())
+    if (count > OutputBuffer.Free())
       return -ecOutputBufferTooSmall;
     QueueOutput(bytes, count);
   }
@@ -465,7 +452,7 @@ int TApdBaseDispatcher::PutBlock(const void *block, unsigned count) {
     for (unsigned i = 0; i < count; ++i)
       AddTrace('T', bytes[i]);
   if (LogOn)
-    AddLog(1, 1, count, bytes, count);
+    AddLog(lkQueue, lsBytes, count, bytes, count);
   return 0;
 }
 
@@ -473,14 +460,7 @@ int TApdBaseDispatcher::QueueOutput(const uint8_t *bytes, unsigned count) {
   std::lock_guard<TCriticalSection> out(OutputLock);
   if (count == 0)
     return 0;
-  const unsigned first = std::min(count, OutSize - OBufHead);
-  std::memcpy(OutputBuffer.get() + OBufHead, bytes, first);
-  std::memcpy(OutputBuffer.get(), bytes + first, count - first);
-  OBufHead += count;
-  if (OBufHead >= OutSize)
-    OBufHead -= OutSize;
-  if (OBufHead == OBufTail)
-    OBufFull = true;
+  OutputBuffer.Put(bytes, count);
   OutputQueued->Set();
   return static_cast<int>(count);
 }
@@ -490,8 +470,7 @@ int TApdBaseDispatcher::QueueOutput(const uint8_t *bytes, unsigned count) {
 void TApdBaseDispatcher::AcknowledgeFlush() {
   {
     std::lock_guard<TCriticalSection> out(OutputLock);
-    OBufFull = false;
-    OBufHead = OBufTail = 0;
+    OutputBuffer.Clear();
   }
   Ack->Set();
 }
@@ -500,12 +479,10 @@ void TApdBaseDispatcher::AdvanceTail(unsigned count) {
   std::lock_guard<TCriticalSection> out(OutputLock);
   if (count == 0)
     return;
-  OBufTail += count;
-  if (OBufTail >= OutSize)
-    OBufTail -= OutSize;
-  OBufFull = false;
-  if (OBufTail == OBufHead)
-    OBufHead = OBufTail = 0;
+  OutputBuffer.Skip(count);
+  // Written out: the next bytes start at the beginning again.
+  if (OutputBuffer.Used() == 0)
+    OutputBuffer.Clear();
 }
 
 // The output thread's pass: write what waits, one contiguous block at a time.
@@ -515,29 +492,16 @@ void TApdBaseDispatcher::OutputWriteLoop() {
       AcknowledgeFlush();
       return;
     }
-    unsigned start, length;
+    const uint8_t *chunk;
+    unsigned length;
     {
       std::lock_guard<TCriticalSection> out(OutputLock);
-      const unsigned waiting = OutWaiting();
-      if (waiting == 0)
+      chunk = OutputBuffer.Gather(length);
+      if (length == 0)
         return;
-      if (OBufTail < OBufHead) {
-        start = OBufTail;
-        length = OBufHead - OBufTail;
-      } else if (OBufHead == 0) {
-        start = OBufTail;
-        length = OutSize - OBufTail;
-      } else {
-        // Wrapped: lay the waiting bytes out from index 0 so they leave in one write.
-        std::rotate(OutputBuffer.get(), OutputBuffer.get() + OBufTail, OutputBuffer.get() + OutSize);
-        OBufTail = 0;
-        OBufHead = waiting % OutSize;
-        start = 0;
-        length = waiting;
-      }
     }
     unsigned written = 0;
-    const int result = WriteDevice(OutputBuffer.get() + start, length, written);
+    const int result = WriteDevice(chunk, length, written);
     if (result == ErrorOperationAborted) {
       AcknowledgeFlush();
       return;
@@ -546,55 +510,52 @@ void TApdBaseDispatcher::OutputWriteLoop() {
     AdvanceTail(length);
     std::lock_guard<TCriticalSection> state(StateLock);
     if (LogOn)
-      AddLog(2, result == 0 ? 1 : 2, written, nullptr, 0);
+      AddLog(lkWrite, result == 0 ? lsDone : lsFailed, written, nullptr, 0);
   }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Receiving
 
-unsigned TApdBaseDispatcher::InUnread() const {
-  if (DBufFull)
-    return DispatchBufferSize;
-  return DBufHead >= DBufTail ? DBufHead - DBufTail : DBufHead + DispatchBufferSize - DBufTail;
-}
-
 unsigned TApdBaseDispatcher::InBuffUsed() {
   std::lock_guard<TCriticalSection> in(InputLock);
-  return DispatchBuffer ? InUnread() : 0;
+  return DispatchBuffer.Used();
 }
 
 void TApdBaseDispatcher::FillDispatchBuffer() {
   std::lock_guard<TCriticalSection> in(InputLock);
-  if (!DispatchBuffer || DBufFull)
+  if (!DispatchBuffer.Allocated() || DispatchBuffer.Full())
     return;
   TComStat stat;
   ReadErrors(stat);
   if (stat.cbInQue == 0)
     return;
-  const unsigned want = std::min(DispatchBufferSize - InUnread(), static_cast<unsigned>(stat.cbInQue));
-  auto readInto = [this](unsigned room) -> unsigned {
-    if (room == 0)
-      return 0;
-    const int got = ReadDevice(DispatchBuffer.get() + DBufHead, room);
-    if (got <= 0)
-      return 0;
-    DBufHead += static_cast<unsigned>(got);
-    if (DBufHead >= DispatchBufferSize)
-      DBufHead = 0;
-    DataArrived += static_cast<unsigned>(got);
-    if (DBufHead == DBufTail)
-      DBufFull = true;
-    std::lock_guard<TCriticalSection> state(StateLock);
-    if (LogOn)
-      AddLog(3, 1, static_cast<uint32_t>(got), nullptr, 0);
-    return static_cast<unsigned>(got);
-  };
-  const unsigned room = DBufHead >= DBufTail ? DispatchBufferSize - DBufHead : DBufTail - DBufHead;
-  const unsigned first = std::min(want, room);
-  const unsigned got = readInto(first);
-  if (got == room && DBufHead == 0 && want > got && !DBufFull)
-    readInto(std::min(want - got, DBufTail));
+  unsigned want = std::min(DispatchBuffer.Free(), static_cast<unsigned>(stat.cbInQue));
+  // At most two reads: up to the end of the buffer, then on from its start.
+  for (int piece = 0; piece < 2 && want > 0; ++piece) {
+    unsigned room;
+    uint8_t *into = DispatchBuffer.Room(room);
+    const unsigned wanted = std::min(want, room);
+    const unsigned got = ReadInto(into, wanted);
+    if (got < room)
+      break;
+    want -= got;
+  }
+}
+
+// One read of the device into the receive ring; a failed read counts as none.
+unsigned TApdBaseDispatcher::ReadInto(uint8_t *into, unsigned count) {
+  if (count == 0)
+    return 0;
+  const int got = ReadDevice(into, count);
+  if (got <= 0)
+    return 0;
+  DispatchBuffer.Produced(static_cast<unsigned>(got));
+  DataArrived += static_cast<unsigned>(got);
+  std::lock_guard<TCriticalSection> state(StateLock);
+  if (LogOn)
+    AddLog(lkRead, lsBytes, static_cast<uint32_t>(got), nullptr, 0);
+  return static_cast<unsigned>(got);
 }
 
 bool TApdBaseDispatcher::RecipientRead() const {
@@ -603,17 +564,15 @@ bool TApdBaseDispatcher::RecipientRead() const {
 
 bool TApdBaseDispatcher::CharReady() {
   std::lock_guard<TCriticalSection> in(InputLock);
-  if (!DispatchBuffer)
-    return false;
-  return InUnread() > (RecipientRead() ? NotifyRead : 0);
+  return DispatchBuffer.Used() > (RecipientRead() ? NotifyRead : 0);
 }
 
 int TApdBaseDispatcher::PeekChar(unsigned n) {
   std::lock_guard<TCriticalSection> in(InputLock);
   const unsigned skip = RecipientRead() ? NotifyRead : 0;
-  if (!DispatchBuffer || n == 0 || InUnread() < skip + n)
+  if (n == 0 || DispatchBuffer.Used() < skip + n)
     return -ecBufferIsEmpty;
-  return DispatchBuffer[(DBufTail + skip + n - 1) % DispatchBufferSize];
+  return DispatchBuffer.Peek(skip + n - 1);
 }
 
 int TApdBaseDispatcher::GetChar(uint8_t &c) {
@@ -622,12 +581,10 @@ int TApdBaseDispatcher::GetChar(uint8_t &c) {
   if (peeked < 0)
     return peeked;
   c = static_cast<uint8_t>(peeked);
-  if (RecipientRead()) {
+  if (RecipientRead())
     ++NotifyRead;
-  } else {
-    DBufTail = (DBufTail + 1) % DispatchBufferSize;
-    DBufFull = false;
-  }
+  else
+    DispatchBuffer.Skip(1);
   std::lock_guard<TCriticalSection> state(StateLock);
   if (TraceOn)
     AddTrace('R', c);
@@ -640,7 +597,7 @@ int TApdBaseDispatcher::GetChar(uint8_t &c) {
 void TApdBaseDispatcher::ProcessEvent(uint32_t mask) {
   if (mask & ModemEventBits)
     RefreshModemStatus();
-  if ((mask & 0xFF) >= EvBreak) {
+  if (mask & LineEventBits) {
     TComStat stat;
     ReadErrors(stat);
   }
@@ -664,9 +621,9 @@ void TApdBaseDispatcher::ScanAndNotify() {
   unsigned unread;
   {
     std::lock_guard<TCriticalSection> in(InputLock);
-    if (!DispatchBuffer || !any || NotifyThreshold == 0 || DataArrived == LastNotified)
+    if (!DispatchBuffer.Allocated() || !any || NotifyThreshold == 0 || DataArrived == LastNotified)
       return;
-    unread = InUnread();
+    unread = DispatchBuffer.Used();
     if (unread < NotifyThreshold)
       return;
     LastNotified = DataArrived;
@@ -707,10 +664,8 @@ void TApdBaseDispatcher::Notify(unsigned msg, unsigned wParam) {
   }
   {
     std::lock_guard<TCriticalSection> in(InputLock);
-    if (NotifyData && DispatchBuffer && NotifyMaxRead > 0) {
-      DBufTail = (DBufTail + std::min(NotifyMaxRead, InUnread())) % DispatchBufferSize;
-      DBufFull = false;
-    }
+    if (NotifyData && NotifyMaxRead > 0)
+      DispatchBuffer.Skip(std::min(NotifyMaxRead, DispatchBuffer.Used()));
     NotifyData = false;
     NotifyRead = NotifyMaxRead = 0;
     NotifyThread = std::thread::id();

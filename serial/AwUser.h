@@ -13,6 +13,8 @@
 //   ShutDown()                                   the close; then destroy the dispatcher
 #include "platform/CommDevice.h"
 #include "platform/SyncObjects.h"
+#include "serial/AwRecorder.h"
+#include "serial/AwRing.h"
 #include "serial/AwTypes.h"
 
 #include <atomic>
@@ -128,6 +130,10 @@ public:
   int DumpLog(const std::string &fileName, bool inHex, bool allHex);
   int AppendLog(const std::string &fileName, bool inHex, bool allHex);
 
+  // The trace and the log as one kind of recording each, for the component.
+  TApdRecording &TraceRecording();
+  TApdRecording &LogRecording();
+
   int Handle() const { return Handle_; }
   void *Owner() const { return Owner_; }
   bool ThreadsRunning() const { return ThreadsStarted.load(); }
@@ -169,6 +175,7 @@ protected:
 
   // Work of the threads.
   void FillDispatchBuffer();
+  unsigned ReadInto(uint8_t *into, unsigned count);
   void ProcessEvent(uint32_t mask);
   void ProcessTick();
   void ScanAndNotify();
@@ -182,10 +189,8 @@ protected:
   void RefreshModemStatus();
   int ApplyLineState();
   void DrainOutput();
-  unsigned InUnread() const;
-  unsigned OutWaiting() const;
   void AddTrace(char kind, uint8_t byte);
-  void AddLog(uint8_t kind, uint8_t subKind, uint32_t data, const void *bytes, uint32_t length);
+  void AddLog(TLogKind kind, uint8_t subKind, uint32_t data, const void *bytes, uint32_t length);
   int WriteTrace(const std::string &fileName, bool inHex, bool allHex, bool append);
   int WriteLog(const std::string &fileName, bool inHex, bool allHex, bool append);
   void WaitForThread(TApdDispatcherThread *thread);
@@ -193,16 +198,10 @@ protected:
   void *Owner_;
   int Handle_ = -1;
 
-  std::unique_ptr<uint8_t[]> DispatchBuffer;
-  unsigned DBufHead = 0; // write index: next free byte
-  unsigned DBufTail = 0; // read index: oldest unread byte
-  bool DBufFull = false;
-  std::unique_ptr<uint8_t[]> OutputBuffer;
-  unsigned OBufHead = 0; // next free byte
-  unsigned OBufTail = 0; // oldest unsent byte
-  bool OBufFull = false;
-  unsigned InQue = 0;
-  unsigned OutQue = 0;
+  // Received bytes not yet taken by the user (InputLock), and queued bytes not yet written
+  // (OutputLock).
+  TApdRing DispatchBuffer;
+  TApdRing OutputBuffer;
 
   TDcb DCB{};
   uint32_t LastBaud = 115200;
@@ -274,4 +273,6 @@ protected:
   bool LogOn = false;
   bool LogAllocated = false;
   long long TimeBase = 0;
+  std::unique_ptr<TApdRecording> TraceRecording_;
+  std::unique_ptr<TApdRecording> LogRecording_;
 };

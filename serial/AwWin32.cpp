@@ -55,14 +55,11 @@ int TApdWin32Dispatcher::PurgeQueue(uint32_t which) {
   if (which & (PurgeRxAbort | PurgeRxClear)) {
     std::lock_guard<TCriticalSection> in(InputLock);
     result = Device->Purge(which & (PurgeRxAbort | PurgeRxClear));
-    if (DispatchBuffer) {
-      if (NotifyData)
-        NotifyMaxRead = InUnread();
-      else {
-        DBufTail = DBufHead;
-        DBufFull = false;
-      }
-    }
+    // During a data notification the read index moves when it ends, by what was read.
+    if (NotifyData)
+      NotifyMaxRead = DispatchBuffer.Used();
+    else
+      DispatchBuffer.Skip(DispatchBuffer.Used());
   }
   if (which & (PurgeTxAbort | PurgeTxClear)) {
     if (OutThread && !OutThread->Ended() && FlushRequest && Ack) {
@@ -74,8 +71,7 @@ int TApdWin32Dispatcher::PurgeQueue(uint32_t which) {
       }
     }
     std::lock_guard<TCriticalSection> out(OutputLock);
-    OBufFull = false;
-    OBufHead = OBufTail = 0;
+    OutputBuffer.Clear();
     const int txResult = Device->Purge(which & (PurgeTxAbort | PurgeTxClear));
     if (result == 0)
       result = txResult;
@@ -91,7 +87,7 @@ uint32_t TApdWin32Dispatcher::ReadErrors(TComStat &stat) {
   // The output count is the ring's, not the kernel's.
   if (Device->ClearError(errors, stat, false) != 0)
     return 0;
-  LastError.fetch_or(errors & 0x1F);
+  LastError.fetch_or(errors & LineErrorBits);
   stat.cbOutQue = OutBuffUsed();
   return errors;
 }

@@ -187,69 +187,93 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
   lastActivity_ = std::max(lastActivity_, at);
   changed_.notify_all();
 
-  // The line is checked where a byte opens an exchange: a tool that talks on a wrong line setting
-  // would garble every byte on a real wire, so it is a violation however the bytes look here.
-  std::vector<std::string> violations;
-  if (!parser_.MidExchange()) {
-    const std::string line = pty_->ClientLine();
-    if (!line.empty())
-      violations.push_back("line set to " + line + ", the station talks 1200 8N1");
-  }
+  std::vector<std::string> violations = LineViolations();
   TParseResult r = parser_.Feed(byte, state_);
   violations.insert(violations.end(), r.Errors.begin(), r.Errors.end());
-  errors_.insert(errors_.end(), violations.begin(), violations.end());
-  for (const auto &violation : violations)
-    pendingLog_.push_back("protocol violation: " + violation);
+  NoteViolations(violations);
 
+  const bool muted = CountAnswer();
   std::string note;
-  bool muted = false;
-  if (answersLeft_) {
-    if (*answersLeft_ == 0)
-      muted = true;
-    else
-      --*answersLeft_;
-  }
-  if (!r.Reply.empty()) {
-    if (muted) {
-      note = "  [not answered: silent]";
-      r.Reply.clear();
-      // Without its answer the tool gives the exchange up: so does the station, and the tool's
-      // next byte opens a new one.
-      if (parser_.MidExchange()) {
-        exchangeNote_ += note;
-        pendingLog_.push_back(parser_.Abandon() + exchangeNote_);
-        exchangeNote_.clear();
-        note.clear();
-      }
-    } else {
-      if (r.Block && blockCut_ && *blockCut_ < r.Reply.size()) {
-        note += "  [block cut to " + std::to_string(*blockCut_) + " of " + std::to_string(r.Reply.size()) +
-                " bytes]";
-        r.Reply.resize(*blockCut_);
-      }
-      if (zeroAnswers_) {
-        std::fill(r.Reply.begin(), r.Reply.end(), std::uint8_t{0});
-        note += "  [answered with 0]";
-      }
-      if (delay_.count() > 0)
-        note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
-      // An answer later than the tool waits finds the exchange given up: so the station gives
-      // it up too, and reads the tool's next byte as a new exchange.
-      if (delay_ > StationProtocol::AnswerBudget && parser_.MidExchange()) {
-        exchangeNote_ += note;
-        pendingLog_.push_back(parser_.Abandon() + exchangeNote_);
-        exchangeNote_.clear();
-        note.clear();
-      }
-    }
-  }
+  if (!r.Reply.empty())
+    note = muted ? Silence(r.Reply) : Distort(r);
   for (const auto b : r.Reply)
     if (outbound_.size() < MaxQueued)
       outbound_.push_back({b, at + delay_});
-  // A note belongs to the exchange that the byte is part of; it is shown on that exchange's line.
+  NoteExchange(note, r.Log);
+}
+
+// The line is checked where a byte opens an exchange: a tool that talks on a wrong line setting
+// would garble every byte on a real wire, so it is a violation however the bytes look here.
+std::vector<std::string> TSimStation::LineViolations() const {
+  if (parser_.MidExchange())
+    return {};
+  const std::string line = pty_->ClientLine();
+  if (line.empty())
+    return {};
+  return {"line set to " + line + ", the station talks 1200 8N1"};
+}
+
+void TSimStation::NoteViolations(const std::vector<std::string> &violations) {
+  errors_.insert(errors_.end(), violations.begin(), violations.end());
+  for (const auto &violation : violations)
+    pendingLog_.push_back("protocol violation: " + violation);
+}
+
+// Counts one byte against StopAnsweringAfter; true once the station has stopped answering.
+bool TSimStation::CountAnswer() {
+  if (!answersLeft_)
+    return false;
+  if (*answersLeft_ == 0)
+    return true;
+  --*answersLeft_;
+  return false;
+}
+
+// The reply is not sent; returns the note for the exchange's log line.
+std::string TSimStation::Silence(std::vector<std::uint8_t> &reply) {
+  std::string note = "  [not answered: silent]";
+  reply.clear();
+  // Without its answer the tool gives the exchange up: so does the station, and the tool's next
+  // byte opens a new one.
+  GiveUpExchange(note);
+  return note;
+}
+
+// The reply as the set faults make it; returns the note for the exchange's log line.
+std::string TSimStation::Distort(TParseResult &r) {
+  std::string note;
+  if (r.Block && blockCut_ && *blockCut_ < r.Reply.size()) {
+    note += "  [block cut to " + std::to_string(*blockCut_) + " of " + std::to_string(r.Reply.size()) + " bytes]";
+    r.Reply.resize(*blockCut_);
+  }
+  if (zeroAnswers_) {
+    std::fill(r.Reply.begin(), r.Reply.end(), std::uint8_t{0});
+    note += "  [answered with 0]";
+  }
+  if (delay_.count() > 0)
+    note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
+  // An answer later than the tool waits finds the exchange given up: so the station gives it up
+  // too, and reads the tool's next byte as a new exchange.
+  if (delay_ > StationProtocol::AnswerBudget)
+    GiveUpExchange(note);
+  return note;
+}
+
+// Ends the open exchange, if any, with `note` on its log line; the note is then used up.
+void TSimStation::GiveUpExchange(std::string &note) {
+  if (!parser_.MidExchange())
+    return;
+  exchangeNote_ += note;
+  pendingLog_.push_back(parser_.Abandon() + exchangeNote_);
+  exchangeNote_.clear();
+  note.clear();
+}
+
+// A note belongs to the exchange that the byte is part of; it is shown on that exchange's line.
+void TSimStation::NoteExchange(const std::string &note, const std::vector<std::string> &lines) {
   if (!note.empty() && exchangeNote_.find(note) == std::string::npos)
     exchangeNote_ += note;
-  for (auto &line : r.Log) {
+  for (auto &line : lines) {
     pendingLog_.push_back(line + exchangeNote_);
     exchangeNote_.clear();
   }

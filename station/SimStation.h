@@ -128,6 +128,13 @@ private:
   void Run();
   void ReadMaster(Clock::time_point now);
   void Serve(std::uint8_t byte, Clock::time_point at);
+  std::vector<std::string> LineViolations() const;
+  void NoteViolations(const std::vector<std::string> &violations);
+  bool CountAnswer();
+  std::string Silence(std::vector<std::uint8_t> &reply);
+  std::string Distort(TParseResult &r);
+  void GiveUpExchange(std::string &note);
+  void NoteExchange(const std::string &note, const std::vector<std::string> &lines);
   void WriteDue(Clock::time_point now);
   void CheckClients();
   void DropUnheard(); // nobody has the port open: what would be sent now is lost
