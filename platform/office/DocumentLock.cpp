@@ -1,5 +1,6 @@
 #include "platform/office/DocumentLock.h"
 
+#include "platform/office/FileUrl.h"
 #include "platform/office/ProfileOwner.h"
 
 #include <fstream>
@@ -38,17 +39,18 @@ std::string ThisUser() {
   return user ? user->pw_name : std::string();
 }
 
-// The folder a "file://" profile URL names (our profile paths need no decoding).
-std::filesystem::path UrlPath(const std::string &url) {
-  const std::string scheme = "file://";
-  return url.rfind(scheme, 0) == 0 ? std::filesystem::path(url.substr(scheme.size()))
-                                   : std::filesystem::path();
-}
+// The profile folder a lock names: its URL is percent-encoded wherever the temporary folder's
+// name holds a blank, a "+" or a letter outside ASCII.
+std::filesystem::path UrlPath(const std::string &url) { return FileUrlPath(url); }
 
 } // namespace
 
 std::filesystem::path DocumentLockPath(const std::filesystem::path &document) {
-  return document.parent_path() / (".~lock." + document.filename().string() + "#");
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::weakly_canonical(document, ec);
+  if (ec)
+    real = document;
+  return real.parent_path() / (".~lock." + real.filename().string() + "#");
 }
 
 std::optional<TDocumentLock> ReadDocumentLock(const std::filesystem::path &document) {
@@ -71,6 +73,16 @@ bool IsStaleOwnLock(const TDocumentLock &lock) {
     return false;
   std::error_code ec;
   return !std::filesystem::exists(profile, ec) || ProfileOwnerGone(profile);
+}
+
+std::optional<TDocumentLock> HeldDocumentLock(const std::filesystem::path &document) {
+  auto lock = ReadDocumentLock(document);
+  if (lock && IsStaleOwnLock(*lock)) {
+    std::error_code ec;
+    std::filesystem::remove(DocumentLockPath(document), ec);
+    return std::nullopt;
+  }
+  return lock;
 }
 
 std::string LockHolder(const TDocumentLock &lock) {

@@ -12,6 +12,10 @@
 #include <unistd.h>
 #include <vector>
 
+std::string OfficeProfileArgument(const std::filesystem::path &folder) {
+  return "-env:UserInstallation=" + FileUrl(folder);
+}
+
 void EndOrphanedInstances() {
   std::vector<std::filesystem::path> orphans;
   std::error_code ec;
@@ -22,13 +26,14 @@ void EndOrphanedInstances() {
   }
   if (orphans.empty())
     return;
-  for (const auto &process : Processes())
-    for (const auto &folder : orphans)
-      if (process.CommandLine.find(folder.string()) != std::string::npos) {
-        if (process.Group > 1 && process.Group != getpgrp())
-          kill(-process.Group, SIGKILL);
+  // Only the office's own processes: each was started with exactly this argument. A stranger
+  // whose command line merely mentions the folder, and the group it runs in, are none of ours.
+  for (const auto &folder : orphans) {
+    const std::string argument = OfficeProfileArgument(folder);
+    for (const auto &process : Processes())
+      if (HasArgument(process, argument))
         kill(process.Pid, SIGKILL);
-      }
+  }
   for (const auto &folder : orphans) {
     std::filesystem::remove_all(folder, ec);
     RemovePipeFiles(folder);

@@ -33,6 +33,19 @@ bool ReadProcess(pid_t pid, TProcessInfo &info) {
   return true;
 }
 
+bool HasArgument(const TProcessInfo &process, const std::string &argument) {
+  size_t start = 0;
+  while (start < process.CommandLine.size()) {
+    size_t end = process.CommandLine.find('\0', start);
+    if (end == std::string::npos)
+      end = process.CommandLine.size();
+    if (process.CommandLine.compare(start, end - start, argument) == 0)
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 std::vector<TProcessInfo> Processes() {
   std::vector<TProcessInfo> processes;
   std::error_code ec;

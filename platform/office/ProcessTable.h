@@ -13,6 +13,8 @@ struct TProcessInfo {
   std::string CommandLine;          // arguments joined by NUL bytes
 };
 
+// Whether one of the process's arguments is exactly argument.
+bool HasArgument(const TProcessInfo &process, const std::string &argument);
 // false when the process does not exist (any more).
 bool ReadProcess(pid_t pid, TProcessInfo &info);
 std::vector<TProcessInfo> Processes();
