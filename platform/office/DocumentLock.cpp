@@ -2,11 +2,10 @@
 
 #include "platform/office/FileUrl.h"
 #include "platform/office/ProfileOwner.h"
+#include "platform/os/ThisSystem.h"
 
 #include <fstream>
 #include <iterator>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,16 +27,6 @@ std::vector<std::string> Fields(const std::string &text) {
   return fields;
 }
 
-std::string ThisHost() {
-  char name[256] = {};
-  gethostname(name, sizeof name - 1);
-  return name;
-}
-
-std::string ThisUser() {
-  const passwd *user = getpwuid(geteuid());
-  return user ? user->pw_name : std::string();
-}
 
 // The profile folder a lock names: its URL is percent-encoded wherever the temporary folder's
 // name holds a blank, a "+" or a letter outside ASCII.
@@ -66,7 +55,7 @@ std::optional<TDocumentLock> ReadDocumentLock(const std::filesystem::path &docum
 }
 
 bool IsStaleOwnLock(const TDocumentLock &lock) {
-  if (lock.SystemUser != ThisUser() || lock.Host != ThisHost())
+  if (lock.SystemUser != LoginName() || lock.Host != HostName())
     return false;
   const auto profile = UrlPath(lock.UserUrl);
   if (profile.filename().string().rfind(OfficeFolderPrefix, 0) != 0)

@@ -1,7 +1,7 @@
 // The spreadsheet application object against a real headless office, on workbooks the tests
 // make themselves.
 #include "platform/office/FileUrl.h"
-#include "platform/office/ProcessTable.h"
+#include "platform/os/ProcessTable.h"
 #include "platform/office/UnoExcelApplication.h"
 #include "tests/platform/OfficeWorkbooks.h"
 #include "tests/support/Spawn.h"

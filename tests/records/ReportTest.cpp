@@ -512,8 +512,16 @@ private:
       pollfd p{fd_, POLLIN, 0};
       if (poll(&p, 1, 20) <= 0)
         continue;
-      char events[4096];
-      if (read(fd_, events, sizeof events) <= 0 || (!everyTime_ && saves_ > 0))
+      alignas(inotify_event) char events[4096];
+      const ssize_t size = read(fd_, events, sizeof events);
+      bool storing = false;
+      for (ssize_t at = 0; at < size;) {
+        const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+        // The office's new file itself, not its lock of it.
+        storing = storing || (event->len > 0 && report_.filename() == event->name);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+      if (!storing || (!everyTime_ && saves_ > 0))
         continue;
       std::ofstream(report_, std::ios::binary | std::ios::trunc) << bytes_;
       ++saves_;
@@ -602,7 +610,7 @@ TEST_F(ReportTest, ASaveDuringTheStoreIsKeptAndTheStoreRetried) {
     {
       TSaveDuringStore saver(profiles.back(), path, otherBytes, everyTime);
       WriteReport(form);
-      EXPECT_EQ(saver.Saves(), everyTime ? 3 : 1);
+      EXPECT_TRUE(everyTime ? saver.Saves() >= 3 : saver.Saves() == 1) << saver.Saves();
     }
     EXPECT_TRUE(boxes.Errors.empty());
     EXPECT_FALSE(form.BitBtn24->isEnabled());
