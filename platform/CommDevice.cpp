@@ -3,6 +3,7 @@
 #include "platform/PortHolder.h"
 #include "platform/SyncObjects.h"
 #include "platform/WindowsDirectory.h"
+#include "platform/os/OsError.h"
 
 #include <cctype>
 #include <cerrno>
@@ -19,37 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-int OsErrorForErrno(int e) {
-  switch (e) {
-  case ENOENT:
-  case ENXIO:
-  case ENODEV:
-  case EISDIR:
-    return ErrorFileNotFound;
-  case ENOTDIR:
-  case ENAMETOOLONG:
-  case ELOOP:
-    return ErrorPathNotFound;
-  case EACCES:
-  case EPERM:
-  case EROFS:
-    return ErrorInvalidAccess;
-  case EBUSY:
-    return ErrorAccessDenied;
-  case EMFILE:
-  case ENFILE:
-    return ErrorTooManyOpenFiles;
-  case ENOMEM:
-    return ErrorNotEnoughMemory;
-  case EINVAL:
-    return ErrorInvalidParameter;
-  case EBADF:
-    return ErrorInvalidHandle;
-  default:
-    return ErrorGenFailure;
-  }
-}
 
 struct BaudPair {
   uint32_t baud;

@@ -4,6 +4,8 @@
 // thread can interrupt, reads that return at once and writes that a flush request can abandon.
 // Every operation returns 0 or the OS error number of the system the dispatcher was written
 // for (2 missing device, 5 access denied / held by someone else, 87 invalid parameter ...).
+#include "platform/os/OsError.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -12,18 +14,6 @@
 #include <string>
 
 class TEvent;
-
-// OS error numbers the device gives.
-constexpr int ErrorFileNotFound = 2;
-constexpr int ErrorPathNotFound = 3;
-constexpr int ErrorTooManyOpenFiles = 4;
-constexpr int ErrorAccessDenied = 5; // held by another open, ours or another program's
-constexpr int ErrorInvalidHandle = 6;
-constexpr int ErrorNotEnoughMemory = 8;
-constexpr int ErrorInvalidAccess = 12; // this user may not open the device
-constexpr int ErrorGenFailure = 31;    // the device went away (hang-up, adapter unplugged)
-constexpr int ErrorInvalidParameter = 87;
-constexpr int ErrorOperationAborted = 995;
 
 // Line-state record (the OS's device control block) and its flag bits.
 struct TDcb {

@@ -3,11 +3,10 @@
 // with the Win32 error numbers (2 file not found, 5 access denied, 87 invalid parameter …), so
 // that numbering is kept; the text is the Linux system text of the matching errno, in the
 // language the C library chooses for the process.
+#include "platform/os/OsError.h"
+
 #include <cstdint>
 #include <string>
-
-// The errno that stands for a Win32 error number; 0 when there is none.
-int ErrnoForOsError(uint32_t osError);
 
 // The system text for a Win32 error number; empty when the number has no Linux counterpart.
 std::string OsErrorText(uint32_t osError);

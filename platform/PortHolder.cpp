@@ -1,5 +1,7 @@
 #include "platform/PortHolder.h"
 
+#include "platform/os/ProcessTable.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -129,23 +131,9 @@ std::optional<TPortHolder> FindPortHolder(const std::string &path) {
     return std::nullopt;
   const int ptyIndex = PtyIndex(target.st_rdev);
   const pid_t self = getpid();
-  if (DIR *proc = opendir("/proc")) {
-    std::optional<TPortHolder> found;
-    while (dirent *e = readdir(proc)) {
-      if (!IsNumber(e->d_name))
-        continue;
-      const pid_t pid = static_cast<pid_t>(std::atol(e->d_name));
-      if (pid == self)
-        continue;
-      if (HoldsDevice(std::string("/proc/") + e->d_name, target.st_rdev, ptyIndex)) {
-        found = TPortHolder{pid, ProgramOf(pid)};
-        break;
-      }
-    }
-    closedir(proc);
-    if (found)
-      return found;
-  }
+  for (const pid_t pid : ProcessIds())
+    if (pid != self && HoldsDevice("/proc/" + std::to_string(pid), target.st_rdev, ptyIndex))
+      return TPortHolder{pid, ProgramOf(pid)};
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved))
     return FromLockFiles(resolved);

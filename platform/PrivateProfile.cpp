@@ -1,7 +1,9 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/os/FileIdentity.h"
 #include "runtime/Exception.h"
 #include "runtime/TextFile.h"
+#include "runtime/TextLines.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -82,15 +84,9 @@ std::vector<Line> SplitLines(const std::string &bytes) {
   std::vector<Line> lines;
   size_t begin = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (begin < bytes.size()) {
-    size_t end = bytes.find_first_of("\r\n", begin);
-    if (end == std::string::npos) {
-      lines.push_back({begin, bytes.size(), bytes.size()});
-      break;
-    }
-    const size_t next =
-        bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? end + 2 : end + 1;
-    lines.push_back({begin, end, next});
-    begin = next;
+    const TLineSpan line = LineAt(bytes, begin);
+    lines.push_back({line.Begin, line.End, line.Next});
+    begin = line.Next;
   }
   return lines;
 }
@@ -203,14 +199,6 @@ uint32_t NameHash(std::string_view name) {
   return hash;
 }
 
-// Where the line from begin ends (a CR or an LF), or the end of the text. A plain loop: the
-// general find_first_of costs a search of its set for every byte.
-size_t LineEnd(std::string_view text, size_t begin) {
-  while (begin < text.size() && text[begin] != '\r' && text[begin] != '\n')
-    ++begin;
-  return begin;
-}
-
 bool IsSectionLine(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t");
   return first != std::string_view::npos && text[first] == '[';
@@ -271,17 +259,16 @@ private:
   };
 
   template <typename F> void ForEachLine(size_t begin, size_t stop, F &&visit) const {
+    const std::string_view text = std::string_view(bytes_).substr(0, stop);
     while (begin < stop) {
-      const size_t end = std::min(LineEnd(bytes_, begin), stop);
-      const size_t next =
-          end < stop && bytes_[end] == '\r' && end + 1 < stop && bytes_[end + 1] == '\n' ? end + 2 : end + 1;
-      visit(begin, end, next);
-      begin = next;
+      const TLineSpan line = ::LineAt(text, begin);
+      visit(line.Begin, line.End, line.Next);
+      begin = line.Next;
     }
   }
 
   std::string_view LineAt(size_t begin) const {
-    return std::string_view(bytes_).substr(begin, LineEnd(bytes_, begin) - begin);
+    return std::string_view(bytes_).substr(begin, ::LineAt(bytes_, begin).End - begin);
   }
 
   void IndexKeys(Section &s) {
@@ -304,23 +291,6 @@ private:
   std::unordered_map<std::string, size_t> sectionIndex_;
 };
 
-// What tells one state of a file from another. The change time cannot be set back by anyone.
-struct FileIdentity {
-  dev_t device;
-  ino_t inode;
-  off_t size;
-  timespec modified, changed;
-  bool operator==(const FileIdentity &o) const {
-    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
-           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
-           changed.tv_nsec == o.changed.tv_nsec;
-  }
-};
-
-FileIdentity IdentityOf(const struct stat &st) {
-  return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-}
-
 // File times advance in steps, so a file changed shortly before it was read may change again
 // without its times moving: a clock tick (at most 10 ms) where times carry fractions of a second,
 // up to two seconds on file systems that keep whole (or even) seconds.
@@ -332,7 +302,7 @@ int64_t Nanoseconds(const timespec &t) { return int64_t{t.tv_sec} * 1'000'000'00
 
 struct CachedProfile {
   std::string fileName;
-  FileIdentity identity{};
+  TFileIdentity identity{};
   bool settled = false; // read after the file's last change had surely moved its times
   std::unique_ptr<TParsedProfile> parsed;
 };
@@ -344,7 +314,7 @@ CachedProfile cache;
 // the file's identity is the same before and after it; a file that never holds still for a few
 // attempts gives what was read last, and is not trusted later. Never reads past the size the
 // file had, so a file that keeps growing cannot keep us here.
-std::optional<std::string> ReadOpenFile(int fd, FileIdentity &identity, bool &stable) {
+std::optional<std::string> ReadOpenFile(int fd, TFileIdentity &identity, bool &stable) {
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
     return std::nullopt;
@@ -352,7 +322,7 @@ std::optional<std::string> ReadOpenFile(int fd, FileIdentity &identity, bool &st
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (st.st_size > MaxFileBytes)
       return std::nullopt;
-    identity = IdentityOf(st);
+    identity = FileIdentityOf(st);
     bytes.assign(static_cast<size_t>(st.st_size), '\0');
     size_t got = 0;
     while (got < bytes.size()) {
@@ -367,7 +337,7 @@ std::optional<std::string> ReadOpenFile(int fd, FileIdentity &identity, bool &st
     bytes.resize(got);
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
       return std::nullopt;
-    stable = IdentityOf(st) == identity && got == static_cast<size_t>(st.st_size);
+    stable = FileIdentityOf(st) == identity && got == static_cast<size_t>(st.st_size);
     if (stable)
       break;
   }
@@ -384,11 +354,11 @@ TParsedProfile *ParsedFile(const std::string &fileName) {
   struct stat st;
   const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   if (regular && cache.parsed && cache.settled && cache.fileName == fileName &&
-      cache.identity == IdentityOf(st)) {
+      cache.identity == FileIdentityOf(st)) {
     ::close(fd);
     return cache.parsed.get();
   }
-  FileIdentity identity{};
+  TFileIdentity identity{};
   bool stable = false;
   std::optional<std::string> bytes = regular ? ReadOpenFile(fd, identity, stable) : std::nullopt;
   ::close(fd);
@@ -397,7 +367,7 @@ TParsedProfile *ParsedFile(const std::string &fileName) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   const bool settled =
-      stable && Nanoseconds(now) - Nanoseconds(identity.changed) > SettleNanoseconds(identity.changed);
+      stable && Nanoseconds(now) - Nanoseconds(identity.Changed) > SettleNanoseconds(identity.Changed);
   // A recently changed file is read at every call, but parsed again only when its bytes differ.
   if (!(cache.parsed && cache.fileName == fileName && cache.identity == identity &&
         cache.parsed->Bytes() == *bytes)) {

@@ -5,6 +5,7 @@
 #include "runtime/Exception.h"
 #include "runtime/StrToInt.h"
 #include "runtime/TextFile.h"
+#include "runtime/TextLines.h"
 
 namespace {
 
@@ -12,15 +13,6 @@ constexpr size_t MaxTokenLength = 32;
 
 bool IsSeparator(char c) { return static_cast<unsigned char>(c) < 33; }
 
-// The position after the line that holds pos: CR LF, LF and CR all end a line.
-size_t AfterLine(std::string_view bytes, size_t pos) {
-  const size_t end = bytes.find_first_of("\r\n", pos);
-  if (end == std::string_view::npos)
-    return bytes.size();
-  if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n')
-    return end + 2;
-  return end + 1;
-}
 
 } // namespace
 
@@ -52,7 +44,7 @@ void ParseSnapshot(std::string_view bytes, TParamValues &values, const std::stri
       throw EInOutError("Invalid numeric input '" + token + "' in file \"" + fileName + "\"",
                         ioInvalidNumericInput);
     values[number] = static_cast<uint8_t>(value & 0xFF);
-    pos = AfterLine(bytes, pos);
+    pos = LineAt(bytes, pos).Next;
   }
 }
 

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -24,34 +23,6 @@ std::string Reason(int errorCode) {
     return texts[errorCode - ioFileNotAssigned];
   }
   return std::generic_category().message(errorCode);
-}
-
-// The file a rewrite must replace: through a symbolic link to what it points at, so the link
-// survives the rename.
-std::string ResolveTarget(const std::string &path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char *real = realpath(path.c_str(), nullptr)) {
-      std::string resolved = real;
-      std::free(real);
-      return resolved;
-    }
-  }
-  return path;
-}
-
-int WriteAll(int fd, const char *data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return 0;
 }
 
 } // namespace
@@ -84,11 +55,9 @@ void TextFile::RequireOutput() const {
 void TextFile::Abandon() noexcept {
   if (fd_ >= 0)
     ::close(fd_);
-  if (mode_ == Mode::Output && !tempPath_.empty())
-    ::unlink(tempPath_.c_str());
+  output_.Abandon();
   fd_ = -1;
   mode_ = Mode::Closed;
-  tempPath_.clear();
   buffer_.clear();
   position_ = 0;
   endOfInput_ = false;
@@ -102,69 +71,58 @@ void TextFile::OpenOutput(bool keepContents) {
   Abandon();
   if (path_.empty())
     Fail("Cannot write file", ioFileNotAssigned);
-  target_ = ResolveTarget(path_);
-  const std::filesystem::path target(target_);
-
-  struct stat old;
-  const bool hadOld = ::stat(target_.c_str(), &old) == 0;
-  if (hadOld && S_ISDIR(old.st_mode))
-    Fail("Cannot write file", EISDIR);
-  // A file the technician made read-only is refused, as the Windows services refuse it, even
-  // though the rename could replace it; root, to whom every file is writable, included.
-  if (hadOld && (old.st_mode & 0222) == 0)
-    Fail("Cannot write file", EACCES);
-  if (hadOld && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
-    Fail("Cannot write file", errno);
-  if (keepContents && !hadOld)
+  const std::string target = ReplacementTarget(path_);
+  CheckMayReplace(target);
+  if (keepContents && ::access(target.c_str(), F_OK) != 0)
     Fail("Cannot open file", errno);
+  MakeFolderOf(target);
+  if (const int err = output_.Begin(target, TKeep::Mode); err != 0)
+    Fail("Cannot write file", err);
+  mode_ = Mode::Output;
+  if (keepContents)
+    CopyOldContents();
+}
 
+// A file the technician made read-only is refused, as the Windows services refuse it, even
+// though the rename could replace it; root, to whom every file is writable, included.
+void TextFile::CheckMayReplace(const std::string &target) const {
+  struct stat old {};
+  if (::stat(target.c_str(), &old) != 0)
+    return;
+  if (S_ISDIR(old.st_mode))
+    Fail("Cannot write file", EISDIR);
+  if (!S_ISREG(old.st_mode))
+    throw EInOutError("Cannot write file \"" + path_ + "\": " +
+                          (target == path_ ? std::string("it") : "\"" + target + "\"") + " is not a regular file",
+                      EINVAL);
+  if ((old.st_mode & 0222) == 0)
+    Fail("Cannot write file", EACCES);
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    Fail("Cannot write file", errno);
+}
+
+// The first write into a fresh stand-in directory creates it.
+void TextFile::MakeFolderOf(const std::string &target) const {
+  const std::filesystem::path folder = std::filesystem::path(target).parent_path();
   std::error_code ec;
-  if (target.has_parent_path())
-    std::filesystem::create_directories(target.parent_path(), ec);
+  if (!folder.empty())
+    std::filesystem::create_directories(folder, ec);
   if (ec)
     Fail("Cannot write file", ec.value());
+}
 
-  // A fresh name beside the target, so the rename stays within one file system.
-  std::random_device seed;
-  std::mt19937 random(seed());
-  const std::string stem = (target.parent_path() / ("." + target.filename().string() + ".")).string();
-  for (int attempt = 0; fd_ < 0; ++attempt) {
-    tempPath_ = stem + std::to_string(random() % 1000000000u);
-    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
-      const int err = errno;
-      tempPath_.clear();
-      Fail("Cannot write file", err);
-    }
+void TextFile::CopyOldContents() {
+  const int in = ::open(output_.Target().c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    const int err = errno;
+    Abandon();
+    Fail("Cannot open file", err);
   }
-  mode_ = Mode::Output;
-  if (hadOld)
-    ::fchmod(fd_, old.st_mode & 07777); // keep the old file's permissions; best effort
-  if (keepContents) {
-    const int in = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-      const int err = errno;
-      Abandon();
-      Fail("Cannot open file", err);
-    }
-    char chunk[8192];
-    int err = 0;
-    for (;;) {
-      const ssize_t n = ::read(in, chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n <= 0) {
-        err = n < 0 ? errno : 0;
-        break;
-      }
-      if ((err = WriteAll(fd_, chunk, static_cast<size_t>(n))) != 0)
-        break;
-    }
-    ::close(in);
-    if (err != 0) {
-      Abandon();
-      Fail("Cannot write file", err);
-    }
+  const int err = output_.CopyFrom(in);
+  ::close(in);
+  if (err != 0) {
+    Abandon();
+    Fail("Cannot write file", err);
   }
 }
 
@@ -207,7 +165,7 @@ void TextFile::WriteLn(std::string_view text) {
 }
 
 void TextFile::Flush() {
-  const int err = WriteAll(fd_, buffer_.data(), buffer_.size());
+  const int err = output_.Write(buffer_);
   buffer_.clear();
   if (err != 0) {
     Abandon();
@@ -305,19 +263,12 @@ void TextFile::Close() {
     return;
   }
   Flush();
-  int err = 0;
-  if (::fsync(fd_) != 0)
-    err = errno;
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0 && err == 0)
-    err = errno;
-  if (err == 0 && ::rename(tempPath_.c_str(), target_.c_str()) != 0)
-    err = errno;
+  int err = output_.Prepare();
+  if (err == 0)
+    err = output_.Commit();
   if (err != 0) {
     Abandon();
     Fail("Cannot write file", err);
   }
-  tempPath_.clear();
   Abandon();
 }

@@ -6,6 +6,8 @@
 // Writing never touches the old file until Close: the text goes to a temporary file beside it,
 // which Close renames over the old one, so a failed or abandoned write leaves the old file as
 // it was. Lines are written with CR LF; reading takes CR LF, LF and CR alike.
+#include "platform/os/FileReplace.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,7 +36,9 @@ public:
 
   // Opens an empty file for writing. Missing folders on the way are made, so the first write
   // into a fresh stand-in directory creates it. An existing file that may not be written (no
-  // write permission bit at all, or none for us) is refused with EACCES and keeps its bytes.
+  // write permission bit at all, or none for us) is refused with EACCES and keeps its bytes;
+  // something other than a regular file in its place (a FIFO, a device, a link to one) is
+  // refused with EINVAL and left as it is.
   void Rewrite();
   // Opens the existing file for writing after its present contents (a missing file is an error).
   void Append();
@@ -68,6 +72,9 @@ private:
   void RequireInput() const;
   void RequireOutput() const;
   void OpenOutput(bool keepContents);
+  void CheckMayReplace(const std::string &target) const;
+  void MakeFolderOf(const std::string &target) const;
+  void CopyOldContents();
   void Flush();
   void Abandon() noexcept;
   int Peek();
@@ -75,9 +82,8 @@ private:
 
   std::string path_;
   Mode mode_ = Mode::Closed;
-  int fd_ = -1;
-  std::string target_;   // the file that Close replaces (the path, or what its link points at)
-  std::string tempPath_; // output only
+  int fd_ = -1;               // input only
+  TFileReplacement output_; // the new file that Close puts in place of the old one
   std::string buffer_;   // pending output, or input read ahead
   size_t position_ = 0;  // input: next byte of buffer_
   bool endOfInput_ = false;

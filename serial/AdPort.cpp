@@ -1,6 +1,7 @@
 #include "serial/AdPort.h"
 
 #include "platform/SyncObjects.h"
+#include "platform/os/OsError.h"
 #include "runtime/Dialogs.h"
 #include "serial/AdExcept.h"
 #include "serial/AdPortWindow.h"
@@ -27,10 +28,10 @@ std::string ComDeviceName(unsigned number) {
 // there is no such port.
 int TranslateOpenResult(int result) {
   switch (result) {
-  case -5:
+  case -ErrorAccessDenied:
     return -ecAlreadyOpen;
-  case -2:
-  case -3:
+  case -ErrorFileNotFound:
+  case -ErrorPathNotFound:
     return -ecBadId;
   default:
     return result;

@@ -2,13 +2,15 @@
 // memory and written to text files on request.
 #include "serial/AwUser.h"
 
+#include "platform/os/OsError.h"
+#include "platform/os/ThisSystem.h"
+
 #include "serial/OoMisc.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <sys/utsname.h>
 
 namespace {
 
@@ -57,7 +59,7 @@ private:
 int WriteText(const std::string &fileName, const std::string &text, bool append) {
   std::ofstream file(fileName, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
   if (!file)
-    return -(errno == ENOENT ? 3 : errno == EACCES ? 5 : 2);
+    return -OsErrorForFileErrno(errno);
   file << text;
   file.flush();
   return file ? 0 : -101;
@@ -282,11 +284,9 @@ int TApdBaseDispatcher::WriteLog(const std::string &fileName, bool inHex, bool a
     std::lock_guard<TCriticalSection> state(StateLock);
     if (!LogAllocated)
       return 0;
-    utsname os{};
-    uname(&os);
     text += "SERX v3.00\r\n";
     text += std::string("Compiler : g++ ") + __VERSION__ + "\r\n";
-    text += std::string("Operating System : Windows NT ") + os.sysname + " " + os.release + "\r\n\r\n";
+    text += "Operating System : Windows NT " + SystemNameAndRelease() + "\r\n\r\n";
     for (const auto &entry : LogQueue) {
       // "%07.7d" and "%08.8x": the precision pads with zeros already.
       char head[96];

@@ -1,11 +1,11 @@
 #include "platform/office/DocumentLock.h"
 
+#include "platform/office/FileUrl.h"
 #include "platform/office/ProfileOwner.h"
+#include "platform/os/ThisSystem.h"
 
 #include <fstream>
 #include <iterator>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,28 +27,19 @@ std::vector<std::string> Fields(const std::string &text) {
   return fields;
 }
 
-std::string ThisHost() {
-  char name[256] = {};
-  gethostname(name, sizeof name - 1);
-  return name;
-}
 
-std::string ThisUser() {
-  const passwd *user = getpwuid(geteuid());
-  return user ? user->pw_name : std::string();
-}
-
-// The folder a "file://" profile URL names (our profile paths need no decoding).
-std::filesystem::path UrlPath(const std::string &url) {
-  const std::string scheme = "file://";
-  return url.rfind(scheme, 0) == 0 ? std::filesystem::path(url.substr(scheme.size()))
-                                   : std::filesystem::path();
-}
+// The profile folder a lock names: its URL is percent-encoded wherever the temporary folder's
+// name holds a blank, a "+" or a letter outside ASCII.
+std::filesystem::path UrlPath(const std::string &url) { return FileUrlPath(url); }
 
 } // namespace
 
 std::filesystem::path DocumentLockPath(const std::filesystem::path &document) {
-  return document.parent_path() / (".~lock." + document.filename().string() + "#");
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::weakly_canonical(document, ec);
+  if (ec)
+    real = document;
+  return real.parent_path() / (".~lock." + real.filename().string() + "#");
 }
 
 std::optional<TDocumentLock> ReadDocumentLock(const std::filesystem::path &document) {
@@ -64,13 +55,23 @@ std::optional<TDocumentLock> ReadDocumentLock(const std::filesystem::path &docum
 }
 
 bool IsStaleOwnLock(const TDocumentLock &lock) {
-  if (lock.SystemUser != ThisUser() || lock.Host != ThisHost())
+  if (lock.SystemUser != LoginName() || lock.Host != HostName())
     return false;
   const auto profile = UrlPath(lock.UserUrl);
   if (profile.filename().string().rfind(OfficeFolderPrefix, 0) != 0)
     return false;
   std::error_code ec;
   return !std::filesystem::exists(profile, ec) || ProfileOwnerGone(profile);
+}
+
+std::optional<TDocumentLock> HeldDocumentLock(const std::filesystem::path &document) {
+  auto lock = ReadDocumentLock(document);
+  if (lock && IsStaleOwnLock(*lock)) {
+    std::error_code ec;
+    std::filesystem::remove(DocumentLockPath(document), ec);
+    return std::nullopt;
+  }
+  return lock;
 }
 
 std::string LockHolder(const TDocumentLock &lock) {

@@ -33,6 +33,15 @@ fs::path ModulePath() {
   return fs::path(KSTUNE_OFFICE_MODULE);
 }
 
+// The spreadsheet part of the office, packaged apart from the rest: without it the office
+// loads no workbook and says only that it could not detect the file's type.
+const char *const CalcLibrary = "libsclo.so";
+
+// The office's absence is told by the loader as a library the module needs that is not there.
+bool LibraryMissing(const std::string &loaderError) {
+  return loaderError.find("cannot open shared object file: No such file or directory") != std::string::npos;
+}
+
 TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
   static std::mutex mutex;
   static TOfficeBridgeEntry entry = nullptr;
@@ -41,9 +50,18 @@ TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
   const fs::path launcher = programDir / "oosplash";
   if (!fs::exists(launcher, ec))
     throw EOfficeMissing(MissingText("не найден " + launcher.string()));
-  if (entry)
-    return entry;
-  const fs::path module = ModulePath();
+  if (!fs::exists(programDir / CalcLibrary, ec))
+    throw EOfficeMissing(MissingText("LibreOffice установлен без Calc: не найден " +
+                                     (programDir / CalcLibrary).string()));
+  if (!entry)
+    entry = LoadBridgeModule(ModulePath());
+  return entry;
+}
+
+} // namespace
+
+TOfficeBridgeEntry LoadBridgeModule(const std::filesystem::path &module) {
+  std::error_code ec;
   if (!fs::exists(module, ec))
     throw Exception("Не найден модуль связи с приложением электронных таблиц " + module.string() +
                     ": программа собрана без него. Установите libreoffice-dev (scripts/deps.sh) и "
@@ -52,15 +70,17 @@ TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
   void *handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     const char *error = dlerror();
-    throw EOfficeMissing(MissingText(error ? error : module.string()));
+    const std::string reason = error ? error : module.string();
+    if (LibraryMissing(reason))
+      throw EOfficeMissing(MissingText(reason));
+    throw Exception("Не удалось загрузить модуль связи с приложением электронных таблиц " + module.string() +
+                    ": " + reason);
   }
-  entry = reinterpret_cast<TOfficeBridgeEntry>(dlsym(handle, OfficeBridgeEntry));
+  const auto entry = reinterpret_cast<TOfficeBridgeEntry>(dlsym(handle, OfficeBridgeEntry));
   if (!entry)
     throw Exception("Модуль " + module.string() + " не подходит к программе: соберите ее заново");
   return entry;
 }
-
-} // namespace
 
 std::unique_ptr<TExcelApplication> NewExcelApplication(const TOfficeOptions &options) {
   const auto entry =

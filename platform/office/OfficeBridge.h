@@ -4,6 +4,7 @@
 #include "platform/office/ExcelApplication.h"
 #include "platform/office/OfficeOptions.h"
 
+#include <filesystem>
 #include <memory>
 
 // The office is not installed (or incompletely): the text says what is missing and how to
@@ -20,3 +21,8 @@ std::unique_ptr<TExcelApplication> NewExcelApplication(const TOfficeOptions &opt
 // The name of the bridge's one entry point.
 inline constexpr const char *OfficeBridgeEntry = "KstuneNewExcelApplication";
 using TOfficeBridgeEntry = TExcelApplication *(*)(const TOfficeOptions &options);
+
+// Loads the bridge module at path and finds its entry point. A library it needs that is missing
+// (the office's own) is EOfficeMissing; any other failure is an Exception with the loader's
+// reason.
+TOfficeBridgeEntry LoadBridgeModule(const std::filesystem::path &module);

@@ -1,7 +1,7 @@
 #include "platform/office/OfficeOrphans.h"
 
 #include "platform/office/FileUrl.h"
-#include "platform/office/ProcessTable.h"
+#include "platform/os/ProcessTable.h"
 #include "platform/office/ProfileOwner.h"
 
 #include <rtl/digest.h>
@@ -11,6 +11,10 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+std::string OfficeProfileArgument(const std::filesystem::path &folder) {
+  return "-env:UserInstallation=" + FileUrl(folder);
+}
 
 void EndOrphanedInstances() {
   std::vector<std::filesystem::path> orphans;
@@ -22,13 +26,14 @@ void EndOrphanedInstances() {
   }
   if (orphans.empty())
     return;
-  for (const auto &process : Processes())
-    for (const auto &folder : orphans)
-      if (process.CommandLine.find(folder.string()) != std::string::npos) {
-        if (process.Group > 1 && process.Group != getpgrp())
-          kill(-process.Group, SIGKILL);
+  // Only the office's own processes: each was started with exactly this argument. A stranger
+  // whose command line merely mentions the folder, and the group it runs in, are none of ours.
+  for (const auto &folder : orphans) {
+    const std::string argument = OfficeProfileArgument(folder);
+    for (const auto &process : Processes())
+      if (HasArgument(process, argument))
         kill(process.Pid, SIGKILL);
-      }
+  }
   for (const auto &folder : orphans) {
     std::filesystem::remove_all(folder, ec);
     RemovePipeFiles(folder);

@@ -5,6 +5,10 @@
 #include "platform/office/ProfileOwner.h"
 
 #include <filesystem>
+#include <string>
+
+// The argument by which an office instance is told its profile folder.
+std::string OfficeProfileArgument(const std::filesystem::path &folder);
 
 // Ends the processes of every profile folder whose owner is gone and removes the folder.
 // Folders without a readable owner (another user's, or one being made) are left alone.

@@ -2,7 +2,7 @@
 
 #include "platform/office/FileUrl.h"
 #include "platform/office/OfficeOrphans.h"
-#include "platform/office/ProcessTable.h"
+#include "platform/os/ProcessTable.h"
 #include "runtime/Exception.h"
 
 #include <cerrno>
@@ -34,9 +34,15 @@ const char *const ProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
 </oor:items>
 )";
 
+// The office's own temporary files go into its profile, so that they go with it even when the
+// instance is killed.
+std::filesystem::path TemporaryFolder(const std::filesystem::path &profile) { return profile / "tmp"; }
+
 void WriteSettings(const std::filesystem::path &profile) {
   std::error_code ec;
   std::filesystem::create_directories(profile / "user", ec);
+  if (!ec)
+    std::filesystem::create_directories(TemporaryFolder(profile), ec);
   std::ofstream settings(profile / "user" / "registrymodifications.xcu", std::ios::binary | std::ios::trunc);
   settings << ProfileSettings;
   if (ec || !settings.flush())
@@ -123,17 +129,19 @@ std::filesystem::path MakeProfile(bool &fromTemplate) {
 }
 
 // The parent's environment, with a UTF-8 locale (file names outside ASCII fail under the C
-// locale) and without what belongs to this process's own bridge or to file locking.
-std::vector<std::string> ChildEnvironment() {
+// locale), the profile's temporary folder, and without what belongs to this process's own
+// bridge or to file locking.
+std::vector<std::string> ChildEnvironment(const std::filesystem::path &profile) {
   std::vector<std::string> env;
   for (char **e = environ; *e; ++e) {
     const std::string entry = *e;
     const std::string name = entry.substr(0, entry.find('='));
-    if (name == "LC_ALL" || name == "URE_BOOTSTRAP")
+    if (name == "LC_ALL" || name == "URE_BOOTSTRAP" || name == "TMPDIR")
       continue;
     env.push_back(entry);
   }
   env.push_back("LC_ALL=C.UTF-8");
+  env.push_back("TMPDIR=" + TemporaryFolder(profile).string());
   return env;
 }
 
@@ -217,9 +225,9 @@ TOfficeProcess::TOfficeProcess(const std::filesystem::path &programDir, const st
       "--nodefault",
       "--nolockcheck",
       "--accept=pipe,name=" + pipeName_ + ";urp;StarOffice.ComponentContext",
-      "-env:UserInstallation=" + FileUrl(profile_),
+      OfficeProfileArgument(profile_),
   };
-  std::vector<std::string> env = ChildEnvironment();
+  std::vector<std::string> env = ChildEnvironment(profile_);
   std::vector<char *> argv, envp;
   for (auto &a : args)
     argv.push_back(a.data());

@@ -1,6 +1,6 @@
 #include "platform/office/ProfileOwner.h"
 
-#include "platform/office/ProcessTable.h"
+#include "platform/os/ProcessTable.h"
 
 #include <fstream>
 #include <unistd.h>

@@ -2,7 +2,11 @@
 
 #include "platform/office/DocumentLock.h"
 #include "platform/office/FileUrl.h"
+#include "platform/office/StoreFiles.h"
 #include "platform/office/XlsActiveSheet.h"
+#include "platform/os/FileIdentity.h"
+#include "platform/os/FileReplace.h"
+#include "platform/os/OsErrorReason.h"
 
 #include "platform/office/OfficeInstance.h"
 
@@ -25,10 +29,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <iterator>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -115,24 +118,28 @@ Reference<css::sheet::XSpreadsheet> ActiveSheet(const Reference<css::lang::XComp
   return Reference<css::sheet::XSpreadsheet>(sheets->getByIndex(0), UNO_QUERY_THROW);
 }
 
-// What tells one version of a file from the next: a save in place changes the time and
-// usually the size, a save by rename the inode.
-struct TFileIdentity {
-  dev_t Device = 0;
-  ino_t Inode = 0;
-  off_t Size = -1;
-  timespec Modified{};
-  bool operator==(const TFileIdentity &o) const {
-    return Device == o.Device && Inode == o.Inode && Size == o.Size && Modified.tv_sec == o.Modified.tv_sec &&
-           Modified.tv_nsec == o.Modified.tv_nsec;
+// The file's bytes: the version of the report that was loaded, to be told from the next one
+// even when their sizes and times agree.
+std::string FileContents(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A version of the report on disk: its identity, and its bytes for what the identity misses (a
+// save of equal size within one tick of the file times, which last seconds on network shares).
+struct TFileVersion {
+  TFileIdentity Identity;
+  std::string Contents;
+  bool operator==(const TFileVersion &other) const {
+    return Identity.SameWrite(other.Identity) && Contents == other.Contents;
   }
 };
 
-TFileIdentity IdentityOf(const std::string &path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0)
-    return {};
-  return {st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+TFileVersion VersionOf(const std::string &path) {
+  TFileVersion version;
+  version.Identity = FileIdentityOf(path);
+  version.Contents = FileContents(path);
+  return version;
 }
 
 css::beans::PropertyValue Property(const char *name, const css::uno::Any &value) {
@@ -140,14 +147,6 @@ css::beans::PropertyValue Property(const char *name, const css::uno::Any &value)
   property.Name = rtl::OUString::createFromAscii(name);
   property.Value = value;
   return property;
-}
-
-void SyncFile(const std::string &path, int flags) {
-  const int fd = open(path.c_str(), flags | O_CLOEXEC);
-  if (fd >= 0) {
-    fsync(fd);
-    close(fd);
-  }
 }
 
 } // namespace
@@ -176,14 +175,10 @@ struct TUnoExcelApplication::TImpl {
     const std::string what = "Не удалось открыть файл \"" + path + "\"";
     // Someone else's lock makes the office open the file read-only; a lock an instance of ours
     // left when its program died would make it refuse the file: taken over.
-    if (const auto lock = ReadDocumentLock(path)) {
-      std::error_code ec;
-      if (!IsStaleOwnLock(*lock))
-        throw Exception(what + ": файл открыт для правки: " + LockHolder(*lock));
-      std::filesystem::remove(DocumentLockPath(path), ec);
-    }
+    if (const auto lock = HeldDocumentLock(path))
+      throw Exception(what + ": файл открыт для правки: " + LockHolder(*lock));
     // Taken before the load, so that a save by someone else during the load counts as a change.
-    const TFileIdentity identity = IdentityOf(path);
+    TFileVersion version = VersionOf(path);
     const Reference<css::lang::XComponent> document = Office.Load(path);
     std::string filter;
     Reference<css::sheet::XSpreadsheet> sheet;
@@ -222,7 +217,7 @@ struct TUnoExcelApplication::TImpl {
     Block = {};
     Path = path;
     Filter = filter;
-    Identity = identity;
+    Loaded = std::move(version);
   }
 
   void Close() {
@@ -255,7 +250,7 @@ struct TUnoExcelApplication::TImpl {
   TColumnBlock Block;
   std::string Path;
   std::string Filter;
-  TFileIdentity Identity;
+  TFileVersion Loaded;
 };
 
 TUnoExcelApplication::TUnoExcelApplication(const TOfficeOptions &options)
@@ -328,7 +323,7 @@ int TUnoExcelApplication::LastUsedRow() {
 }
 
 bool TUnoExcelApplication::FileChanged() {
-  return impl_->Document.is() && !(IdentityOf(impl_->Path) == impl_->Identity);
+  return impl_->Document.is() && !(VersionOf(impl_->Path) == impl_->Loaded);
 }
 
 void TUnoExcelApplication::Reload() {
@@ -338,6 +333,35 @@ void TUnoExcelApplication::Reload() {
   impl.Close();
   impl.Load(path);
 }
+
+namespace {
+
+// Puts the stored workbook in place of the report (where it really is, past symbolic links),
+// keeping what the report was to everyone else; the file is looked at once more right before.
+void ReplaceReport(const std::string &path, const TFileVersion &loaded, const std::filesystem::path &stored,
+                   const std::string &what, const std::string &changed) {
+  const std::string target = ReplacementTarget(path);
+  const int in = open(stored.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0)
+    throw Exception(what + ": " + OsErrorReason(errno));
+  TFileReplacement replacement;
+  int err = replacement.Begin(target, TKeep::Everything, StoreTemporaryName(target, getpid()));
+  if (err == 0)
+    err = replacement.CopyFrom(in);
+  close(in);
+  if (err == 0)
+    err = replacement.Prepare();
+  if (err != 0)
+    throw Exception(what + ": " + OsErrorReason(err));
+  if (!(VersionOf(path) == loaded)) {
+    replacement.Abandon();
+    throw EReportChanged(changed);
+  }
+  if (const int commitError = replacement.Commit(); commitError != 0)
+    throw Exception(what + ": " + OsErrorReason(commitError));
+}
+
+} // namespace
 
 void TUnoExcelApplication::Save() {
   auto &impl = *impl_;
@@ -349,15 +373,16 @@ void TUnoExcelApplication::Save() {
   const std::string changed = what + ": файл изменила другая программа после открытия";
   if (FileChanged())
     throw EReportChanged(changed);
-  // A report reached through a symbolic link is replaced where it really is.
+  // The office stores into its own profile, so that whatever it leaves on a failure (its lock
+  // of the new file among them) goes with the profile; the report's folder sees only our copy.
+  const std::filesystem::path stored = impl.Office.Profile() / "store" / std::filesystem::path(impl.Path).filename();
+  const auto removeStored = [&] {
+    std::error_code ec;
+    std::filesystem::remove(DocumentLockPath(stored), ec);
+    std::filesystem::remove(stored, ec);
+  };
   std::error_code ec;
-  std::filesystem::path target = std::filesystem::canonical(impl.Path, ec);
-  if (ec)
-    target = impl.Path;
-  const std::string temporary =
-      (target.parent_path() / (".~kstune." + std::to_string(getpid()) + "." + target.filename().string()))
-          .string();
-  const auto removeTemporary = [&] { unlink(temporary.c_str()); };
+  std::filesystem::create_directories(stored.parent_path(), ec);
   try {
     impl.Office.Call(what, impl.Office.Options().LoadTimeout, [&] {
       const css::beans::PropertyValue properties[] = {
@@ -365,34 +390,21 @@ void TUnoExcelApplication::Save() {
           Property("Overwrite", css::uno::Any(true)),
       };
       Reference<css::frame::XStorable>(impl.Document, UNO_QUERY_THROW)
-          ->storeToURL(FromUtf8(FileUrl(temporary)),
+          ->storeToURL(FromUtf8(FileUrl(stored)),
                        css::uno::Sequence<css::beans::PropertyValue>(properties, std::size(properties)));
     });
   } catch (...) {
-    removeTemporary();
+    removeStored();
     throw;
   }
-  // The new version keeps the old one's permissions and owner, and is on disk before it
-  // replaces it.
-  struct stat old {};
-  if (stat(target.c_str(), &old) == 0) {
-    chmod(temporary.c_str(), old.st_mode & 07777);
-    if (chown(temporary.c_str(), old.st_uid, old.st_gid) != 0) {
-      // Only root may give a file away; the technician's own file stays his.
-    }
+  try {
+    ReplaceReport(impl.Path, impl.Loaded, stored, what, changed);
+  } catch (...) {
+    removeStored();
+    throw;
   }
-  SyncFile(temporary, O_RDONLY);
-  if (FileChanged()) {
-    removeTemporary();
-    throw EReportChanged(changed);
-  }
-  if (rename(temporary.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    removeTemporary();
-    throw Exception(what + ": " + std::strerror(error));
-  }
-  SyncFile(target.parent_path().empty() ? "." : target.parent_path().string(), O_RDONLY | O_DIRECTORY);
-  impl.Identity = IdentityOf(impl.Path);
+  removeStored();
+  impl.Loaded = VersionOf(impl.Path);
 }
 
 void TUnoExcelApplication::Quit() {

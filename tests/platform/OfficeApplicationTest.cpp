@@ -1,7 +1,7 @@
 // The spreadsheet application object against a real headless office, on workbooks the tests
 // make themselves.
 #include "platform/office/FileUrl.h"
-#include "platform/office/ProcessTable.h"
+#include "platform/os/ProcessTable.h"
 #include "platform/office/UnoExcelApplication.h"
 #include "tests/platform/OfficeWorkbooks.h"
 #include "tests/support/FileBytes.h"
@@ -140,6 +140,12 @@ TEST(OfficeApplication, ReadsWritesAndStoresAnXlsWorkbookInItsOwnFormat) {
   EXPECT_FALSE(InstanceHolds(profile, device));
   close(descriptor);
   app.WorkBooks().Open(path.string());
+  // The office's own temporary files are kept in its profile, so they go with it however it ends.
+  bool ownTemporaryFiles = false;
+  std::error_code ec;
+  for (const auto &entry : fs::directory_iterator(fs::path(profile) / "tmp", ec))
+    ownTemporaryFiles = ownTemporaryFiles || entry.path().filename().string().rfind("lu", 0) == 0;
+  EXPECT_TRUE(ownTemporaryFiles) << "the office keeps its temporary files outside its profile";
   EXPECT_EQ(app.cells(1, 1).Value(), "Станция");
   EXPECT_EQ(app.cells(1, 3).Value(), "1043");
   EXPECT_EQ(app.cells(2, 1).Value(), "Конец теста ");

@@ -2,6 +2,7 @@
 // in one box what is missing and how to install it. The office is hidden by an empty folder
 // mounted over its own in a mount namespace of the test's own (root only). This program does
 // not link the office, so that it runs there.
+#include "platform/office/OfficeBridge.h"
 #include "records/ReportSeams.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/support/Spawn.h"
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,4 +74,51 @@ TEST_F(ReportWithoutOffice, KstuneStartsConnectsAndTheReportSaysWhatToInstall) {
   kill(kstune, SIGTERM);
   waitpid(kstune, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+namespace {
+
+std::string OfficeFailure(const std::function<void()> &action, bool &missing) {
+  try {
+    action();
+  } catch (const EOfficeMissing &e) {
+    missing = true;
+    return e.Message;
+  } catch (const Exception &e) {
+    missing = false;
+    return e.Message;
+  }
+  ADD_FAILURE() << "no error";
+  return {};
+}
+
+} // namespace
+
+// LibreOffice without its spreadsheet part: "..." says what to install instead of passing on the
+// office's "type detection failed".
+TEST_F(ReportWithoutOffice, AnOfficeWithoutCalcSaysWhatToInstall) {
+  const fs::path program = dir.Root() / "program";
+  fs::create_directories(program);
+  std::ofstream(program / "oosplash") << "#!/bin/sh\nexit 1\n";
+  fs::permissions(program / "oosplash", fs::perms(0755));
+  TOfficeOptions options;
+  options.ProgramDir = program;
+  bool missing = false;
+  const std::string message = OfficeFailure([&] { NewExcelApplication(options); }, missing);
+  EXPECT_TRUE(missing) << message;
+  EXPECT_NE(message.find("LibreOffice Calc"), std::string::npos) << message;
+  EXPECT_NE(message.find("sudo apt-get install libreoffice-calc-nogui"), std::string::npos) << message;
+}
+
+// A bridge module that cannot be loaded for a reason other than a missing office says the
+// loader's reason, not that the office is to be installed.
+TEST_F(ReportWithoutOffice, AModuleThatFailsToLoadSaysTheLoadersReason) {
+  const fs::path module = dir.Root() / "kstune-office.so";
+  std::ofstream(module) << "not a shared object, long enough to be read as one: " << std::string(200, 'x');
+  bool missing = true;
+  const std::string message = OfficeFailure([&] { LoadBridgeModule(module); }, missing);
+  EXPECT_FALSE(missing) << message;
+  EXPECT_NE(message.find(module.string()), std::string::npos) << message;
+  EXPECT_NE(message.find("ELF"), std::string::npos) << message;
+  EXPECT_EQ(message.find("apt-get install"), std::string::npos) << message;
 }

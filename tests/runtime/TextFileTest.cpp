@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -127,6 +128,12 @@ TEST(TextFile, EveryFailureRaisesInOutErrorWithItsCode) {
   const std::string missing = (dir.KstuneDir() / "missing.txt").string();
   const std::string readOnly = dir.WriteFile("kept.txt", "2\r\n").string();
   std::filesystem::permissions(readOnly, std::filesystem::perms(0444));
+  // A FIFO where Opros.txt belongs, and a link to it: a write would hang on one or turn it
+  // into a plain file.
+  const std::string fifo = (dir.KstuneDir() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string linkToFifo = (dir.KstuneDir() / "Opros.txt").string();
+  std::filesystem::create_symlink(fifo, linkToFifo);
   const struct {
     const char *what;
     std::string path;
@@ -140,6 +147,9 @@ TEST(TextFile, EveryFailureRaisesInOutErrorWithItsCode) {
       {"rewrite below a plain file", plainFile + "/x.txt", [](TextFile &f) { f.Rewrite(); }, ENOTDIR},
       {"rewrite a read-only file", readOnly, [](TextFile &f) { f.Rewrite(); }, EACCES},
       {"append to a read-only file", readOnly, [](TextFile &f) { f.Append(); }, EACCES},
+      {"rewrite a FIFO", fifo, [](TextFile &f) { f.Rewrite(); }, EINVAL},
+      {"append to a FIFO", fifo, [](TextFile &f) { f.Append(); }, EINVAL},
+      {"rewrite a link to a FIFO", linkToFifo, [](TextFile &f) { f.Rewrite(); }, EINVAL},
       {"reset without a name", "", [](TextFile &f) { f.Reset(); }, ioFileNotAssigned},
       {"read a closed file", existing, [](TextFile &f) { f.ReadLn(); }, ioFileNotOpen},
       {"close a closed file", existing, [](TextFile &f) { f.Close(); }, ioFileNotOpen},
@@ -159,4 +169,26 @@ TEST(TextFile, EveryFailureRaisesInOutErrorWithItsCode) {
   EXPECT_EQ(dir.ReadFile("old.txt"), "1\r\n");
   EXPECT_EQ(dir.ReadFile("kept.txt"), "2\r\n");
   EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_TRUE(std::filesystem::is_fifo(std::filesystem::symlink_status(fifo)));
+  EXPECT_TRUE(std::filesystem::is_symlink(linkToFifo));
+  EXPECT_EQ(std::filesystem::read_symlink(linkToFifo), fifo);
+}
+
+// The error says what stands in the file's place, through a link too.
+TEST(TextFile, ANonRegularTargetIsNamedInTheError) {
+  TempConfigDir dir;
+  std::filesystem::create_directories(dir.KstuneDir());
+  const std::string fifo = (dir.KstuneDir() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string link = (dir.KstuneDir() / "Q417Options.ini").string();
+  std::filesystem::create_symlink(fifo, link);
+  TextFile file(link);
+  try {
+    file.Rewrite();
+    FAIL() << "a FIFO behind a link was taken";
+  } catch (const EInOutError &e) {
+    EXPECT_EQ(e.ErrorCode, EINVAL);
+    EXPECT_NE(e.Message.find('"' + fifo + "\" is not a regular file"), std::string::npos) << e.Message;
+  }
+  EXPECT_EQ(EntryCount(dir.KstuneDir()), 2u) << "a temporary file was left behind";
 }

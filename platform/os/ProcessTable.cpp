@@ -1,4 +1,4 @@
-#include "platform/office/ProcessTable.h"
+#include "platform/os/ProcessTable.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -33,15 +33,35 @@ bool ReadProcess(pid_t pid, TProcessInfo &info) {
   return true;
 }
 
-std::vector<TProcessInfo> Processes() {
-  std::vector<TProcessInfo> processes;
+bool HasArgument(const TProcessInfo &process, const std::string &argument) {
+  size_t start = 0;
+  while (start < process.CommandLine.size()) {
+    size_t end = process.CommandLine.find('\0', start);
+    if (end == std::string::npos)
+      end = process.CommandLine.size();
+    if (process.CommandLine.compare(start, end - start, argument) == 0)
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::vector<pid_t> ProcessIds() {
+  std::vector<pid_t> ids;
   std::error_code ec;
   for (const auto &entry : std::filesystem::directory_iterator("/proc", ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
-      continue;
+    if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos)
+      ids.push_back(static_cast<pid_t>(std::atol(name.c_str())));
+  }
+  return ids;
+}
+
+std::vector<TProcessInfo> Processes() {
+  std::vector<TProcessInfo> processes;
+  for (const pid_t pid : ProcessIds()) {
     TProcessInfo info;
-    if (ReadProcess(static_cast<pid_t>(std::atol(name.c_str())), info))
+    if (ReadProcess(pid, info))
       processes.push_back(std::move(info));
   }
   return processes;

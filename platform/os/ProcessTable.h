@@ -13,6 +13,10 @@ struct TProcessInfo {
   std::string CommandLine;          // arguments joined by NUL bytes
 };
 
+// The ids of every process /proc shows now.
+std::vector<pid_t> ProcessIds();
+// Whether one of the process's arguments is exactly argument.
+bool HasArgument(const TProcessInfo &process, const std::string &argument);
 // false when the process does not exist (any more).
 bool ReadProcess(pid_t pid, TProcessInfo &info);
 std::vector<TProcessInfo> Processes();

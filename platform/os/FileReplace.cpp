@@ -1,0 +1,233 @@
+#include "platform/os/FileReplace.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Where the access control list of a file lives; a file without one has no such attribute.
+const char *const AclAttribute = "system.posix_acl_access";
+
+std::string FolderOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string &path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int WriteAll(int fd, const char *data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Copies from the start of in to the current position of out.
+int CopyAll(int in, int out) {
+  if (::lseek(in, 0, SEEK_SET) < 0)
+    return errno;
+  char chunk[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(in, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return errno;
+    if (n == 0)
+      return 0;
+    if (const int err = WriteAll(out, chunk, static_cast<size_t>(n)); err != 0)
+      return err;
+  }
+}
+
+int SyncFolder(const std::string &folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return errno;
+  const int err = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  ::close(fd);
+  return err;
+}
+
+// The access control list of a file: empty when it has none (or the file system keeps none).
+std::vector<char> AclOf(const std::string &path) {
+  const ssize_t size = ::getxattr(path.c_str(), AclAttribute, nullptr, 0);
+  if (size <= 0)
+    return {};
+  std::vector<char> acl(static_cast<size_t>(size));
+  const ssize_t read = ::getxattr(path.c_str(), AclAttribute, acl.data(), acl.size());
+  acl.resize(read > 0 ? static_cast<size_t>(read) : 0);
+  return acl;
+}
+
+} // namespace
+
+std::string ReplacementTarget(const std::string &path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char *real = ::realpath(path.c_str(), nullptr)) {
+      std::string resolved = real;
+      std::free(real);
+      return resolved;
+    }
+  }
+  return path;
+}
+
+int TFileReplacement::Begin(const std::string &target, TKeep keep, const std::string &temporaryName) {
+  Abandon();
+  target_ = target;
+  keep_ = keep;
+  struct stat old {};
+  hadOld_ = ::stat(target.c_str(), &old) == 0;
+  if (hadOld_ && S_ISDIR(old.st_mode))
+    return EISDIR;
+  // A device or a FIFO in the file's place is not ours to turn into a plain file.
+  if (hadOld_ && !S_ISREG(old.st_mode))
+    return EINVAL;
+  oldMode_ = old.st_mode;
+  oldOwner_ = old.st_uid;
+  oldGroup_ = old.st_gid;
+  oldLinks_ = old.st_nlink;
+
+  // Beside the target, so that the rename stays within one file system.
+  const std::string folder = FolderOf(target);
+  if (!temporaryName.empty()) {
+    temporary_ = folder + "/" + temporaryName;
+    fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  } else {
+    std::random_device seed;
+    std::mt19937 random(seed());
+    const std::string stem = folder + "/." + NameOf(target) + ".";
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+      temporary_ = stem + std::to_string(random() % 1000000000u);
+      fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ < 0 && (errno != EEXIST || attempt > 100))
+        break;
+    }
+  }
+  if (fd_ < 0) {
+    const int err = errno;
+    temporary_.clear();
+    return err;
+  }
+  if (hadOld_)
+    ::fchmod(fd_, oldMode_ & 07777); // best effort; Prepare insists where it matters
+  return 0;
+}
+
+int TFileReplacement::Write(std::string_view bytes) {
+  const int err = WriteAll(fd_, bytes.data(), bytes.size());
+  if (err != 0)
+    Abandon();
+  return err;
+}
+
+int TFileReplacement::CopyFrom(int fd) {
+  const int err = CopyAll(fd, fd_);
+  if (err != 0)
+    Abandon();
+  return err;
+}
+
+// Whether the renamed copy can be what the old file was to everyone else; when not, the
+// contents go into the old file itself.
+int TFileReplacement::KeepAttributes() {
+  inPlace_ = false;
+  if (keep_ != TKeep::Everything || !hadOld_)
+    return 0;
+  struct stat now {};
+  if (::fstat(fd_, &now) != 0)
+    return errno;
+  // Only root may give a file away: an ordinary user's copy of a colleague's file would become
+  // his own, with his primary group.
+  if ((now.st_uid != oldOwner_ || now.st_gid != oldGroup_) && ::fchown(fd_, oldOwner_, oldGroup_) != 0)
+    inPlace_ = true;
+  // After the owner: a change of owner clears the set-id bits.
+  if (!inPlace_ && ::fchmod(fd_, oldMode_ & 07777) != 0)
+    inPlace_ = true;
+  const std::vector<char> acl = AclOf(target_);
+  if (!inPlace_ && !acl.empty() && ::fsetxattr(fd_, AclAttribute, acl.data(), acl.size(), 0) != 0)
+    inPlace_ = true;
+  // The other names of the file would keep the old contents.
+  if (oldLinks_ > 1)
+    inPlace_ = true;
+  return 0;
+}
+
+int TFileReplacement::Prepare() {
+  int err = KeepAttributes();
+  if (err == 0 && ::fsync(fd_) != 0)
+    err = errno;
+  if (err != 0)
+    Abandon();
+  return err;
+}
+
+int TFileReplacement::WriteInPlace() {
+  const int out = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (out < 0)
+    return errno;
+  struct stat st {};
+  int err = ::fstat(out, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : 0;
+  // Truncated only once the new contents are complete in the temporary file: a failure from
+  // here on is the one case where the old file is lost, and the folder had the room for it.
+  if (err == 0 && ::ftruncate(out, 0) != 0)
+    err = errno;
+  if (err == 0)
+    err = CopyAll(fd_, out);
+  if (err == 0 && ::fsync(out) != 0)
+    err = errno;
+  if (::close(out) != 0 && err == 0)
+    err = errno;
+  return err;
+}
+
+int TFileReplacement::Commit() {
+  int err = 0;
+  if (inPlace_) {
+    err = WriteInPlace();
+    Abandon();
+    return err;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0)
+    err = errno;
+  if (err == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0)
+    err = errno;
+  if (err != 0) {
+    Abandon();
+    return err;
+  }
+  temporary_.clear();
+  return SyncFolder(FolderOf(target_));
+}
+
+void TFileReplacement::Abandon() noexcept {
+  if (fd_ >= 0)
+    ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty())
+    ::unlink(temporary_.c_str());
+  temporary_.clear();
+  inPlace_ = false;
+}
