@@ -61,6 +61,7 @@ void ConnectStation(TForm1 &form) {
     NameThePortHolder(form);
     throw;
   }
+  PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {
@@ -87,6 +88,7 @@ void ConnectStation(TForm1 &form) {
 
 void DisconnectStation(TForm1 &form) {
   DisablePanels(form);
+  PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(Command::Disconnect);
   Sleep(Pause::AfterDisconnect);
   form.Button1->setText(QStringLiteral("Дата Процессора"));

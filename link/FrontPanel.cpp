@@ -1,6 +1,7 @@
 #include "link/FrontPanel.h"
 
 #include "link/CommandSet.h"
+#include "link/Exchange.h"
 #include "link/Telemetry.h"
 #include "main/UnitMain.h"
 #include "runtime/Sleep.h"
@@ -9,6 +10,7 @@
 void PressFrontPanel(TForm1 &form, uint8_t command) {
   // Queued, never awaited: a byte the station might send back stays in the input buffer for the
   // next receive.
+  PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(command);
   Sleep(Pause::AfterPanelKey);
   ArmRefresh(form);

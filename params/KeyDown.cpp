@@ -2,6 +2,7 @@
 #include "params/Editing.h"
 
 #include "link/CommandSet.h"
+#include "link/Exchange.h"
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
 #include "runtime/Sleep.h"
@@ -27,6 +28,7 @@ bool HandleKeyDown(TForm1 &form, int key, int) {
     return true;
   }
   if (IsKeyM(key)) {
+    PurgeStaleInput(form);
     form.MainState.ComPort->SendByte(Command::Scrambler);
     Sleep(Pause::AfterScramblerKey);
     return true;

@@ -231,6 +231,17 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
         std::fill(r.Reply.begin(), r.Reply.end(), std::uint8_t{0});
         note += "  [answered with 0]";
       }
+      if (doubleAnswers_) {
+        const std::vector<std::uint8_t> once = r.Reply;
+        r.Reply.insert(r.Reply.end(), once.begin(), once.end());
+        note += "  [answered twice]";
+      }
+      if (sendsLeft_ && *sendsLeft_ < r.Reply.size()) {
+        r.Reply.resize(*sendsLeft_);
+        note += "  [fell silent in its reply]";
+      }
+      if (sendsLeft_)
+        *sendsLeft_ -= r.Reply.size();
       if (delay_.count() > 0)
         note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
       // An answer later than the tool waits finds the exchange given up: so the station gives
@@ -242,6 +253,11 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
         note.clear();
       }
     }
+  }
+  if (echo_ && outbound_.size() < MaxQueued) {
+    outbound_.push_back({byte, at});
+    if (exchangeNote_.find("  [echoed]") == std::string::npos)
+      exchangeNote_ += "  [echoed]";
   }
   for (const auto b : r.Reply)
     if (outbound_.size() < MaxQueued)
@@ -487,6 +503,11 @@ void TSimStation::CutBlocksTo(std::optional<std::size_t> n) {
   blockCut_ = n;
 }
 
+void TSimStation::StopSendingAfter(std::optional<std::size_t> n) {
+  std::lock_guard lock(mutex_);
+  sendsLeft_ = n;
+}
+
 void TSimStation::SetAnswerDelay(std::chrono::milliseconds delay) {
   std::lock_guard lock(mutex_);
   delay_ = std::max(delay, std::chrono::milliseconds{0});
@@ -495,6 +516,16 @@ void TSimStation::SetAnswerDelay(std::chrono::milliseconds delay) {
 void TSimStation::SetZeroAnswers(bool on) {
   std::lock_guard lock(mutex_);
   zeroAnswers_ = on;
+}
+
+void TSimStation::SetEcho(bool on) {
+  std::lock_guard lock(mutex_);
+  echo_ = on;
+}
+
+void TSimStation::SetDoubleAnswers(bool on) {
+  std::lock_guard lock(mutex_);
+  doubleAnswers_ = on;
 }
 
 void TSimStation::SendStray(const std::vector<std::uint8_t> &bytes) {
@@ -515,8 +546,11 @@ void TSimStation::ClearFaults() {
   std::lock_guard lock(mutex_);
   answersLeft_.reset();
   blockCut_.reset();
+  sendsLeft_.reset();
   delay_ = std::chrono::milliseconds{0};
   zeroAnswers_ = false;
+  echo_ = false;
+  doubleAnswers_ = false;
 }
 
 void TSimStation::SetPacing(bool on) {
