@@ -1,5 +1,6 @@
 // Every exchange of the table against the other failures of a real line: late answers, zeros,
 // stray bytes, noise, and an adapter pulled in the middle.
+#include "serial/AdPort.h"
 #include "tests/link/ExchangeTable.h"
 
 #include <random>
