@@ -8,8 +8,8 @@
 #include "serial/AdPort.h"
 
 void PressFrontPanel(TForm1 &form, uint8_t command) {
-  // Queued, never awaited: a byte the station might send back stays in the input buffer for the
-  // next receive.
+  // Queued, never awaited: a byte the station might send back waits in the input until the next
+  // command drops it.
   PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(command);
   Sleep(Pause::AfterPanelKey);
