@@ -62,6 +62,7 @@ void ConnectStation(TForm1 &form) {
     NameThePortHolder(form);
     throw;
   }
+  PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {
@@ -88,6 +89,7 @@ void ConnectStation(TForm1 &form) {
 
 void DisconnectStation(TForm1 &form) {
   DisablePanels(form);
+  PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(Command::Disconnect);
   Sleep(Pause::AfterDisconnect);
   form.Button1->setText(QStringLiteral("Дата Процессора"));

@@ -2,9 +2,11 @@
 
 #include "link/CommandSet.h"
 #include "link/Trace.h"
+#include "main/MessageWindow.h"
 #include "main/UnitMain.h"
 #include "runtime/Dialogs.h"
 #include "serial/AdPort.h"
+#include "serial/AwUser.h"
 
 #include <chrono>
 
@@ -61,6 +63,26 @@ bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget) {
   return true;
 }
 
+unsigned PurgeStaleInput(TForm1 &form) {
+  TApdComPort &port = *form.MainState.ComPort;
+  // Counted in the receive buffer, where the exchanges would find them; a closed port has none
+  // and PurgeInput raises its not-open error.
+  const unsigned stale = port.Dispatcher() ? port.Dispatcher()->InBuffUsed() : 0;
+  port.PurgeInput();
+  if (stale > 0)
+    TraceStaleInput(stale);
+  return stale;
+}
+
+bool SurplusWithin(TForm1 &form, int ms) {
+  return ByteBy(*form.MainState.ComPort, DeadlineAfter(ms));
+}
+
+void ReportSurplus(TForm1 &form) {
+  ClearMessages(form);
+  AddMessage(form, QString::fromUtf8(SurplusMessage));
+}
+
 bool SendAnswered(TForm1 &form, uint8_t byte) {
   form.MainState.ComPort->SendByte(byte);
   WaitAnswer(form);
@@ -68,6 +90,7 @@ bool SendAnswered(TForm1 &form, uint8_t byte) {
 }
 
 bool SendAllValues(TForm1 &form) {
+  PurgeStaleInput(form);
   if (!SendAnswered(form, Command::WriteAll))
     return false;
   for (int number = 1; number <= ParamCount; ++number)

@@ -13,12 +13,27 @@ void WaitAnswer(TForm1 &form);
 // every byte; false when it runs out before the block is complete.
 bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget);
 
+// Every command starts here: whatever waits in the input is stale (an answer that came after its
+// wait, a byte sent unasked) and would otherwise be taken as the answer to the next byte, putting
+// every later answer one behind. Returns how many bytes were dropped; the trace notes them.
+unsigned PurgeStaleInput(TForm1 &form);
+
+// Looks for a byte arriving within ms after a block reply is complete. The station sends no more
+// than the block, so one that does arrive means the block was not its values: an adapter that
+// echoes what it sends, or a station that answers twice. Takes nothing from the input.
+bool SurplusWithin(TForm1 &form, int ms);
+// Tells the technician why a block with a surplus was refused.
+void ReportSurplus(TForm1 &form);
+
 // Sends one byte and waits for its answer; false when the answer did not come.
 bool SendAnswered(TForm1 &form, uint8_t byte);
 
 // The write-all exchange: 60, then ParamValues 1..34, each answered; false at the first answer
 // that did not come (the station may then hold a partial set).
 bool SendAllValues(TForm1 &form);
+
+inline constexpr const char *SurplusMessage =
+    "Пришло больше байтов, чем передаёт станция: проверьте, не возвращает ли адаптер посланное (эхо)";
 
 inline constexpr const char *LinkLostMessage =
     "Связь со станцией прервалась. Предыдущая команда не выполнена.";

@@ -63,6 +63,7 @@ void PollDacValues(TForm1 &form) {
   ClearMessages(form);
   if (!form.CheckBox1->isChecked())
     return;
+  PurgeStaleInput(form);
   form.MainState.ComPort->SendByte(Command::Telemetry);
   Sleep(Pause::BeforeTelemetryBlock);
   // Received apart, so that a block cut short leaves the last whole one in DacValues.
@@ -72,6 +73,10 @@ void PollDacValues(TForm1 &form) {
     AddMessage(form, QStringLiteral("Нет соединения со станцией..."));
     SetControlEnabled(form, form.BitBtn9, true);
     SetControlEnabled(form, form.BitBtn10, false);
+    return;
+  }
+  if (SurplusWithin(form, Budget::Surplus)) {
+    ReportSurplus(form);
     return;
   }
   auto &dac = form.MainState.DacValues;
@@ -99,11 +104,13 @@ void DacDisplayChanged(TForm1 &form) {
 }
 
 void ReadReflForw(TForm1 &form) {
+  PurgeStaleInput(form);
   for (uint8_t byte : {Command::Query, Command::QueryMeasure, Command::Refl})
     if (!SendAnswered(form, byte))
       return;
   const uint8_t refl = form.MainState.LastReply;
   Sleep(Pause::AfterRefl);
+  PurgeStaleInput(form);
   for (uint8_t byte : {Command::Query, Command::QueryMeasure, Command::Forw})
     if (!SendAnswered(form, byte))
       return;

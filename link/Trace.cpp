@@ -258,3 +258,14 @@ void TraceAnswerMissing() {
     Begin(trace, false);
   End(trace, true);
 }
+
+void TraceStaleInput(unsigned count) {
+  TTrace &trace = Trace();
+  if (!trace.file)
+    return;
+  End(trace, false);
+  Write(trace, QStringLiteral("%1 | %2 | отброшено из входа устаревших байтов: %3\n")
+                   .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
+                   .arg(trace.operation)
+                   .arg(count));
+}

@@ -25,3 +25,5 @@ void SetTraceOperation(const QString &name);
 // did not come.
 void TraceExchangeEnd();
 void TraceAnswerMissing();
+// A command dropped this many stale bytes from the input before it started.
+void TraceStaleInput(unsigned count);

@@ -172,6 +172,7 @@ void TForm1::WireEvents() {
   };
   for (const auto &[button, slot] : clicks)
     connect(button, &QPushButton::clicked, this, slot);
+  connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this] { ModelListEdited(*this); });
   connect(StringGrid1, &QTableWidget::currentCellChanged, this,
           [this](int row, int column, int, int) { StringGrid1SelectCell(column, row); });
   // One filter for the whole application: a field's focus-in and a key-down each pass it once.

@@ -2,9 +2,8 @@
 #include "main/Application.h"
 #include "main/CommandLine.h"
 #include "main/UnitMain.h"
+#include "main/WindowPlacement.h"
 #include "serial/AdSrMgr.h"
-
-#include <QScreen>
 
 #include <cstdio>
 #include <string>
@@ -23,8 +22,7 @@ int main(int argc, char **argv) {
   InstallStandardBoxes();
   TSerialLayerScope serialLayer; // the serial layer's message tables, for the life of the program
   TForm1 form;
-  const QRect screen = form.screen()->availableGeometry();
-  form.move(screen.center() - form.rect().center());
+  PlaceOnItsScreen(form);
   form.show();
   InstallQuitSignals(form);
   if (TraceOn())

@@ -35,6 +35,7 @@ void ReadStepSize(TForm1 &form) {
 
 bool SendSetValue(TForm1 &form) {
   const int number = form.MainState.SelectedParam;
+  PurgeStaleInput(form);
   for (const uint8_t byte :
        {Command::SetValue, Command::ZeroOperand, params::ParamByNumber(number).value().address})
     if (!SendAnswered(form, byte))

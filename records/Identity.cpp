@@ -12,6 +12,7 @@ void ReadSerialNumber(TForm1 &form) {
   auto &state = form.MainState;
   SetControlEnabled(form, form.BitBtn13, false);
   for (uint8_t n = 1; n <= state.SerialNumber.size(); ++n) {
+    PurgeStaleInput(form);
     if (!SendAnswered(form, Command::ReadSerial) || !SendAnswered(form, Command::ZeroOperand))
       return;
     state.ComPort->SendByte(n);
@@ -31,14 +32,21 @@ void ReadSerialNumber(TForm1 &form) {
 
 void ReadProcessorDate(TForm1 &form) {
   auto &state = form.MainState;
+  PurgeStaleInput(form);
   state.ComPort->SendByte(Command::ReadDate);
   // Bytes land in ProcessorDate as they arrive; a cut block leaves those it brought.
+  const auto before = state.ProcessorDate;
   for (uint8_t &byte : state.ProcessorDate) {
     if (!ReceiveBlock(form, {&byte, 1}, Budget::Block)) {
       ClearMessages(form);
       AddMessage(form, QStringLiteral("Нет соединения с радиостанцией..."));
       return;
     }
+  }
+  if (SurplusWithin(form, Budget::Surplus)) {
+    state.ProcessorDate = before;
+    ReportSurplus(form);
+    return;
   }
   QString text = QStringLiteral("Дата: ");
   for (size_t j = 0; j < state.ProcessorDate.size(); ++j) {

@@ -22,12 +22,26 @@ void SelectModel(TForm1 &form) {
   const int index = form.ComboBox1->currentIndex();
   if (const char *code = ModelCodeOfEntry(index))
     state.ModelCode = code;
+  PurgeStaleInput(form);
   for (const uint8_t byte :
        {Command::StoreModel, Command::ZeroOperand, Command::ModelOperand, static_cast<uint8_t>(index & 0xFF)})
     if (!SendAnswered(form, byte))
       return;
   state.OptionsFile->WriteString("All", "Poz", state.ModelCode);
   ApplyModelPresets(form);
+}
+
+void ModelListEdited(TForm1 &form) {
+  QComboBox *list = form.ComboBox1;
+  if (list->currentIndex() < 0)
+    return;
+  // Dropping the selection also empties the edit field: put back the text and the cursor.
+  QLineEdit *edit = list->lineEdit();
+  const QString typed = edit->text();
+  const int cursor = edit->cursorPosition();
+  list->setCurrentIndex(-1);
+  edit->setText(typed);
+  edit->setCursorPosition(cursor);
 }
 
 void SelectModelEntry(TForm1 &form, uint8_t index) {

@@ -7,7 +7,6 @@
 #include "params/ParamTable.h"
 #include "records/ModelSelection.h"
 #include "records/SnapshotFile.h"
-#include "runtime/Sleep.h"
 #include "serial/AdPort.h"
 
 void WriteAll(TForm1 &form) {
@@ -24,8 +23,9 @@ void ReadAll(TForm1 &form) {
   auto &state = form.MainState;
   TApdComPort &port = *state.ComPort;
   SetControlEnabled(form, form.BitBtn2, false);
-  port.PurgeInput();
+  PurgeStaleInput(form);
   port.PurgeOutput();
+  const TParamValues before = state.ParamValues;
   port.SendByte(Command::ReadAll);
   // Each value lands in ParamValues as it arrives, so a cut block leaves those it brought. One
   // byte at a time is the block receive itself: every byte gets the same budget.
@@ -37,7 +37,15 @@ void ReadAll(TForm1 &form) {
     }
     state.ParamValues[number] = byte;
   }
-  Sleep(Pause::BeforeModelQuery);
+  // The pause before the model query is also the look for a surplus byte: what the window
+  // and ParamValues held stays, so that a shifted set never reaches "Запись".
+  if (SurplusWithin(form, Pause::BeforeModelQuery)) {
+    state.ParamValues = before;
+    form.BitBtn2->setText(QStringLiteral("Нет чтения"));
+    ReportSurplus(form);
+    return;
+  }
+  PurgeStaleInput(form);
   for (const uint8_t byte : {Command::Query, Command::QueryModel, Command::ModelOperand})
     if (!SendAnswered(form, byte))
       return;

@@ -196,6 +196,8 @@ void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
   std::string note;
   if (!r.Reply.empty())
     note = muted ? Silence(r.Reply) : Distort(r);
+  if (echo_)
+    Echo(byte, at);
   for (const auto b : r.Reply)
     if (outbound_.size() < MaxQueued)
       outbound_.push_back({b, at + delay_});
@@ -250,6 +252,17 @@ std::string TSimStation::Distort(TParseResult &r) {
     std::fill(r.Reply.begin(), r.Reply.end(), std::uint8_t{0});
     note += "  [answered with 0]";
   }
+  if (doubleAnswers_) {
+    const std::vector<std::uint8_t> once = r.Reply;
+    r.Reply.insert(r.Reply.end(), once.begin(), once.end());
+    note += "  [answered twice]";
+  }
+  if (sendsLeft_ && *sendsLeft_ < r.Reply.size()) {
+    r.Reply.resize(*sendsLeft_);
+    note += "  [fell silent in its reply]";
+  }
+  if (sendsLeft_)
+    *sendsLeft_ -= r.Reply.size();
   if (delay_.count() > 0)
     note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
   // An answer later than the tool waits finds the exchange given up: so the station gives it up
@@ -260,6 +273,15 @@ std::string TSimStation::Distort(TParseResult &r) {
 }
 
 // Ends the open exchange, if any, with `note` on its log line; the note is then used up.
+// The line gives the tool's byte back at once, before any reply to it.
+void TSimStation::Echo(std::uint8_t byte, Clock::time_point at) {
+  if (outbound_.size() >= MaxQueued)
+    return;
+  outbound_.push_back({byte, at});
+  if (exchangeNote_.find("  [echoed]") == std::string::npos)
+    exchangeNote_ += "  [echoed]";
+}
+
 void TSimStation::GiveUpExchange(std::string &note) {
   if (!parser_.MidExchange())
     return;
@@ -511,6 +533,11 @@ void TSimStation::CutBlocksTo(std::optional<std::size_t> n) {
   blockCut_ = n;
 }
 
+void TSimStation::StopSendingAfter(std::optional<std::size_t> n) {
+  std::lock_guard lock(mutex_);
+  sendsLeft_ = n;
+}
+
 void TSimStation::SetAnswerDelay(std::chrono::milliseconds delay) {
   std::lock_guard lock(mutex_);
   delay_ = std::max(delay, std::chrono::milliseconds{0});
@@ -519,6 +546,16 @@ void TSimStation::SetAnswerDelay(std::chrono::milliseconds delay) {
 void TSimStation::SetZeroAnswers(bool on) {
   std::lock_guard lock(mutex_);
   zeroAnswers_ = on;
+}
+
+void TSimStation::SetEcho(bool on) {
+  std::lock_guard lock(mutex_);
+  echo_ = on;
+}
+
+void TSimStation::SetDoubleAnswers(bool on) {
+  std::lock_guard lock(mutex_);
+  doubleAnswers_ = on;
 }
 
 void TSimStation::SendStray(const std::vector<std::uint8_t> &bytes) {
@@ -539,8 +576,11 @@ void TSimStation::ClearFaults() {
   std::lock_guard lock(mutex_);
   answersLeft_.reset();
   blockCut_.reset();
+  sendsLeft_.reset();
   delay_ = std::chrono::milliseconds{0};
   zeroAnswers_ = false;
+  echo_ = false;
+  doubleAnswers_ = false;
 }
 
 void TSimStation::SetPacing(bool on) {

@@ -100,10 +100,18 @@ public:
   void StopAnsweringAfter(std::optional<std::size_t> n);
   // Send only the first n bytes of every block reply (70, 125, 140); nullopt: whole blocks.
   void CutBlocksTo(std::optional<std::size_t> n);
+  // Send the next n reply bytes, then nothing more (bytes are still taken in): a station that dies
+  // in the middle of a reply, after the answer to 97 but before the model index, say; nullopt: no limit.
+  void StopSendingAfter(std::optional<std::size_t> n);
   // Every reply leaves this much later than it would.
   void SetAnswerDelay(std::chrono::milliseconds delay);
   // Every reply byte goes out as 0.
   void SetZeroAnswers(bool on);
+  // The line gives back every byte the tool sends, at once and before any reply to it: a two-wire
+  // converter with its receiver on.
+  void SetEcho(bool on);
+  // Every reply goes out twice: a single answer as two bytes, a block reply as two blocks.
+  void SetDoubleAnswers(bool on);
   // Queues bytes that answer nothing, at once.
   void SendStray(const std::vector<std::uint8_t> &bytes);
   // Closes the master as an unplugged adapter would; the link is left dangling (a missing device)
@@ -134,6 +142,7 @@ private:
   std::string Silence(std::vector<std::uint8_t> &reply);
   std::string Distort(TParseResult &r);
   void GiveUpExchange(std::string &note);
+  void Echo(std::uint8_t byte, Clock::time_point at);
   void NoteExchange(const std::string &note, const std::vector<std::string> &lines);
   void WriteDue(Clock::time_point now);
   void CheckClients();
@@ -170,6 +179,9 @@ private:
   std::function<void(const std::string &)> log_;
   std::optional<std::size_t> answersLeft_;
   std::optional<std::size_t> blockCut_;
+  std::optional<std::size_t> sendsLeft_;
   std::chrono::milliseconds delay_{0};
   bool zeroAnswers_ = false;
+  bool echo_ = false;
+  bool doubleAnswers_ = false;
 };

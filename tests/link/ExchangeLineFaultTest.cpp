@@ -1,5 +1,6 @@
 // Every exchange of the table against the other failures of a real line: late answers, zeros,
 // stray bytes, noise, and an adapter pulled in the middle.
+#include "serial/AdPort.h"
 #include "tests/link/ExchangeTable.h"
 
 #include <random>
@@ -149,8 +150,21 @@ TEST_P(LineFault, LeavesTheWindowUsable) {
     ExpectUntouchedFiles();
     break;
   case TLineFault::StrayBefore:
+    // A byte from before is dropped as the command starts: the exchange gets the station's own
+    // answers, not answers one behind.
+    ExpectNoBox();
+    EXPECT_EQ(station.Received(), Row().Bytes);
+    Row().Done(*this, false);
+    break;
   case TLineFault::StrayDuring:
-    // A byte from before is the next answer: the exchange runs to its end without a report.
+    if (Row().Block > 0) {
+      // One byte more than the block reply: the block is refused, not shown one byte off.
+      EXPECT_EQ(station.Received(), One(Row().Bytes[0]));
+      ExpectReport(TLossReport::Surplus);
+      Row().Remains(*this, 0);
+      break;
+    }
+    // Taken as an answer inside the exchange, which runs to its end without a report.
     ExpectNoBox();
     EXPECT_EQ(station.Received(), Row().Bytes);
     break;
@@ -194,11 +208,94 @@ TEST_P(PulledWhileIdle, TheNextExchangeTakesTheLostLinkPath) {
   ExpectReport(Row().Loss[0]);
   ExpectUntouchedFiles();
 }
-INSTANTIATE_TEST_SUITE_P(Table, PulledWhileIdle, ::testing::ValuesIn([] {
-                           std::vector<TCase> cases; // connecting to a pulled adapter is a missing device
-                           for (std::size_t r = 0; r < Rows().size(); ++r)
-                             if (Rows()[r].Bytes[0] != 250)
-                               cases.push_back({r, 0});
-                           return cases;
-                         }()),
-                         CaseName);
+// Connecting to a pulled adapter is a missing device: the connect row is not among them.
+INSTANTIATE_TEST_SUITE_P(Table, PulledWhileIdle, ::testing::ValuesIn(ConnectedRows()), CaseName);
+
+using LateAnswerBefore = FaultAtByte;
+
+// An answer that came after its wait (to "REFL-FORV", 10 ms too late) waits in the input: the
+// next exchange, whichever it is, still gets the station's own answers, and a station that then
+// falls silent is seen as silent.
+TEST_P(LateAnswerBefore, TheNextExchangeGetsItsOwnAnswers) {
+  Row().Prepare(*this);
+  station.SetAnswerDelay(std::chrono::milliseconds(250 + 10));
+  Press("BitBtn5Click");
+  ExpectOneLinkLostBox();
+  station.ClearFaults();
+  ASSERT_TRUE(station.WaitSent(1, 2s));
+  for (int i = 0; i < 200 && !form->MainState.ComPort->ByteReady(); ++i)
+    QTest::qWait(5);
+  ASSERT_TRUE(form->MainState.ComPort->ByteReady()) << "the late answer waits in the input";
+  boxes.Messages.clear();
+  station.ClearReceived();
+  Row().Start(*this);
+  ExpectNoBox();
+  EXPECT_EQ(station.Received(), Row().Bytes);
+  Row().Done(*this, false);
+
+  // Late once more, then switched off: the next exchange takes the lost-link path.
+  ReadyToStartAgain(Row(), Row().ReconnectAfterLoss);
+  station.SetAnswerDelay(std::chrono::milliseconds(250 + 10));
+  Press("BitBtn5Click");
+  ASSERT_TRUE(station.WaitSent(1, 2s));
+  QTest::qWait(50);
+  station.StopAnsweringAfter(0);
+  boxes.Messages.clear();
+  Row().Start(*this);
+  ExpectReport(Row().Loss[0]);
+}
+INSTANTIATE_TEST_SUITE_P(Table, LateAnswerBefore, ::testing::ValuesIn(ConnectedRows()), CaseName);
+
+// A line that gives back what the tool sends, or a station that answers twice: the blocks of
+// "Чтение", the date and the DAC poll get one byte more than the station sends, and are refused
+// with what the window and the values held before left in place. The next use, with the line
+// mended, works.
+class SurplusOnTheLine : public ExchangeFixture, public ::testing::WithParamInterface<std::tuple<std::size_t, bool>> {
+protected:
+  const TExchangeRow &Row() const { return Rows()[std::get<0>(GetParam())]; }
+};
+
+TEST_P(SurplusOnTheLine, RefusesTheBlockAndKeepsWhatWasThere) {
+  const bool echo = std::get<1>(GetParam());
+  Row().Prepare(*this);
+  const Values stored = Stored();
+  const auto date = form->MainState.ProcessorDate;
+  const auto dac = form->MainState.DacValues;
+  station.ClearReceived();
+  station.SetEcho(echo);
+  station.SetDoubleAnswers(!echo);
+  Row().Start(*this);
+  EXPECT_EQ(station.Received(), One(Row().Bytes[0])) << "nothing follows the refused block";
+  ExpectReport(TLossReport::Surplus);
+  Row().Remains(*this, 0);
+  ExpectUntouchedFiles();
+  EXPECT_EQ(Stored(), stored) << "ParamValues as before the read";
+  EXPECT_EQ(form->MainState.ProcessorDate, date);
+  EXPECT_EQ(form->MainState.DacValues, dac);
+  EXPECT_TRUE(Connected());
+  if (Row().Bytes[0] == 70) {
+    EXPECT_EQ(form->BitBtn2->text(), "Нет чтения");
+    EXPECT_FALSE(form->BitBtn2->isEnabled());
+  }
+
+  station.ClearFaults();
+  QTest::qWait(100); // the rest of a doubled block has crossed and waits in the input
+  ReadyToStartAgain(Row(), Row().Bytes[0] == 70);
+  Row().Start(*this);
+  ExpectNoBox();
+  EXPECT_EQ(station.Received(), Row().SecondBytes());
+  Row().Done(*this, false);
+}
+INSTANTIATE_TEST_SUITE_P(Table, SurplusOnTheLine,
+                         ::testing::Combine(::testing::ValuesIn([] {
+                                              std::vector<std::size_t> rows;
+                                              for (std::size_t r = 0; r < Rows().size(); ++r)
+                                                if (Rows()[r].Block > 0)
+                                                  rows.push_back(r);
+                                              return rows;
+                                            }()),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<std::size_t, bool>> &info) {
+                           return std::string(Rows()[std::get<0>(info.param)].Name) +
+                                  (std::get<1>(info.param) ? "_Echo" : "_AnsweredTwice");
+                         });

@@ -24,7 +24,12 @@ enum class TLossReport {
   NoLinkLine, // "Нет соединения со станцией..." alone, "Подключиться" enabled again
   NoStationLine, // "Нет соединения с радиостанцией..." alone
   NoReadCaption, // "Чтение" reads "Нет чтения"
+  Surplus, // more bytes than the block: the one line about the adapter's echo, no box
 };
+
+// Written here, not taken from the code: the technician's line about surplus bytes.
+inline const QString SurplusLine =
+    QStringLiteral("Пришло больше байтов, чем передаёт станция: проверьте, не возвращает ли адаптер посланное (эхо)");
 
 struct TExchangeRow {
   const char *Name;
@@ -149,6 +154,10 @@ public:
     case TLossReport::NoReadCaption:
       ExpectNoBox();
       EXPECT_EQ(form->BitBtn2->text(), "Нет чтения");
+      break;
+    case TLossReport::Surplus:
+      ExpectNoBox();
+      EXPECT_EQ(MessageLines(*form), QStringList{SurplusLine});
       break;
     }
   }
@@ -466,6 +475,14 @@ inline std::vector<TCase> ShortRowsEveryByte() {
       if (n <= 6 || k == 0 || k + 1 == n)
         cases.push_back({r, k});
   }
+  return cases;
+}
+// Every row but the connect, which opens the port anew.
+inline std::vector<TCase> ConnectedRows() {
+  std::vector<TCase> cases;
+  for (std::size_t r = 0; r < Rows().size(); ++r)
+    if (Rows()[r].Bytes[0] != 250)
+      cases.push_back({r, 0});
   return cases;
 }
 inline std::string CaseName(const ::testing::TestParamInfo<TCase> &info) {

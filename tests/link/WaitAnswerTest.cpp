@@ -1,8 +1,13 @@
 // The answer wait and the block receive, through a connected window.
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
+#include "link/Trace.h"
 #include "serial/AdPort.h"
+#include "serial/AwUser.h"
 #include "tests/support/WindowFixture.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -67,4 +72,34 @@ TEST_F(WaitAnswerTest, BlockReceiveTakesEveryByteAndFailsOnAShortBlock) {
   EXPECT_GE(took, 200ms);
   EXPECT_LT(took, 5s);
   EXPECT_FALSE(Port().ByteReady());
+}
+
+// What a command finds waiting before it starts is dropped and counted, for the trace (and the
+// journal) to say; an empty input is no news.
+TEST_F(WaitAnswerTest, PurgeStaleInputDropsWhatWaitsAndCountsIt) {
+  const std::string trace = (dir.Root() / "trace.txt").string();
+  std::string error;
+  ASSERT_TRUE(StartTrace(trace, error)) << error;
+  const std::vector<uint8_t> cases[] = {{}, {0x5A}, {1, 2, 3, 4, 5}, {}};
+  for (const auto &stale : cases) {
+    station.ClearReceived();
+    if (!stale.empty()) {
+      station.SendStray(stale);
+      ASSERT_TRUE(station.WaitSent(stale.size(), 2s));
+      for (int i = 0; i < 200 && Port().Dispatcher()->InBuffUsed() < stale.size(); ++i)
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(PurgeStaleInput(*form), stale.size());
+    EXPECT_FALSE(Port().ByteReady());
+  }
+  StopTrace();
+  std::ifstream in(trace);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::vector<std::string> notes;
+  for (std::string line; std::getline(text, line);)
+    if (line.find("устаревших байтов") != std::string::npos)
+      notes.push_back(line.substr(line.rfind(' ') + 1));
+  EXPECT_EQ(notes, (std::vector<std::string>{"1", "5"}));
+  EXPECT_TRUE(station.Received().empty()) << "the purge sends nothing";
 }

@@ -2,6 +2,9 @@
 #include "link/Exchange.h"
 #include "tests/records/RecordsFixture.h"
 
+#include <QLineEdit>
+#include <QTest>
+
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -77,4 +80,46 @@ TEST_F(RecordsTest, OkRefusesAReadOnlyOptionsFile) {
   EXPECT_EQ(st.st_mode & 07777, 0444u);
   EXPECT_EQ(form->windowTitle(), Caption + "0") << "the presets are not applied";
   std::filesystem::permissions(path, std::filesystem::perms(0644));
+}
+
+// Typing into the model list leaves no entry chosen: "Ok" stores 255 and the model stays; an
+// entry chosen from the list after typing counts again.
+TEST_F(RecordsTest, TypingIntoTheModelListDropsTheSelection) {
+  const struct {
+    int entry;           // chosen before typing, -1: none
+    const char *typed;   // "\b": one backspace
+    int chosenAfter;     // chosen from the list after typing, -1: none
+    uint8_t sent;
+    const char *code;
+    const char *shown;   // the list's text after "Ok"
+  } cases[] = {
+      {3, "7", -1, 255, "KS41", "KS - 457"},
+      {1, "\b", -1, 255, "KS41", "KS - 43  11150кГ"},
+      {-1, "x", -1, 255, "KS41", "Выбор станцииx"},
+      {0, "1", 4, 4, "KS47", "KS - 47"},
+  };
+  dir.WriteFile("Q417Options.ini", OptionsFile("KS41"));
+  for (const auto &c : cases) {
+    form = std::make_unique<TForm1>();
+    Connect();
+    form->show();
+    if (c.entry >= 0)
+      form->ComboBox1->setCurrentIndex(c.entry);
+    QLineEdit *edit = form->ComboBox1->lineEdit();
+    edit->setFocus();
+    edit->end(false);
+    if (std::string(c.typed) == "\b")
+      QTest::keyClick(edit, Qt::Key_Backspace);
+    else
+      QTest::keyClicks(edit, c.typed);
+    if (c.chosenAfter >= 0)
+      form->ComboBox1->setCurrentIndex(c.chosenAfter);
+    Click("BitBtn22Click");
+    EXPECT_EQ(station.Received(), (std::vector<uint8_t>{65, 0, 97, c.sent})) << c.typed;
+    EXPECT_EQ(form->MainState.ModelCode, c.code);
+    EXPECT_EQ(form->ComboBox1->currentText(), c.shown);
+    EXPECT_EQ(dir.ReadFile("Q417Options.ini"), OptionsFile(c.code));
+    dir.WriteFile("Q417Options.ini", OptionsFile("KS41"));
+    form.reset();
+  }
 }

@@ -80,6 +80,48 @@ TEST_F(RecordsTest, ACutReadBlockKeepsWhatArrivedAndSaysNothingButItsCaption) {
   EXPECT_EQ(form->BitBtn2->text(), "Чтение");
 }
 
+// The station dies after answering 97: the model index never comes. One box, nothing chosen in the
+// list, the window not refreshed; the values of the whole block stay where they landed.
+TEST_F(RecordsTest, ReadWithTheModelIndexMissingStopsAfterOneBox) {
+  Connect();
+  const Values fields = ShownValues();
+  station.SetParamValues(Pattern(50));
+  station.SetModelIndex(4);
+  form->ComboBox1->setCurrentIndex(1);
+  station.StopSendingAfter(34 + 3); // the block, then the answers to 170, 20 and 97
+  Click("BitBtn2Click");
+  EXPECT_EQ(station.Received(), (std::vector<uint8_t>{70, 170, 20, 97}));
+  EXPECT_EQ(boxes.Messages, std::vector<std::string>{LinkLostMessage});
+  EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
+  EXPECT_EQ(ShownValues(), fields);
+  EXPECT_EQ(Stored(), Pattern(50));
+  EXPECT_FALSE(form->BitBtn2->isEnabled());
+  EXPECT_EQ(form->BitBtn2->text(), "Чтение");
+}
+
+// An adapter that echoes: the refused read leaves the window's values, so the next "Запись" sends
+// those and not the station's values one parameter off.
+TEST_F(RecordsTest, AnEchoedReadIsRefusedAndTheNextWriteSendsTheWindowsValues) {
+  Connect();
+  TypeAll(Pattern(40));
+  Click("BitBtn1Click");
+  station.SetParamValues(Pattern(50));
+  station.SetEcho(true);
+  station.ClearReceived();
+  Click("BitBtn2Click");
+  EXPECT_EQ(station.Received(), std::vector<uint8_t>{70});
+  EXPECT_EQ(form->BitBtn2->text(), "Нет чтения");
+  EXPECT_EQ(Stored(), Pattern(40));
+  EXPECT_EQ(ShownValues(), Pattern(40));
+  station.ClearFaults();
+  station.ClearReceived();
+  Click("BitBtn1Click");
+  EXPECT_EQ(station.Received(), Concat({60}, Pattern(40)));
+  EXPECT_EQ(station.ParamValues(), Pattern(40));
+  EXPECT_EQ(dir.ReadFile("Opros.txt"), SnapshotOf(Pattern(40)));
+  EXPECT_TRUE(boxes.Messages.empty() && boxes.Errors.empty());
+}
+
 // Whatever stops a write, the previous snapshot keeps its bytes; a snapshot that cannot be
 // replaced is named in the error box with the reason.
 TEST_F(RecordsTest, AFailedWriteKeepsThePreviousSnapshot) {

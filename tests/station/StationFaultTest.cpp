@@ -106,6 +106,57 @@ TEST_F(StationFaultTest, ZeroAnswersReplaceEveryReplyByteButTheStateStillChanges
   EXPECT_EQ(client->Read(1), Bytes(1, 0));
 }
 
+// An echoing line gives back each byte before the reply; a double-answering station sends each
+// reply twice. Either way more comes back than the command set has the station send.
+TEST_F(StationFaultTest, EchoAndDoubleAnswersPutSurplusBytesOnTheLine) {
+  station.SetParamValues({});
+  station.SetProcessorDate({5, 11, 20, 7});
+  station.SetSerialNumber({0x12, 0x0A, 0xFF});
+  const Bytes date{5, 11, 20, 7};
+  const struct {
+    const char *fault;
+    Bytes send;
+    Bytes back;
+  } cases[] = {
+      {"echo", {125}, {125, 5, 11, 20, 7}},
+      {"echo", {80}, {80, 80}}, // the echo, then the answer to 80 (the echo of 80: any byte)
+      {"echo", {250}, {250, 250}},
+      {"echo", {90}, {90}}, // unanswered: the echo alone
+      {"twice", {125}, {5, 11, 20, 7, 5, 11, 20, 7}},
+      {"twice", {250}, {250, 250}},
+      {"twice", {90}, {}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.fault) + " " + std::to_string(c.send[0]));
+    station.ClearFaults();
+    std::this_thread::sleep_for(TSimStation::ExchangeTimeout + 100ms);
+    std::string fault = c.fault;
+    station.SetEcho(fault == "echo");
+    station.SetDoubleAnswers(fault == "twice");
+    client->Write(c.send);
+    EXPECT_EQ(client->Read(c.back.size(), 1s), c.back);
+    EXPECT_TRUE(client->Quiet(150ms)) << "nothing more than that";
+  }
+  station.ClearFaults();
+  std::this_thread::sleep_for(TSimStation::ExchangeTimeout + 100ms);
+  client->Write({125});
+  EXPECT_EQ(client->Read(4, 1s), date) << "ClearFaults ends both";
+  EXPECT_TRUE(client->Quiet(150ms));
+}
+
+TEST_F(StationFaultTest, StopSendingAfterEndsTheRepliesMidwayButStillTakesBytesIn) {
+  station.SetModelIndex(3);
+  station.StopSendingAfter(3);
+  EXPECT_EQ(client->Exchange({170, 20, 97}), (Bytes{170, 20, 97}));
+  EXPECT_TRUE(client->Quiet(200ms)) << "the model index after the answer to 97 is not sent";
+  EXPECT_EQ(station.Received().size(), 3u);
+  client->Write({250});
+  EXPECT_TRUE(client->Quiet(200ms));
+  station.StopSendingAfter(std::nullopt);
+  std::this_thread::sleep_for(TSimStation::ExchangeTimeout + 100ms);
+  EXPECT_EQ(client->Exchange({250}), (Bytes{250}));
+}
+
 TEST_F(StationFaultTest, StrayBytesGoOutAtOnceAndUnasked) {
   station.SendStray({0x11, 0x13, 0x03, 0x0D});
   EXPECT_EQ(client->Read(4, 1s), (Bytes{0x11, 0x13, 0x03, 0x0D}));
