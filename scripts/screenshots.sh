@@ -80,10 +80,12 @@ sleep 1
 
 # Positions are those of the window's layout (resources/UnitMain.ui), inside the window.
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.5}"; }
+# Without time chunks and time stamps: a picture whose pixels did not change stays the same file.
+png_stable="-strip -define png:exclude-chunks=date,time"
 shoot() {
   xdotool mousemove 1000 740 # away from the window, so that no hint covers it
   sleep 0.5
-  xwd -silent -id "$window" | convert xwd:- "$out/$1.png"
+  xwd -silent -id "$window" | convert xwd:- $png_stable "$out/$1.png"
   echo "$out/$1.png"
 }
 
@@ -120,5 +122,5 @@ else
   sleep 0.5
 fi
 shoot report
-convert "$out/report.png" -crop 193x142+0+220 +repage "$out/report-panel.png"
+convert "$out/report.png" -crop 193x142+0+220 +repage $png_stable "$out/report-panel.png"
 echo "$out/report-panel.png"

@@ -9,15 +9,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string MissingText(const std::string &what) {
-  return "Для работы с отчетом нужен LibreOffice Calc, а его на этом компьютере нет (" + what +
-         ").\nУстановите его командой\n    sudo apt-get install libreoffice-calc-nogui\n"
-         "и нажмите \"...\" снова. Все остальное в программе работает и без него.";
-}
-
 fs::path ExecutableFolder() {
   std::error_code ec;
   return fs::read_symlink("/proc/self/exe", ec).parent_path();
+}
+
+// An installed kstune gets the bridge and the office suite with the package kstune-office; a
+// program built from source has its bridge beside it and needs only the office suite.
+bool Installed() { return ExecutableFolder() == fs::path("/usr/bin"); }
+
+std::string MissingText(const std::string &what) {
+  return "Для работы с отчетом нужен LibreOffice Calc, а его на этом компьютере нет (" + what +
+         ").\nУстановите его командой\n    sudo apt-get install " +
+         (Installed() ? "kstune-office" : "libreoffice-calc-nogui") +
+         "\nи нажмите \"...\" снова. Все остальное в программе работает и без него.";
 }
 
 // Beside the program (where the build puts it), then in the installed program's library folder,
@@ -44,6 +49,10 @@ TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
   if (entry)
     return entry;
   const fs::path module = ModulePath();
+  if (!fs::exists(module, ec) && Installed())
+    throw EOfficeMissing("Для работы с отчетом нужен пакет kstune-office (связь с LibreOffice Calc).\n"
+                         "Установите его командой\n    sudo apt-get install kstune-office\n"
+                         "и нажмите \"...\" снова. Все остальное в программе работает и без него.");
   if (!fs::exists(module, ec))
     throw Exception("Не найден модуль связи с приложением электронных таблиц " + module.string() +
                     ": программа собрана без него. Установите libreoffice-dev (scripts/deps.sh) и "
