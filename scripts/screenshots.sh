@@ -74,7 +74,8 @@ pids+=($!)
 for _ in $(seq 50); do [ -L "$XDG_CONFIG_HOME/kstune/com2" ] && break; sleep 0.1; done
 
 "$build/main/kstune" &
-pids+=($!)
+kstune_pid=$!
+pids+=($kstune_pid)
 window=$(xdotool search --sync --onlyvisible --name "Ручная настройка" | head -n1)
 sleep 1
 
@@ -111,8 +112,15 @@ dialog=$(xdotool search --onlyvisible --name "." | grep -v "^$window$" | tail -n
 if [ -n "$dialog" ] && [ -f "$work/report.xls" ]; then
   xdotool mousemove --window "$dialog" 20 20
   xdotool type --delay 20 "$work/report.xls"
+  sleep 0.5
   xdotool key Return
-  for _ in $(seq 60); do
+  sleep 2
+  # A Return taken by the file name's completion leaves the dialog open and starts no office.
+  if xwininfo -id "$dialog" 2>/dev/null | grep -q IsViewable && [ -z "$(pgrep -P "$kstune_pid" || true)" ]; then
+    xdotool key Return
+  fi
+  # The dialog goes away only when the office has opened the report, which may take a while.
+  for _ in $(seq 240); do
     [ -z "$(xdotool search --onlyvisible --name "." | grep -v "^$window$" || true)" ] && break
     sleep 0.5
   done
