@@ -9,6 +9,8 @@
 #include "tests/support/TempConfigDir.h"
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
@@ -284,6 +286,12 @@ TEST_F(WindowTest, QtsStandardButtonsSpeakTheUsersLanguage) {
     EXPECT_EQ(InstallQtTranslations(*qApp), r.found) << r.cancel;
     QMessageBox box;
     EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QString::fromUtf8(r.cancel));
+    // The report's file dialog: its "Look in:" is Qt's own text too.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const auto *lookIn = dialog.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_EQ(lookIn->text() == QStringLiteral("Look in:"), !r.found) << lookIn->text().toStdString();
     EXPECT_EQ(form.BitBtn9->text(), QStringLiteral("Подключиться"));
     qDeleteAll(qApp->findChildren<QTranslator *>());
   }
