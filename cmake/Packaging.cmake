@@ -101,15 +101,16 @@ set(CPACK_DEBIAN_KSTUNE_FILE_NAME DEB-DEFAULT)
 # Found by name, not by linking: the window's font and Qt's own texts for the user's language.
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n")
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_RECOMMENDS kstune-office)
+# The first line is the synopsis; CPack indents the rest and marks its empty lines.
 set(CPACK_DEBIAN_KSTUNE_DESCRIPTION "bench tool for tuning KS VHF radio stations
- kstune tunes KS41, KS43, KS45 and KS47 VHF radio stations over a serial
- line: it reads the station's tuning values, lets the technician change
- them, writes them back and keeps a snapshot of the last values written.
- .
- kstune-station simulates a station on a pseudo-terminal, for training and
- for trying kstune without hardware.
- .
- The station's report workbook needs the package kstune-office.")
+kstune tunes KS41, KS43, KS45 and KS47 VHF radio stations over a serial
+line: it reads the station's tuning values, lets the technician change
+them, writes them back and keeps a snapshot of the last values written.
+
+kstune-station simulates a station on a pseudo-terminal, for training and
+for trying kstune without hardware.
+
+The station's report workbook needs the package kstune-office.")
 
 set(CPACK_DEBIAN_OFFICE_PACKAGE_NAME kstune-office)
 set(CPACK_DEBIAN_OFFICE_FILE_NAME DEB-DEFAULT)
@@ -117,9 +118,9 @@ set(CPACK_DEBIAN_OFFICE_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_OFFICE_PACKAGE_DEPENDS
     "kstune (= ${PROJECT_VERSION}), libreoffice-calc | libreoffice-calc-nogui")
 set(CPACK_DEBIAN_OFFICE_DESCRIPTION "report workbooks for kstune through LibreOffice Calc
- The bridge between kstune and LibreOffice Calc: with it, kstune writes the
- tuned values into the station's report workbook and takes a number series
- back from it. kstune loads it at the first \"...\" of its window.")
+The bridge between kstune and LibreOffice Calc: with it, kstune writes the
+tuned values into the station's report workbook and takes a number series
+back from it. kstune loads it when the technician opens a report.")
 
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
