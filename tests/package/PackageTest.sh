@@ -72,7 +72,7 @@ changelog_date=$(zcat "$root/usr/share/doc/kstune/changelog.gz" | sed -n 's/^ --
   fail "changelog date: '$changelog_date'"
 # Debian's hardening flags: fortified calls, stack protector, full RELRO with bind-now.
 if command -v lintian >/dev/null; then
-  tags=$(lintian --pedantic --tag-display-limit 0 "$deb" ${office_debs[@]+"${office_debs[@]}"} 2>&1 | grep -E '^[EWIP]: ' || true)
+  tags=$(lintian --display-info --pedantic "$deb" ${office_debs[@]+"${office_debs[@]}"} 2>&1 | grep -E '^[EWIP]: ' || true)
   hardening=$(grep -E 'hardening-' <<<"$tags" || true)
   [ -z "$hardening" ] || fail "lintian reports missing hardening: $hardening"
   errors=$(grep -E '^[EW]: ' <<<"$tags" || true)
