@@ -48,7 +48,7 @@ int main(int argc, char **argv) {
   for (int i = 0; i < 2 * count; ++i) {
     const bool on = i % 2 == 1;
     std::string error;
-    if (on && !StartTrace(tracePath, error))
+    if (on && !StartTrace(tracePath, "bench", error))
       Die(error.c_str());
     ConnectStation(form);
     if (form.BitBtn9->isEnabled())

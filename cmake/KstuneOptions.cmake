@@ -10,6 +10,28 @@ elseif(NOT KSTUNE_SANITIZE STREQUAL "")
   message(FATAL_ERROR "KSTUNE_SANITIZE must be empty, address or thread")
 endif()
 
+# Debian's hardening flags (fortify, stack protector, format checks, full RELRO with bind-now)
+# for the normal build, which is the one packaged. Sanitizer builds keep their own instrumentation.
+option(KSTUNE_HARDENING "Build with Debian's hardening flags (the packaged build)" ON)
+if(KSTUNE_SANITIZE STREQUAL "" AND KSTUNE_HARDENING)
+  find_program(DPKG_BUILDFLAGS dpkg-buildflags)
+  if(DPKG_BUILDFLAGS)
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+      execute_process(COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                              ${DPKG_BUILDFLAGS} --get ${kind}
+                      OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+      separate_arguments(flags UNIX_COMMAND "${flags}")
+      # Optimisation, debug information and source paths are the build type's business.
+      list(FILTER flags EXCLUDE REGEX "^-(O|g$|ffile-prefix-map|fdebug-prefix-map)")
+      if(kind STREQUAL "LDFLAGS")
+        add_link_options(${flags})
+      else()
+        add_compile_options(${flags})
+      endif()
+    endforeach()
+  endif()
+endif()
+
 # One library per source folder: every .cpp in the folder (not in subfolders) belongs to it.
 function(kstune_folder_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

@@ -20,20 +20,43 @@ endif()
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_out ${PROJECT_BINARY_DIR}/packaging)
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/kstune)
+set(office_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/kstune-office)
 
-install(TARGETS kstune kstune-station RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The office bridge is loaded from /usr/lib/kstune/office at the first "...". Its libraries come from the
-# office suite, which the package only recommends: without it kstune never loads the module.
+# Two packages: kstune, and kstune-office with the office bridge. The bridge alone needs the UNO
+# libraries and LibreOffice Calc, so kstune installs without any of the office suite and only
+# recommends the bridge; the report ("...") is the one thing that then says what to install.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME kstune)
+install(TARGETS kstune kstune-station RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kstune)
+set(office_component OFF)
 if(TARGET kstune_office_module)
-  install(TARGETS kstune_office_module LIBRARY DESTINATION lib/kstune/office)
+  set(office_component ON)
+  install(TARGETS kstune_office_module LIBRARY DESTINATION lib/kstune/office COMPONENT office)
+  install(FILES ${packaging}/copyright DESTINATION ${office_doc_dir} COMPONENT office)
+  install(FILES ${packaging}/kstune-office.lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kstune-office COMPONENT office)
 endif()
 
 install(FILES ${packaging}/kstune.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging}/kstune.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${packaging}/kstune.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 install(FILES ${packaging}/copyright DESTINATION ${doc_dir})
-install(FILES ${packaging}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kstune)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${doc_dir})
+
+# The release date is the date of the sources: SOURCE_DATE_EPOCH when the builder sets it, else
+# the last commit's, else the build's. The same sources then give the same package.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct OUTPUT_VARIABLE commit_time
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE git_result)
+  if(git_result EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
+  endif()
+endif()
+string(TIMESTAMP KSTUNE_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP KSTUNE_RELEASE_DATE "%Y-%m-%d" UTC)
+string(TIMESTAMP KSTUNE_MAN_DATE "%B %Y" UTC)
+
+configure_file(${packaging}/org.example.kstune.metainfo.xml ${packaging_out}/org.example.kstune.metainfo.xml @ONLY)
+install(FILES ${packaging_out}/org.example.kstune.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Manual pages and the changelog go in gzip-compressed, without a time stamp, so that the same
 # sources give the same package.
@@ -53,25 +76,52 @@ add_custom_target(kstune_packaging_files ALL DEPENDS ${gzipped_out})
 install(FILES ${packaging_out}/kstune.1.gz ${packaging_out}/kstune-station.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_out}/changelog.gz DESTINATION ${doc_dir})
+if(office_component)
+  install(FILES ${packaging_out}/changelog.gz DESTINATION ${office_doc_dir} COMPONENT office)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kstune)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "kstune developers <kstune@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bench tool for tuning KS VHF radio stations")
-set(CPACK_PACKAGE_DESCRIPTION "kstune tunes KS41, KS43, KS45 and KS47 VHF radio stations over a serial
-line: it reads the station's tuning values, lets the technician change
-them, writes them back and records the results in the station's report
-workbook (with LibreOffice Calc, when installed).
-
-kstune-station simulates a station on a pseudo-terminal, for training and
-for trying kstune without hardware.")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+if(office_component)
+  set(CPACK_COMPONENTS_ALL kstune office)
+else()
+  set(CPACK_COMPONENTS_ALL kstune)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libreoffice-calc-nogui)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+set(CPACK_DEBIAN_KSTUNE_PACKAGE_NAME kstune)
+set(CPACK_DEBIAN_KSTUNE_FILE_NAME DEB-DEFAULT)
+# Found by name, not by linking: the window's font and Qt's own texts for the user's language.
+set(CPACK_DEBIAN_KSTUNE_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n")
+set(CPACK_DEBIAN_KSTUNE_PACKAGE_RECOMMENDS kstune-office)
+# The first line is the synopsis; CPack indents the rest and marks its empty lines.
+set(CPACK_DEBIAN_KSTUNE_DESCRIPTION "bench tool for tuning KS VHF radio stations
+kstune tunes KS41, KS43, KS45 and KS47 VHF radio stations over a serial
+line: it reads the station's tuning values, lets the technician change
+them, writes them back and keeps a snapshot of the last values written.
+
+kstune-station simulates a station on a pseudo-terminal, for training and
+for trying kstune without hardware.
+
+The station's report workbook needs the package kstune-office.")
+
+set(CPACK_DEBIAN_OFFICE_PACKAGE_NAME kstune-office)
+set(CPACK_DEBIAN_OFFICE_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_OFFICE_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_OFFICE_PACKAGE_DEPENDS
+    "kstune (= ${PROJECT_VERSION}), libreoffice-calc | libreoffice-calc-nogui")
+set(CPACK_DEBIAN_OFFICE_DESCRIPTION "report workbooks for kstune through LibreOffice Calc
+The bridge between kstune and LibreOffice Calc: with it, kstune writes the
+tuned values into the station's report workbook and takes a number series
+back from it. kstune loads it when the technician opens a report.")
+
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

@@ -3,22 +3,48 @@
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "link/Telemetry.h"
+#include "link/Trace.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
 #include "platform/CommDevice.h"
 #include "platform/PortHolder.h"
+#include "platform/WindowsDirectory.h"
+#include "runtime/Exception.h"
 #include "runtime/Sleep.h"
 #include "serial/AdExcept.h"
 #include "serial/AdPort.h"
 
+#include <filesystem>
+
 namespace {
+
+std::string ComDevice(int number) { return CommDevicePath("\\\\.\\COM" + std::to_string(number)); }
+
+// The device COM<n> opens, as the technician would look for it: the path and, for a link, where
+// it leads.
+std::string DeviceTried(int number) {
+  const std::string path = ComDevice(number);
+  std::error_code ec;
+  if (std::filesystem::is_symlink(path, ec)) {
+    const auto target = std::filesystem::read_symlink(path, ec);
+    if (!ec)
+      return path + " → " + target.string();
+  }
+  return path;
+}
+
+std::string LineSettings(const TApdComPort &port) {
+  const char parity[] = {'N', 'O', 'E', 'M', 'S'};
+  return std::to_string(port.Baud()) + " " + std::to_string(port.DataBits()) +
+         parity[static_cast<int>(port.Parity())] + std::to_string(port.StopBits());
+}
 
 // The error box says the port is in use; the message window says by whom, so that the
 // technician knows which program to close.
 void NameThePortHolder(TForm1 &form) {
   const int number = form.MainState.ComNumber;
-  const auto holder = FindPortHolder(CommDevicePath("\\\\.\\COM" + std::to_string(number)));
+  const auto holder = FindPortHolder(ComDevice(number));
   if (!holder)
     return;
   ClearMessages(form);
@@ -29,6 +55,19 @@ void NameThePortHolder(TForm1 &form) {
 }
 
 } // namespace
+
+std::optional<QString> OpenFailureLine(const std::exception &error, int comNumber, const std::string &device) {
+  const QString port = QStringLiteral("Порт COM%1").arg(comNumber);
+  const QString tried = QString::fromStdString(device);
+  if (dynamic_cast<const EBadId *>(&error))
+    return port + QStringLiteral(": нет устройства %1. Проверьте, что адаптер подключён и ссылка %2 ведёт на него.")
+                      .arg(tried, QString::fromStdString(WindowsDirectory() + "/com" + std::to_string(comNumber)));
+  if (const auto *io = dynamic_cast<const EInOutError *>(&error); io && io->ErrorCode == ErrorInvalidAccess)
+    return port + QStringLiteral(": нет прав на %1. Добавьте себя в группу dialout (sudo usermod -aG dialout "
+                                 "$USER) и войдите в систему заново.")
+                      .arg(tried);
+  return std::nullopt;
+}
 
 void ConfigurePort(TForm1 &form) {
   auto &state = form.MainState;
@@ -56,13 +95,23 @@ void ReopenPort(TForm1 &form) {
 
 void ConnectStation(TForm1 &form) {
   ConfigurePort(form);
+  const int number = form.MainState.ComNumber;
   try {
     ReopenPort(form);
-  } catch (const EAlreadyOpen &) {
-    NameThePortHolder(form);
+  } catch (const std::exception &e) {
+    // The serial layer's error box names the failure; the message window says what to do.
+    const std::string device = DeviceTried(number);
+    TracePortOpenFailed(number, device, e.what());
+    if (dynamic_cast<const EAlreadyOpen *>(&e)) {
+      NameThePortHolder(form);
+    } else if (const auto line = OpenFailureLine(e, number, device)) {
+      ClearMessages(form);
+      AddMessage(form, *line);
+    }
     throw;
   }
   PurgeStaleInput(form);
+  TracePortOpened(number, DeviceTried(number), LineSettings(*form.MainState.ComPort));
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {

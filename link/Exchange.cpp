@@ -41,7 +41,6 @@ void WaitAnswer(TForm1 &form) {
   if (ByteBy(port, DeadlineAfter(Budget::Answer))) {
     state.LastReply = port.ReadByte();
     state.LinkAck = true;
-    TraceExchangeEnd();
     return;
   }
   TraceAnswerMissing();

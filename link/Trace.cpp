@@ -1,262 +1,355 @@
 #include "link/Trace.h"
 
-#include "main/UnitMain.h"
+#include "link/CommandSet.h"
+#include "params/ParamList.h"
 #include "serial/AdPort.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QDateTime>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QMetaObject>
-
-#include <cerrno>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
-#include <vector>
+#include <ctime>
+#include <memory>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MillisSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+std::string Hex(uint8_t byte) {
+  char text[3];
+  std::snprintf(text, sizeof text, "%02X", byte);
+  return text;
 }
 
-// The exchange in progress: a send and what came back until the next send.
-struct TExchange {
-  bool open = false;
-  QString operation;
-  QString wallTime;
-  Clock::time_point start;
-  std::vector<uint8_t> sent;
-  std::vector<std::pair<uint8_t, double>> received; // byte, ms after the start
+std::string HexList(const std::vector<uint8_t> &bytes, size_t from = 0) {
+  std::string text;
+  for (size_t i = from; i < bytes.size(); ++i)
+    text += (text.empty() ? "" : " ") + Hex(bytes[i]);
+  return text;
+}
+
+std::string Millis(double ms, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f мс", decimals, ms);
+  return text;
+}
+
+// How many bytes an exchange sends and how many answer bytes it awaits, by its opening bytes.
+struct TShape {
+  size_t sends;
+  size_t answers;
 };
 
-struct TTrace {
-  std::FILE *file = nullptr;
-  QString operation = QStringLiteral("—");
-  TExchange exchange;
-  std::optional<Clock::time_point> lastSend;
-  bool closePosted = false;
-};
-
-TTrace &Trace() {
-  static TTrace trace;
-  return trace;
-}
-
-QString Hex(uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
-
-bool Put(std::FILE *file, const QString &line) {
-  const QByteArray bytes = line.toUtf8();
-  errno = 0;
-  return std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), file) == size_t(bytes.size()) &&
-         std::fflush(file) == 0;
-}
-
-// Writes and flushes one line. A trace that can no longer be written (a full disk, a removed
-// stick) is said once on stderr and ends; the work at the bench goes on.
-void Write(TTrace &trace, const QString &line) {
-  if (Put(trace.file, line))
-    return;
-  std::fprintf(stderr, "kstune: the trace can no longer be written: %s; the trace ends here\n",
-               std::strerror(errno ? errno : EIO));
-  std::fclose(trace.file);
-  trace.file = nullptr;
-}
-
-// A send starts its exchange now; an answer that comes without one is timed from the last send.
-void Begin(TTrace &trace, bool sending) {
-  TExchange &x = trace.exchange;
-  x = TExchange{};
-  x.open = true;
-  x.operation = trace.operation;
-  x.wallTime = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-  x.start = sending || !trace.lastSend ? Clock::now() : *trace.lastSend;
-}
-
-// Writes the exchange in progress as one line; missing says the answer did not come.
-void End(TTrace &trace, bool missing) {
-  TExchange &x = trace.exchange;
-  if (!x.open || !trace.file)
-    return;
-  QString line = x.wallTime + QStringLiteral(" | ") + x.operation + QStringLiteral(" | >");
-  if (x.sent.empty())
-    line += QStringLiteral(" —");
-  for (uint8_t b : x.sent)
-    line += QLatin1Char(' ') + Hex(b);
-  line += QStringLiteral(" | <");
-  if (x.received.empty())
-    line += QStringLiteral(" —");
-  for (const auto &[b, ms] : x.received)
-    line += QLatin1Char(' ') + Hex(b);
-  if (!x.received.empty()) {
-    line += QStringLiteral(" |");
-    for (const auto &[b, ms] : x.received)
-      line += QLatin1Char(' ') + QString::number(ms, 'f', 1);
-    line += QStringLiteral(" мс");
+TShape ShapeOf(const std::vector<uint8_t> &sent) {
+  using namespace Command;
+  switch (sent[0]) {
+  case Connect:
+    return {1, 1};
+  case SetValue:
+  case StoreModel:
+    return {4, 4};
+  case WriteAll:
+    return {1 + params::ParamCount, 1 + params::ParamCount};
+  case ReadAll:
+    return {1, params::ParamCount};
+  case Query:
+    // 170, 20, 97 answers one byte more: the model index.
+    return sent.size() > 1 && sent[1] == QueryModel ? TShape{3, 4} : TShape{3, 3};
+  case ReadSerial:
+    return {3, 3};
+  case ReadDate:
+    return {1, 4};
+  case Telemetry:
+    return {1, 8};
+  default:
+    return {1, 0}; // the disconnect and the front panel's keys are not answered
   }
-  // Nothing came and nothing was awaited: a key of the front panel, a disconnect.
-  if (x.received.empty() && !missing)
-    line += QStringLiteral(" | ответ не ожидался");
-  if (missing)
-    line += QStringLiteral(" | нет ответа (%1 мс)").arg(MillisSince(x.start), 0, 'f', 0);
-  line += QLatin1Char('\n');
-  x.open = false;
-  Write(trace, line);
 }
 
-// An exchange whose sender awaits nothing is written when the window gets back to its events.
-void PostClose(TTrace &trace) {
-  if (trace.closePosted || !qApp)
-    return;
-  trace.closePosted = true;
-  QMetaObject::invokeMethod(
-      qApp,
-      [] {
-        Trace().closePosted = false;
-        End(Trace(), false);
-      },
-      Qt::QueuedConnection);
+std::string ParamName(uint8_t address) {
+  for (const auto &p : params::Params)
+    if (p.address == address)
+      return (p.key.empty() ? std::string() : std::string(p.key) + " ") + "(" + std::to_string(p.number) + ")";
+  return "address " + Hex(address);
 }
 
-void OnByte(char kind, uint8_t byte) {
-  TTrace &trace = Trace();
-  if (!trace.file)
-    return; // ended by a write that failed
-  TExchange &x = trace.exchange;
-  if (kind == 'T') {
-    // A send after answers starts the next exchange; sends in a row without an answer between
-    // them belong to one.
-    if (x.open && !x.received.empty())
-      End(trace, false);
-    if (!x.open)
-      Begin(trace, true);
-    x.sent.push_back(byte);
-    trace.lastSend = Clock::now();
-  } else {
-    if (!x.open)
-      Begin(trace, false);
-    x.received.emplace_back(byte, MillisSince(x.start));
+std::string PanelKeyName(uint8_t command) {
+  using namespace Command;
+  switch (command) {
+  case Disconnect:
+    return "disconnect";
+  case ChannelUp:
+    return "channel up";
+  case ChannelDown:
+    return "channel down";
+  case ReceiveMode:
+    return "receive mode";
+  case Squelch:
+    return "squelch on/off";
+  case VolumeUp:
+    return "volume up";
+  case VolumeDown:
+    return "volume down";
+  case TransmitMinPower:
+    return "transmit at minimum power";
+  case TransmitMaxPower:
+    return "transmit at maximum power";
+  case Scrambler:
+    return "scrambler on/off";
+  default:
+    return "unknown command";
   }
-  PostClose(trace);
 }
 
-QString KeyName(int key) {
-  if (key == Qt::Key_Return || key == Qt::Key_Enter)
-    return QStringLiteral("Enter");
-  if (key == Qt::Key_M || key == 0x042C) // M on the Latin and the Cyrillic layout
-    return QStringLiteral("M");
-  return QKeySequence(key).toString();
+// "N bytes", or "n of N bytes" for a block that stopped short.
+std::string BlockSize(size_t got, size_t wanted) {
+  return (got < wanted ? std::to_string(got) + " of " : std::string()) + std::to_string(wanted) + " bytes";
 }
 
-// The caption of the control, without its mnemonic mark; its name when it has none.
-QString ControlName(QWidget *widget) {
-  for (QWidget *w = widget; w; w = w->parentWidget()) {
-    if (auto *button = qobject_cast<QAbstractButton *>(w); button && !button->text().isEmpty())
-      return button->text().remove(QLatin1Char('&'));
-    if (!w->toolTip().isEmpty())
-      return w->toolTip();
+// What the bytes mean, from the command set; received holds the answers so far.
+std::string Meaning(const std::vector<uint8_t> &sent, const std::vector<uint8_t> &received) {
+  using namespace Command;
+  const auto answer = [&](size_t i) { return i < received.size() ? " " + std::to_string(received[i]) : std::string(); };
+  switch (sent[0]) {
+  case Connect:
+    return " connect";
+  case SetValue:
+    if (sent.size() < 3)
+      return " set value";
+    return " " + ParamName(sent[2]) + (sent.size() > 3 ? " = " + std::to_string(sent[3]) : std::string());
+  case WriteAll:
+    return " write all (" + (sent.size() - 1 < size_t(params::ParamCount)
+                                 ? std::to_string(sent.size() - 1) + " of 34 values)"
+                                 : std::string("34 values)"));
+  case ReadAll:
+    return "→ " + BlockSize(received.size(), params::ParamCount);
+  case StoreModel:
+    return " store model index" + (sent.size() > 3 ? " " + std::to_string(sent[3]) : std::string());
+  case Query:
+    if (sent.size() > 1 && sent[1] == QueryModel)
+      return "→ model index" + answer(3);
+    if (sent.size() > 2 && sent[1] == QueryMeasure && (sent[2] == Refl || sent[2] == Forw))
+      return std::string("→ ") + (sent[2] == Refl ? "REFL" : "FORW") + (received.size() > 2 ? " =" + answer(2) : "");
+    return "→ measurement";
+  case ReadSerial:
+    return sent.size() > 2 ? "→ serial byte " + std::to_string(sent[2]) + (received.size() > 2 ? " =" + answer(2) : "")
+                           : "→ serial byte";
+  case ReadDate:
+    return "→ " + BlockSize(received.size(), 4) + ", processor date";
+  case Telemetry:
+    return "→ " + BlockSize(received.size(), 8) + ", DAC values";
+  default:
+    return " " + PanelKeyName(sent[0]);
   }
-  return widget->objectName().isEmpty() ? QStringLiteral("—") : widget->objectName();
 }
-
-// Sees every event before the window does: the latest click, key or timer tick names the
-// exchanges that follow it.
-class TOperationWatcher : public QObject {
-public:
-  explicit TOperationWatcher(TForm1 &form) : QObject(&form), form_(form) {}
-
-protected:
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    switch (event->type()) {
-    case QEvent::Timer:
-      if (watched->parent() == form_.Timer1)
-        SetTraceOperation(QStringLiteral("опрос ЦАП"));
-      break;
-    case QEvent::KeyPress:
-      SetTraceOperation(KeyName(static_cast<QKeyEvent *>(event)->key()));
-      break;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::KeyRelease:
-      if (watched->isWidgetType()) {
-        auto *widget = static_cast<QWidget *>(watched);
-        if (event->type() != QEvent::KeyRelease || qobject_cast<QAbstractButton *>(widget))
-          SetTraceOperation(ControlName(widget));
-      }
-      break;
-    default:
-      break;
-    }
-    return false;
-  }
-
-private:
-  TForm1 &form_;
-};
 
 } // namespace
 
-bool StartTrace(const std::string &fileName, std::string &error) {
+TTraceRecord::TTraceRecord(TClock &clock, TSink sink, std::string version)
+    : clock_(clock), sink_(std::move(sink)), version_(std::move(version)) {}
+
+void TTraceRecord::Write(const std::string &line) {
+  if (writable_ && !sink_(line))
+    writable_ = false;
+}
+
+bool TTraceRecord::Complete() const {
+  const TShape shape = ShapeOf(x_.sent);
+  return x_.sent.size() >= shape.sends && x_.received.size() >= shape.answers;
+}
+
+void TTraceRecord::Begin() {
+  x_ = TExchange{};
+  x_.operation = operation_;
+  x_.wallTime = clock_.WallTime();
+  x_.start = x_.lastSend = x_.lastByte = clock_.Millis();
+  open_ = true;
+}
+
+void TTraceRecord::End(bool missing) {
+  if (!open_)
+    return;
+  open_ = false;
+  std::string line = x_.wallTime + " | " + x_.operation + " | ";
+  if (x_.sent.empty()) {
+    line += "— | ← " + HexList(x_.received) + "  unexpected";
+  } else {
+    const std::string meaning = Meaning(x_.sent, x_.received);
+    // "46 → 34 bytes": a reply's meaning follows an arrow, a command's two blanks.
+    line += HexList(x_.sent) + " " + meaning + " | ";
+    if (!x_.received.empty())
+      line += "← " + HexList(x_.received) + "  ";
+    if (missing)
+      line += "нет ответа (" + Millis(clock_.Millis() - std::max(x_.lastSend, x_.lastByte), 0) + ")";
+    else if (!Complete())
+      line += "прервано"; // ended by something else before its answers came
+    else if (!x_.received.empty())
+      line += Millis(x_.lastByte - x_.start, 1);
+    else
+      line += "ответ не ожидается";
+  }
+  Write(line);
+}
+
+void TTraceRecord::Sent(uint8_t byte) {
+  // A send after the exchange sent all its bytes opens the next one.
+  if (open_ && (x_.sent.empty() || x_.sent.size() >= ShapeOf(x_.sent).sends))
+    End(false);
+  if (!open_)
+    Begin();
+  x_.sent.push_back(byte);
+  x_.lastSend = clock_.Millis();
+  if (Complete())
+    End(false);
+}
+
+void TTraceRecord::Received(uint8_t byte) {
+  // A byte nobody asked for is shown on its own line; the next wait will take it as its answer.
+  if (!open_)
+    Begin();
+  x_.received.push_back(byte);
+  x_.lastByte = clock_.Millis();
+  if (!x_.sent.empty() && Complete())
+    End(false);
+}
+
+void TTraceRecord::AnswerMissing() {
+  if (!open_)
+    Begin();
+  End(true);
+}
+
+void TTraceRecord::Operation(const std::string &name) {
+  End(false);
+  operation_ = name;
+}
+
+void TTraceRecord::PortOpened(int comNumber, const std::string &device, const std::string &settings) {
+  End(false);
+  Write(clock_.WallTime() + " | kstune " + version_ + " | COM" + std::to_string(comNumber) + " " + device +
+        " | " + settings);
+}
+
+void TTraceRecord::PortOpenFailed(int comNumber, const std::string &device, const std::string &reason) {
+  End(false);
+  Write(clock_.WallTime() + " | kstune " + version_ + " | COM" + std::to_string(comNumber) + " " + device +
+        " | не открыт: " + reason);
+}
+
+void TTraceRecord::Note(const std::string &text) {
+  End(false);
+  Write(clock_.WallTime() + " | " + operation_ + " | " + text);
+}
+
+void TTraceRecord::Flush() { End(false); }
+
+namespace {
+
+class TSystemClock : public TTraceRecord::TClock {
+public:
+  double Millis() override {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  }
+  std::string WallTime() override {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    char withMs[40];
+    std::snprintf(withMs, sizeof withMs, "%s.%03d", text, static_cast<int>(ms));
+    return withMs;
+  }
+};
+
+struct TFileTrace {
+  std::FILE *file = nullptr;
+  TSystemClock clock;
+  std::unique_ptr<TTraceRecord> record;
+};
+
+TFileTrace &Trace() {
+  static TFileTrace trace;
+  return trace;
+}
+
+bool Put(std::FILE *file, const std::string &line) {
+  errno = 0;
+  return std::fputs(line.c_str(), file) >= 0 && std::fputc('\n', file) != EOF && std::fflush(file) == 0;
+}
+
+// Runs f on the record while the trace is on. A trace that can no longer be written (a full
+// disk, a removed stick) is said once on stderr and ends; the work at the bench goes on.
+template <typename F> void OnRecord(F &&f) {
+  TFileTrace &trace = Trace();
+  if (!trace.record)
+    return;
+  f(*trace.record);
+  if (!trace.record->Writable()) {
+    std::fprintf(stderr, "kstune: the trace can no longer be written: %s; the trace ends here\n",
+                 std::strerror(errno ? errno : EIO));
+    TApdCustomComPort::SetByteTap({});
+    trace.record.reset();
+    std::fclose(trace.file);
+    trace.file = nullptr;
+  }
+}
+
+} // namespace
+
+bool StartTrace(const std::string &fileName, const std::string &version, std::string &error) {
   StopTrace();
   std::FILE *file = std::fopen(fileName.c_str(), "a");
   if (!file) {
     error = std::strerror(errno);
     return false;
   }
-  if (!Put(file,
-           QStringLiteral("%1 | kstune: запись обмена начата\n")
-               .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))))) {
+  TFileTrace &trace = Trace();
+  if (!Put(file, trace.clock.WallTime() + " | kstune " + version + " | запись обмена начата")) {
     error = std::strerror(errno ? errno : EIO);
     std::fclose(file);
     return false;
   }
-  Trace().file = file;
-  TApdCustomComPort::SetByteTap(OnByte);
+  trace.file = file;
+  trace.record = std::make_unique<TTraceRecord>(
+      trace.clock, [file](const std::string &line) { return Put(file, line); }, version);
+  TApdCustomComPort::SetByteTap([](char kind, uint8_t byte) {
+    OnRecord([&](TTraceRecord &r) { kind == 'T' ? r.Sent(byte) : r.Received(byte); });
+  });
   return true;
 }
 
 void StopTrace() {
-  TTrace &trace = Trace();
-  if (!trace.file)
+  TFileTrace &trace = Trace();
+  OnRecord([](TTraceRecord &r) { r.Flush(); });
+  if (!trace.record)
     return;
-  End(trace, false);
   TApdCustomComPort::SetByteTap({});
+  trace.record.reset();
   std::fclose(trace.file);
   trace.file = nullptr;
-  trace.operation = QStringLiteral("—");
-  trace.lastSend.reset();
 }
 
-bool TraceOn() { return Trace().file != nullptr; }
+bool TraceOn() { return Trace().record != nullptr; }
 
-void WatchOperations(TForm1 &form) {
-  qApp->installEventFilter(new TOperationWatcher(form));
-  // A click from code (or the keyboard's space bar) presses the button before it clicks.
-  for (auto *button : form.findChildren<QAbstractButton *>())
-    QObject::connect(button, &QAbstractButton::pressed, button,
-                     [button] { SetTraceOperation(ControlName(button)); });
+void SetTraceOperation(const std::string &name) {
+  OnRecord([&](TTraceRecord &r) { r.Operation(name); });
 }
-
-void SetTraceOperation(const QString &name) {
-  // Something new happened in the window: what went before it is over.
-  End(Trace(), false);
-  Trace().operation = name;
-}
-
-void TraceExchangeEnd() { End(Trace(), false); }
 
 void TraceAnswerMissing() {
-  TTrace &trace = Trace();
-  if (!trace.file)
-    return;
-  if (!trace.exchange.open)
-    Begin(trace, false);
-  End(trace, true);
+  OnRecord([](TTraceRecord &r) { r.AnswerMissing(); });
+}
+
+void TracePortOpened(int comNumber, const std::string &device, const std::string &settings) {
+  OnRecord([&](TTraceRecord &r) { r.PortOpened(comNumber, device, settings); });
+}
+
+void TracePortOpenFailed(int comNumber, const std::string &device, const std::string &reason) {
+  OnRecord([&](TTraceRecord &r) { r.PortOpenFailed(comNumber, device, reason); });
+}
+
+void TraceNote(const std::string &text) {
+  OnRecord([&](TTraceRecord &r) { r.Note(text); });
 }
 
 void TraceStaleInput(unsigned count) {

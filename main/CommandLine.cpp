@@ -55,3 +55,5 @@ int HandleCommandLine(int argc, char **argv, std::string &traceFile) {
   }
   return -1;
 }
+
+const char *ProgramVersion() { return KSTUNE_VERSION; }

@@ -7,3 +7,6 @@
 // Returns -1 when the program is to go on, otherwise the exit status to end it with. traceFile
 // receives the file of --trace FILE (or --trace=FILE), empty without it.
 int HandleCommandLine(int argc, char **argv, std::string &traceFile);
+
+// The version that --version prints.
+const char *ProgramVersion();

@@ -3,6 +3,8 @@
 #include "main/UnitMain.h"
 #include "params/ChoiceColours.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPersistentModelIndex>
@@ -59,3 +61,49 @@ void TGridDelegate::setEditorData(QWidget *editor, const QModelIndex &index) con
   if (line->text() != text)
     line->setText(text);
 }
+
+bool TGridDelegate::eventFilter(QObject *object, QEvent *event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *editor = qobject_cast<QWidget *>(object);
+    if (editor && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+      emit commitData(editor);
+      emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+      // The grid has the focus again; the same key now moves it on to the next control.
+      QKeyEvent again(QEvent::KeyPress, key->key(), key->modifiers(), key->text());
+      QCoreApplication::sendEvent(form_.StringGrid1, &again);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::eventFilter(object, event);
+}
+
+namespace {
+
+class TGridKeys : public QObject {
+public:
+  explicit TGridKeys(QTableWidget &grid) : QObject(&grid), grid_(grid) {}
+
+protected:
+  bool eventFilter(QObject *, QEvent *event) override {
+    if (event->type() != QEvent::KeyPress || grid_.currentIndex().isValid())
+      return false;
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      grid_.setCurrentCell(1, 1);
+      return true;
+    default:
+      return false;
+    }
+  }
+
+private:
+  QTableWidget &grid_;
+};
+
+} // namespace
+
+void InstallGridKeys(QTableWidget &grid) { grid.installEventFilter(new TGridKeys(grid)); }

@@ -16,8 +16,20 @@ public:
                         const QModelIndex &index) const override;
   void setEditorData(QWidget *editor, const QModelIndex &index) const override;
 
+protected:
+  // Tab and Shift+Tab in a cell editor keep the typed text and leave the grid, as they leave
+  // the grid itself; Qt's default would open the next cell and choose its parameter.
+  bool eventFilter(QObject *object, QEvent *event) override;
+
 private:
   void PaintHeader(QPainter *painter, const QRect &r, const QString &text) const;
 
   TForm1 &form_;
 };
+
+class QTableWidget;
+
+// The grid's own keys while connected: an arrow key with no current cell (at start-up, after a
+// field was chosen) makes cell (1, 1) current, which chooses its parameter. Qt's default would
+// move to the header cell (0, 0), which cannot be current, and so do nothing.
+void InstallGridKeys(QTableWidget &grid);

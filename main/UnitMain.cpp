@@ -144,6 +144,9 @@ void TForm1::SetUpGrid() {
   StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::AnyKeyPressed);
   StringGrid1->setItemDelegate(new TGridDelegate(*this, StringGrid1));
+  // Tab leaves the grid for the next control instead of walking its cells.
+  StringGrid1->setTabKeyNavigation(false);
+  InstallGridKeys(*StringGrid1);
   // No cell is current or chosen until the technician picks one.
 }
 

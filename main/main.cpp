@@ -1,11 +1,15 @@
 #include "link/Trace.h"
 #include "main/Application.h"
 #include "main/CommandLine.h"
+#include "main/DisplayCheck.h"
+#include "main/OperationWatcher.h"
+#include "main/QtTranslations.h"
 #include "main/UnitMain.h"
 #include "main/WindowPlacement.h"
 #include "serial/AdSrMgr.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 int main(int argc, char **argv) {
@@ -14,11 +18,14 @@ int main(int argc, char **argv) {
     return status;
   // A trace that cannot be written is said once; the bench work goes on without it.
   std::string traceError;
-  if (!traceFile.empty() && !StartTrace(traceFile, traceError))
+  if (!traceFile.empty() && !StartTrace(traceFile, ProgramVersion(), traceError))
     std::fprintf(stderr, "kstune: cannot write the trace to '%s': %s; running without the trace\n",
                  traceFile.c_str(), traceError.c_str());
+  std::optional<TDisplayCheck> displayCheck(std::in_place);
   TApplication app(argc, argv);
+  displayCheck.reset();
   TApplication::setApplicationName(QStringLiteral("kstune"));
+  InstallQtTranslations(app);
   InstallStandardBoxes();
   TSerialLayerScope serialLayer; // the serial layer's message tables, for the life of the program
   TForm1 form;

@@ -9,11 +9,15 @@
 
 namespace {
 
-void SetFieldColours(QLineEdit *field, const QColor &text, const QColor &back) {
+// The chosen field keeps its mark while its panel is disabled (during a poll, after a
+// disconnect), so every palette group is set; the other fields grey out as usual when disabled.
+void SetFieldColours(QLineEdit *field, const QColor &text, const QColor &back, bool whenDisabled) {
   QPalette palette = field->palette();
-  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-    palette.setColor(group, QPalette::Text, text);
-    palette.setColor(group, QPalette::Base, back);
+  const QPalette standard = QApplication::palette(field);
+  for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    const bool own = group != QPalette::Disabled || whenDisabled;
+    palette.setColor(group, QPalette::Text, own ? text : standard.color(group, QPalette::Text));
+    palette.setColor(group, QPalette::Base, own ? back : standard.color(group, QPalette::Base));
   }
   field->setPalette(palette);
 }
@@ -33,7 +37,7 @@ void ResetFieldColours(TForm1 &form) {
   const QColor back = QApplication::palette().color(QPalette::Active, QPalette::Base);
   for (const params::ParamInfo &p : params::Params)
     if (QLineEdit *field = FieldOfParam(form, p.number))
-      SetFieldColours(field, ChoiceColours::Text, back);
+      SetFieldColours(field, ChoiceColours::Text, back, false);
 }
 
 void ChooseField(TForm1 &form, QLineEdit *field) {
@@ -43,7 +47,7 @@ void ChooseField(TForm1 &form, QLineEdit *field) {
   ClearGridSelection(form);
   ResetFieldColours(form);
   form.MainState.SelectedParam = static_cast<uint8_t>(number);
-  SetFieldColours(field, ChoiceColours::ChosenText, ChoiceColours::ChosenBack);
+  SetFieldColours(field, ChoiceColours::ChosenText, ChoiceColours::ChosenBack, true);
 }
 
 void ChooseCell(TForm1 &form, int column, int row) {

@@ -2,8 +2,10 @@
 
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
+#include "main/MessageWindow.h"
 #include "main/UnitMain.h"
 #include "params/ModelPresets.h"
+#include "params/ParamList.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -13,6 +15,16 @@ namespace {
 const char *ModelCodeOfEntry(int index) {
   static const char *const codes[] = {"KS41", "KS43", "KS43", "KS45", "KS47"};
   return index >= 0 && index < static_cast<int>(std::size(codes)) ? codes[index] : nullptr;
+}
+
+// True when the model's section gives at least one of the preset keys. A value can never hold a
+// line break, so that default tells a missing key from any text the file may give.
+bool HasPresets(const TIniFile &file, const std::string &model) {
+  const std::string missing = "\n";
+  for (const auto &param : params::Params)
+    if (!param.key.empty() && file.ReadString(model, param.key, missing) != missing)
+      return true;
+  return false;
 }
 
 } // namespace
@@ -29,6 +41,13 @@ void SelectModel(TForm1 &form) {
       return;
   state.OptionsFile->WriteString("All", "Poz", state.ModelCode);
   ApplyModelPresets(form);
+  // Without starting values every field now holds 0, and a "Запись" would send those zeros.
+  if (!HasPresets(*state.OptionsFile, state.ModelCode)) {
+    ClearMessages(form);
+    AddMessage(form, QStringLiteral("Для модели %1 нет начальных значений в %2: все поля теперь 0")
+                         .arg(QString::fromStdString(state.ModelCode),
+                              QString::fromStdString(state.OptionsFile->FileName())));
+  }
 }
 
 void ModelListEdited(TForm1 &form) {

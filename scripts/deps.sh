@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 locales
+  # Qt's own texts (the file dialog, the standard buttons) in the user's language.
+  qt6-translations-l10n
   # The report's spreadsheet application and its SDK. kstune itself starts and works without
   # them (only "..." needs the office); the build makes the bridge module when the SDK is there.
   libreoffice-calc-nogui libreoffice-dev

@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/build.sh build >/dev/null
+# A fresh clone builds for several minutes: ninja's [step/total] lines show how far it is.
+echo "Building kstune in build/ ..."
+bash scripts/build.sh build
 
 config=${XDG_CONFIG_HOME:-}
 [ -n "$config" ] || config=$HOME/.config

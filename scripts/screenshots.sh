@@ -74,16 +74,19 @@ pids+=($!)
 for _ in $(seq 50); do [ -L "$XDG_CONFIG_HOME/kstune/com2" ] && break; sleep 0.1; done
 
 "$build/main/kstune" &
-pids+=($!)
+kstune_pid=$!
+pids+=($kstune_pid)
 window=$(xdotool search --sync --onlyvisible --name "Ручная настройка" | head -n1)
 sleep 1
 
 # Positions are those of the window's layout (resources/UnitMain.ui), inside the window.
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-0.5}"; }
+# Without time chunks and time stamps: a picture whose pixels did not change stays the same file.
+png_stable="-strip -define png:exclude-chunks=date,time"
 shoot() {
   xdotool mousemove 1000 740 # away from the window, so that no hint covers it
   sleep 0.5
-  xwd -silent -id "$window" | convert xwd:- "$out/$1.png"
+  xwd -silent -id "$window" | convert xwd:- $png_stable "$out/$1.png"
   echo "$out/$1.png"
 }
 
@@ -109,8 +112,15 @@ dialog=$(xdotool search --onlyvisible --name "." | grep -v "^$window$" | tail -n
 if [ -n "$dialog" ] && [ -f "$work/report.xls" ]; then
   xdotool mousemove --window "$dialog" 20 20
   xdotool type --delay 20 "$work/report.xls"
+  sleep 0.5
   xdotool key Return
-  for _ in $(seq 60); do
+  sleep 2
+  # A Return taken by the file name's completion leaves the dialog open and starts no office.
+  if xwininfo -id "$dialog" 2>/dev/null | grep -q IsViewable && [ -z "$(pgrep -P "$kstune_pid" || true)" ]; then
+    xdotool key Return
+  fi
+  # The dialog goes away only when the office has opened the report, which may take a while.
+  for _ in $(seq 240); do
     [ -z "$(xdotool search --onlyvisible --name "." | grep -v "^$window$" || true)" ] && break
     sleep 0.5
   done
@@ -120,5 +130,5 @@ else
   sleep 0.5
 fi
 shoot report
-convert "$out/report.png" -crop 193x142+0+220 +repage "$out/report-panel.png"
+convert "$out/report.png" -crop 193x142+0+220 +repage $png_stable "$out/report-panel.png"
 echo "$out/report-panel.png"

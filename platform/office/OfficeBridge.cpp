@@ -9,15 +9,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string MissingText(const std::string &what) {
-  return "Для работы с отчетом нужен LibreOffice Calc, а его на этом компьютере нет (" + what +
-         ").\nУстановите его командой\n    sudo apt-get install libreoffice-calc-nogui\n"
-         "и нажмите \"...\" снова. Все остальное в программе работает и без него.";
-}
-
 fs::path ExecutableFolder() {
   std::error_code ec;
   return fs::read_symlink("/proc/self/exe", ec).parent_path();
+}
+
+// An installed kstune gets the bridge and the office suite with the package kstune-office; a
+// program built from source has its bridge beside it and needs only the office suite.
+bool Installed() { return ExecutableFolder() == fs::path("/usr/bin"); }
+
+std::string MissingText(const std::string &what) {
+  return "Для работы с отчетом нужен LibreOffice Calc, а его на этом компьютере нет (" + what +
+         ").\nУстановите его командой\n    sudo apt-get install " +
+         (Installed() ? "kstune-office" : "libreoffice-calc-nogui") +
+         "\nи нажмите \"...\" снова. Все остальное в программе работает и без него.";
 }
 
 // Beside the program (where the build puts it), then in the installed program's library folder,
@@ -53,8 +58,14 @@ TOfficeBridgeEntry LoadBridge(const fs::path &programDir) {
   if (!fs::exists(programDir / CalcLibrary, ec))
     throw EOfficeMissing(MissingText("LibreOffice установлен без Calc: не найден " +
                                      (programDir / CalcLibrary).string()));
-  if (!entry)
-    entry = LoadBridgeModule(ModulePath());
+  if (entry)
+    return entry;
+  const fs::path module = ModulePath();
+  if (!fs::exists(module, ec) && Installed())
+    throw EOfficeMissing("Для работы с отчетом нужен пакет kstune-office (связь с LibreOffice Calc).\n"
+                         "Установите его командой\n    sudo apt-get install kstune-office\n"
+                         "и нажмите \"...\" снова. Все остальное в программе работает и без него.");
+  entry = LoadBridgeModule(module);
   return entry;
 }
 

@@ -1,7 +1,10 @@
 // Connect and disconnect from the window against the simulated station.
 #include "link/CommandSet.h"
+#include "link/Connection.h"
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
+#include "runtime/Exception.h"
+#include "serial/AdExcept.h"
 #include "runtime/Sleep.h"
 #include "serial/AdPort.h"
 #include "serial/AwUser.h"
@@ -9,6 +12,7 @@
 #include "tests/support/HeldPort.h"
 
 #include <array>
+#include <optional>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/file.h>
@@ -84,7 +88,41 @@ TEST_F(LinkTest, MissingDeviceShowsTheSerialErrorAndStaysReadyToConnect) {
   EXPECT_EQ(boxes.Errors, std::vector<std::string>{"ie_BadId - Specified comport doesn't exist"});
   EXPECT_TRUE(form->BitBtn9->isEnabled());
   EXPECT_FALSE(form->BitBtn10->isEnabled());
-  EXPECT_EQ(MessageLines(*form), QStringList{"Незабудьте Подключиться"});
+  const QString link = QString::fromStdString((dir.KstuneDir() / "com2").string());
+  EXPECT_EQ(MessageLines(*form),
+            QStringList{"Порт COM2: нет устройства " + link + " → " +
+                        QString::fromStdString((dir.KstuneDir() / "no-such-adapter").string()) +
+                        ". Проверьте, что адаптер подключён и ссылка " + link + " ведёт на него."});
+}
+
+// The line that says what to do, for each way the port can fail to open; the serial layer's own
+// message stays in the error box.
+TEST(OpenFailure, EachRefusalGetsItsRemedy) {
+  TempConfigDir dir;
+  const QString link = QString::fromStdString((dir.KstuneDir() / "com1").string());
+  struct Row {
+    const char *what;
+    std::exception_ptr error;
+    std::optional<QString> line;
+  };
+  const Row rows[] = {
+      {"missing device", std::make_exception_ptr(EBadId(-ecBadId)),
+       "Порт COM1: нет устройства /dev/ttyUSB0. Проверьте, что адаптер подключён и ссылка " + link +
+           " ведёт на него."},
+      {"permission", std::make_exception_ptr(EInOutError("Access denied", 12)),
+       QString("Порт COM1: нет прав на /dev/ttyUSB0. Добавьте себя в группу dialout (sudo usermod -aG dialout "
+               "$USER) и войдите в систему заново.")},
+      // Busy names its holder instead; other failures have no remedy to give.
+      {"busy", std::make_exception_ptr(EAlreadyOpen(-ecAlreadyOpen)), std::nullopt},
+      {"other file error", std::make_exception_ptr(EInOutError("Too many open files", 4)), std::nullopt},
+  };
+  for (const auto &r : rows) {
+    try {
+      std::rethrow_exception(r.error);
+    } catch (const std::exception &e) {
+      EXPECT_EQ(OpenFailureLine(e, 1, "/dev/ttyUSB0"), r.line) << r.what;
+    }
+  }
 }
 
 // Held by a program that locks as we do, or opened plainly by a serial terminal: refused, the

@@ -1,7 +1,8 @@
-// The trace a technician reads: one line per exchange with the operation, the bytes each way and
-// a missing answer, taken from the real window against the simulated station.
+// The trace a technician reads: the record on its own against a clock the test moves, and one
+// session of the real window against the bytes the simulated station received.
 #include "link/Trace.h"
 #include "main/CommandLine.h"
+#include "main/OperationWatcher.h"
 #include "params/ParamTable.h"
 #include "tests/params/EditingFixture.h"
 
@@ -11,27 +12,189 @@
 
 namespace {
 
-struct TLine {
-  std::string operation, sent, received, rest;
+class TFakeClock : public TTraceRecord::TClock {
+public:
+  double Millis() override { return now; }
+  std::string WallTime() override { return "T"; }
+  double now = 0;
 };
 
-// "time | operation | > sent | < received | times [| missing]"
+// One step of what the record sees: a byte sent or received, a wait, a missing answer.
+struct TStep {
+  char kind; // 'T' sent, 'R' received, 'W' wait (ms), 'M' answer missing, 'O' operation
+  int value = 0;
+};
+
+std::vector<TStep> Answered(std::initializer_list<int> sent, int answer = 0, int wait = 3) {
+  std::vector<TStep> steps;
+  for (int b : sent)
+    steps.insert(steps.end(), {{'T', b}, {'W', wait}, {'R', answer}});
+  return steps;
+}
+
+std::vector<TStep> operator+(std::vector<TStep> a, const std::vector<TStep> &b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::string Repeat(const std::string &item, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i)
+    text += (i ? " " : "") + item;
+  return text;
+}
+
+std::vector<std::string> Record(const std::vector<TStep> &steps) {
+  TFakeClock clock;
+  std::vector<std::string> lines;
+  TTraceRecord record(
+      clock, [&](const std::string &line) { lines.push_back(line); return true; }, "0.1");
+  record.Operation("Кнопка");
+  for (const TStep &s : steps) {
+    switch (s.kind) {
+    case 'T': record.Sent(uint8_t(s.value)); break;
+    case 'R': record.Received(uint8_t(s.value)); break;
+    case 'W': clock.now += s.value; break;
+    case 'M': record.AnswerMissing(); break;
+    }
+  }
+  record.Flush();
+  return lines;
+}
+
+} // namespace
+
+// Every exchange of the command set as one line, with its meaning, its answers and their time.
+TEST(TraceRecord, EachExchangeOfTheCommandSetIsOneLineWithItsMeaning) {
+  std::vector<TStep> readAll = {{'T', 0x46}, {'W', 10}};
+  for (int v = 1; v <= 34; ++v)
+    readAll.insert(readAll.end(), {{'R', v}, {'W', 1}});
+  std::string readValues;
+  for (int v = 1; v <= 34; ++v)
+    readValues += (v > 1 ? " " : "") + QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper().toStdString();
+  std::vector<TStep> writeAll = Answered({0x3C});
+  for (int v = 0; v < 34; ++v)
+    writeAll = writeAll + Answered({0x10}, 0, 1);
+  std::vector<TStep> telemetry = {{'T', 0x8C}, {'W', 100}};
+  for (int v = 0; v < 8; ++v)
+    telemetry.insert(telemetry.end(), {{'R', 0x80}, {'W', 2}});
+
+  struct Row {
+    const char *what;
+    std::vector<TStep> steps;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {"connect", {{'T', 0xFA}, {'W', 5}, {'R', 0}}, {"T | Кнопка | FA  connect | ← 00  5.0 мс"}},
+      {"disconnect", {{'T', 0xC8}}, {"T | Кнопка | C8  disconnect | ответ не ожидается"}},
+      {"set value DEV", Answered({0x37, 0x00, 0x42, 0x54}),
+       {"T | Кнопка | 37 00 42 54  DEV (18) = 84 | ← 00 00 00 00  12.0 мс"}},
+      {"set value of a grid cell", Answered({0x37, 0x00, 0x23, 0x05}),
+       {"T | Кнопка | 37 00 23 05  UNCH_OFF148_154 (9) = 5 | ← 00 00 00 00  12.0 мс"}},
+      {"write all", writeAll,
+       {"T | Кнопка | 3C " + Repeat("10", 34) + "  write all (34 values) | ← " + Repeat("00", 35) + "  37.0 мс"}},
+      {"read all", readAll, {"T | Кнопка | 46 → 34 bytes | ← " + readValues + "  43.0 мс"}},
+      {"model index", Answered({0xAA, 0x14, 0x61}) + std::vector<TStep>{{'W', 2}, {'R', 1}},
+       {"T | Кнопка | AA 14 61 → model index 1 | ← 00 00 00 01  11.0 мс"}},
+      {"store model index", Answered({0x41, 0x00, 0x61, 0x02}),
+       {"T | Кнопка | 41 00 61 02  store model index 2 | ← 00 00 00 00  12.0 мс"}},
+      {"REFL", Answered({0xAA, 0x32}) + Answered({0x3C}, 0x17),
+       {"T | Кнопка | AA 32 3C → REFL = 23 | ← 00 00 17  9.0 мс"}},
+      {"FORW", Answered({0xAA, 0x32}) + Answered({0x46}, 0x20),
+       {"T | Кнопка | AA 32 46 → FORW = 32 | ← 00 00 20  9.0 мс"}},
+      {"serial byte", Answered({0x50, 0x00}) + Answered({0x02}, 0x12),
+       {"T | Кнопка | 50 00 02 → serial byte 2 = 18 | ← 00 00 12  9.0 мс"}},
+      {"processor date", {{'T', 0x7D}, {'W', 4}, {'R', 1}, {'R', 2}, {'R', 3}, {'R', 4}},
+       {"T | Кнопка | 7D → 4 bytes, processor date | ← 01 02 03 04  4.0 мс"}},
+      {"telemetry", telemetry, {"T | Кнопка | 8C → 8 bytes, DAC values | ← " + Repeat("80", 8) + "  114.0 мс"}},
+      {"front-panel keys, one line each",
+       {{'T', 0x5A}, {'T', 0x5F}, {'T', 0x32}, {'T', 0x64}, {'T', 0x69}, {'T', 0x6E}, {'T', 0x73}, {'T', 0x78},
+        {'T', 0xB4}},
+       {"T | Кнопка | 5A  channel up | ответ не ожидается", "T | Кнопка | 5F  channel down | ответ не ожидается",
+        "T | Кнопка | 32  receive mode | ответ не ожидается", "T | Кнопка | 64  squelch on/off | ответ не ожидается",
+        "T | Кнопка | 69  volume up | ответ не ожидается", "T | Кнопка | 6E  volume down | ответ не ожидается",
+        "T | Кнопка | 73  transmit at minimum power | ответ не ожидается",
+        "T | Кнопка | 78  transmit at maximum power | ответ не ожидается",
+        "T | Кнопка | B4  scrambler on/off | ответ не ожидается"}},
+      // Missing answers: the line says which bytes went out, what came and how long it waited.
+      {"set value, third answer missing", Answered({0x37, 0x00}) + std::vector<TStep>{{'T', 0x43}, {'W', 250}, {'M'}},
+       {"T | Кнопка | 37 00 43  CORF (19) | ← 00 00  нет ответа (250 мс)"}},
+      {"connect, no answer", {{'T', 0xFA}, {'W', 351}, {'M'}}, {"T | Кнопка | FA  connect | нет ответа (351 мс)"}},
+      {"read all stopping short", {{'T', 0x46}, {'W', 5}, {'R', 9}, {'R', 8}, {'W', 201}, {'M'}},
+       {"T | Кнопка | 46 → 2 of 34 bytes | ← 09 08  нет ответа (201 мс)"}},
+      // A byte nobody asked for is shown, and the next command starts a line of its own.
+      {"stray byte", {{'R', 7}, {'T', 0x5A}},
+       {"T | Кнопка | — | ← 07  unexpected", "T | Кнопка | 5A  channel up | ответ не ожидается"}},
+      // Exchanges in a row stay apart even when the bytes follow at once.
+      {"two set values", Answered({0x37, 0x00, 0x43, 0x01}, 0, 1) + Answered({0x37, 0x00, 0x43, 0x02}, 0, 1),
+       {"T | Кнопка | 37 00 43 01  CORF (19) = 1 | ← 00 00 00 00  4.0 мс",
+        "T | Кнопка | 37 00 43 02  CORF (19) = 2 | ← 00 00 00 00  4.0 мс"}},
+  };
+  for (const auto &r : rows)
+    EXPECT_EQ(Record(r.steps), r.lines) << r.what;
+}
+
+TEST(TraceRecord, PortLinesOperationsAndNotes) {
+  TFakeClock clock;
+  std::vector<std::string> lines;
+  TTraceRecord record(
+      clock, [&](const std::string &line) { lines.push_back(line); return true; }, "0.1");
+  record.PortOpenFailed(2, "/c/com2 → /dev/ttyUSB0", "ie_BadId - Specified comport doesn't exist");
+  record.PortOpened(1, "/dev/ttyS0", "1200 8N1");
+  record.Operation("Подключиться");
+  record.Sent(0xFA);
+  // Something new in the window ends an exchange that is still waiting.
+  record.Operation("Отключиться");
+  record.Note("3 stale bytes dropped");
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "T | kstune 0.1 | COM2 /c/com2 → /dev/ttyUSB0 | не открыт: ie_BadId - Specified comport doesn't exist",
+                       "T | kstune 0.1 | COM1 /dev/ttyS0 | 1200 8N1",
+                       "T | Подключиться | FA  connect | прервано",
+                       "T | Отключиться | 3 stale bytes dropped",
+                   }));
+}
+
+TEST(TraceRecord, ALineThatCannotBeWrittenEndsTheRecord) {
+  TFakeClock clock;
+  int calls = 0;
+  TTraceRecord record(clock, [&](const std::string &) { ++calls; return false; }, "0.1");
+  record.Sent(0x5A);
+  EXPECT_FALSE(record.Writable());
+  record.Sent(0x5F);
+  record.Note("x");
+  EXPECT_EQ(calls, 1);
+}
+
+namespace {
+
+struct TLine {
+  std::string operation, sent, received;
+};
+
+// "time | operation | sent  meaning | received"; header lines have "kstune …" as operation.
 std::vector<TLine> ExchangeLines(const std::string &path) {
   QFile file(QString::fromStdString(path));
   EXPECT_TRUE(file.open(QIODevice::ReadOnly));
   std::vector<TLine> lines;
   for (const QByteArray &raw : file.readAll().split('\n')) {
     const QStringList f = QString::fromUtf8(raw).split(QStringLiteral(" | "));
-    if (f.size() < 4)
-      continue; // the session's opening line
-    lines.push_back({f[1].toStdString(), f[2].toStdString(), f[3].toStdString(),
-                     f.mid(4).join(QStringLiteral(" | ")).toStdString()});
+    if (f.size() < 4 || f[1].startsWith(QStringLiteral("kstune ")))
+      continue;
+    lines.push_back({f[1].toStdString(), f[2].toStdString(), f[3].toStdString()});
   }
   return lines;
 }
 
-std::string Hex(uint8_t b) {
-  return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper().toStdString();
+std::vector<uint8_t> HexBytes(const std::string &text) {
+  std::vector<uint8_t> bytes;
+  for (const QString &word : QString::fromStdString(text).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    bool ok = false;
+    const int b = word.toInt(&ok, 16);
+    if (!ok || word.size() != 2)
+      break; // the meaning begins
+    bytes.push_back(uint8_t(b));
+  }
+  return bytes;
 }
 
 } // namespace
@@ -59,44 +222,96 @@ TEST_F(TraceTest, EachExchangeIsOneLineWithItsOperationBytesAndMissingAnswer) {
   for (const auto &r : rows) {
     std::filesystem::remove(path);
     std::string error;
-    ASSERT_TRUE(StartTrace(path, error)) << error;
+    ASSERT_TRUE(StartTrace(path, "test", error)) << error;
     station.ClearReceived();
     station.StopAnsweringAfter(r.answered);
-    Field("Edit1")->setText(std::string(r.operation) == "Enter" ? "77" : "250");
+    const bool enter = std::string(r.operation) == "Enter";
+    Field("Edit1")->setText(enter ? "77" : "250");
     CollectValues(*form);
     Focus(Field("Edit1"));
     form->RadioButton6->setChecked(true);
-    std::string(r.operation) == "Enter" ? Key(Qt::Key_Return) : form->BitBtn7->click();
+    enter ? Key(Qt::Key_Return) : form->BitBtn7->click();
     StopTrace();
 
-    const std::vector<uint8_t> sent = {55, 0, 67, uint8_t(std::string(r.operation) == "Enter" ? 77 : 4)};
+    const std::vector<uint8_t> sent = {55, 0, 67, uint8_t(enter ? 77 : 4)};
+    const std::size_t sentCount = r.answered ? *r.answered + 1 : 4;
     const std::vector<uint8_t> answers = station.Sent();
-    const std::size_t lineCount = r.answered ? *r.answered + 1 : 4;
     const auto lines = ExchangeLines(path);
-    ASSERT_GE(lines.size(), lineCount) << r.operation;
-    for (std::size_t i = 0; i < lineCount; ++i) {
-      const std::string row = std::string(r.operation) + " line " + std::to_string(i);
-      EXPECT_EQ(lines[i].operation, r.operation) << row;
-      EXPECT_EQ(lines[i].sent, "> " + Hex(sent[i])) << row;
-      if (i < answers.size()) {
-        EXPECT_EQ(lines[i].received, "< " + Hex(answers[i])) << row;
-        EXPECT_TRUE(lines[i].rest.ends_with(" мс")) << row << ": " << lines[i].rest;
-      } else {
-        EXPECT_EQ(lines[i].received, "< —") << row;
-        EXPECT_TRUE(lines[i].rest.starts_with("нет ответа (")) << row << ": " << lines[i].rest;
-      }
-    }
+    ASSERT_EQ(lines.size(), 1u) << r.operation << ": one line for the whole exchange";
+    EXPECT_EQ(lines[0].operation, r.operation);
+    EXPECT_EQ(HexBytes(lines[0].sent), std::vector<uint8_t>(sent.begin(), sent.begin() + long(sentCount)))
+        << r.operation << ": " << lines[0].sent;
+    const std::string meaning = sentCount >= 3 ? "  CORF (19)" : "  set value";
+    EXPECT_NE(lines[0].sent.find(meaning), std::string::npos) << lines[0].sent;
+    EXPECT_EQ(HexBytes(lines[0].received.substr(lines[0].received.find(' ') + 1)), answers)
+        << r.operation << ": " << lines[0].received;
     if (r.answered) {
+      EXPECT_NE(lines[0].received.find("нет ответа ("), std::string::npos) << lines[0].received;
       Restart(); // after a lost link, a fresh window and station
       WatchOperations(*form);
+    } else {
+      EXPECT_TRUE(lines[0].received.ends_with(" мс")) << lines[0].received;
     }
   }
+}
+
+// A whole session: what the trace says went out is what the station received, byte for byte,
+// and each connect starts with its header.
+TEST_F(TraceTest, TheLinesOfASessionAreTheBytesTheStationReceived) {
+  std::string error;
+  ASSERT_TRUE(StartTrace(path, "test", error)) << error;
+  form->BitBtn10->click();
+  form->BitBtn9->click();
+  ASSERT_TRUE(Connected());
+  form->BitBtn2->click(); // "Чтение": 70, then 170, 20, 97
+  form->BitBtn3->click(); // "Канал +"
+  form->BitBtn1->click(); // "Запись"
+  StopTrace();
+
+  std::vector<uint8_t> traced;
+  std::vector<std::string> operations;
+  for (const TLine &line : ExchangeLines(path)) {
+    const auto bytes = HexBytes(line.sent);
+    traced.insert(traced.end(), bytes.begin(), bytes.end());
+    operations.push_back(line.operation);
+  }
+  EXPECT_EQ(traced, station.Received());
+  EXPECT_EQ(operations, (std::vector<std::string>{"Отключиться", "Подключиться", "Чтение", "Чтение", "Канал +",
+                                                  "Запись"}));
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(file.readAll());
+  EXPECT_TRUE(text.contains(QStringLiteral(" | kstune test | COM2 ") + QString::fromStdString(station.LinkPath().string()) +
+                            QStringLiteral(" → ") + QString::fromStdString(station.SlavePath()) +
+                            QStringLiteral(" | 1200 8N1\n")))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral(" | Чтение | 46 → 34 bytes | ← "))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral(" | Чтение | AA 14 61 → model index "))) << text.toStdString();
+}
+
+// A port that does not open is in the trace with its reason.
+TEST_F(TraceTest, AFailedOpenIsRecorded) {
+  std::string error;
+  ASSERT_TRUE(StartTrace(path, "test", error)) << error;
+  form->BitBtn10->click();
+  station.Stop();
+  dir.LinkCom(2, dir.KstuneDir() / "no-such-adapter");
+  Click("BitBtn9Click");
+  StopTrace();
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(file.readAll());
+  EXPECT_TRUE(text.contains(QStringLiteral(" | kstune test | COM2 ") +
+                            QString::fromStdString((dir.KstuneDir() / "com2").string()) + QStringLiteral(" → ") +
+                            QString::fromStdString((dir.KstuneDir() / "no-such-adapter").string()) +
+                            QStringLiteral(" | не открыт: ie_BadId - Specified comport doesn't exist\n")))
+      << text.toStdString();
 }
 
 TEST(TraceStart, AFileThatCannotBeWrittenLeavesTheTraceOffWithAReason) {
   for (const char *path : {"/nonexistent-dir/trace.txt", "/dev/full"}) {
     std::string error;
-    EXPECT_FALSE(StartTrace(path, error)) << path;
+    EXPECT_FALSE(StartTrace(path, "test", error)) << path;
     EXPECT_FALSE(error.empty()) << path;
     EXPECT_FALSE(TraceOn()) << path;
   }

@@ -1,11 +1,19 @@
 // The window as the technician first meets it, and the toolkit behaviour the routines rely on.
+#include "link/Telemetry.h"
+#include "main/MessageWindow.h"
 #include "main/Panels.h"
+#include "main/QtTranslations.h"
 #include "main/UnitMain.h"
 #include "runtime/Exception.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -202,4 +210,90 @@ TEST_F(WindowTest, TimerKeepsItsCountdownUnlessTheIntervalChanges) {
   QTest::qWait(500);
   EXPECT_EQ(ticks.count(), 0);
   EXPECT_FALSE(timer.Running());
+}
+
+// An armed refresh counts 800 ms to its first tick, then 700 ms to the poll, and stops there
+// ready for the next arming.
+TEST_F(WindowTest, AnArmedRefreshRunsItsTimerAt800ThenAt700) {
+  ArmRefresh(form);
+  EXPECT_EQ(form.MainState.PollMode, 2);
+  EXPECT_TRUE(form.Timer1->Enabled());
+  EXPECT_EQ(form.Timer1->Interval(), 800);
+  form.Timer1Timer();
+  EXPECT_EQ(form.MainState.PollMode, 3);
+  EXPECT_TRUE(form.Timer1->Enabled());
+  EXPECT_EQ(form.Timer1->Interval(), 700);
+  form.Timer1Timer();
+  EXPECT_FALSE(form.Timer1->Enabled());
+  EXPECT_EQ(form.Timer1->Interval(), 800);
+}
+
+// The remote controls and the step panel are disabled for exactly the length of the poll: the
+// poll clears the message window, so what the window shows at each switch tells when it came.
+TEST_F(WindowTest, TheRemoteControlsAndTheStepPanelAreDisabledWhileThePollRuns) {
+  EnablePanels(form);
+  struct Switch {
+    QString control;
+    bool enabled;
+    QStringList messages;
+  };
+  std::vector<Switch> switches;
+  class TWatch : public QObject {
+  public:
+    TWatch(TForm1 &form, std::vector<Switch> &switches) : form_(form), switches_(switches) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+      if (event->type() == QEvent::EnabledChange) {
+        auto *w = static_cast<QWidget *>(watched);
+        switches_.push_back({w->objectName(), w->isEnabled(), MessageLines(form_)});
+      }
+      return false;
+    }
+    TForm1 &form_;
+    std::vector<Switch> &switches_;
+  } watch(form, switches);
+  form.GroupBox1->installEventFilter(&watch);
+  form.Panel3->installEventFilter(&watch);
+  form.MainState.PollMode = 3;
+  ClearMessages(form);
+  AddMessage(form, QStringLiteral("before the poll"));
+  form.Timer1Timer();
+  form.GroupBox1->removeEventFilter(&watch);
+  form.Panel3->removeEventFilter(&watch);
+  ASSERT_EQ(switches.size(), 4u);
+  const QStringList before{QStringLiteral("before the poll")};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(switches[i].enabled) << i;
+    EXPECT_EQ(switches[i].messages, before) << switches[i].control.toStdString() << " disabled after the poll began";
+    EXPECT_TRUE(switches[2 + i].enabled) << i;
+    EXPECT_TRUE(switches[2 + i].messages.isEmpty()) << switches[2 + i].control.toStdString() << " enabled before the poll ended";
+  }
+  EXPECT_TRUE(form.GroupBox1->isEnabled() && form.Panel3->isEnabled());
+}
+
+// Qt's own texts follow the user's language; the window's own stay as they are.
+TEST_F(WindowTest, QtsStandardButtonsSpeakTheUsersLanguage) {
+  struct Row {
+    QLocale locale;
+    bool found;
+    const char *cancel;
+  };
+  const Row rows[] = {
+      {QLocale(QLocale::Russian, QLocale::Russia), true, "Отмена"},
+      {QLocale(QLocale::English, QLocale::UnitedStates), false, "Cancel"},
+  };
+  for (const auto &r : rows) {
+    QLocale::setDefault(r.locale);
+    EXPECT_EQ(InstallQtTranslations(*qApp), r.found) << r.cancel;
+    QMessageBox box;
+    EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QString::fromUtf8(r.cancel));
+    // The report's file dialog: its "Look in:" is Qt's own text too.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const auto *lookIn = dialog.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_EQ(lookIn->text() == QStringLiteral("Look in:"), !r.found) << lookIn->text().toStdString();
+    EXPECT_EQ(form.BitBtn9->text(), QStringLiteral("Подключиться"));
+    qDeleteAll(qApp->findChildren<QTranslator *>());
+  }
+  QLocale::setDefault(QLocale::system());
 }

@@ -31,7 +31,10 @@ TEST_F(EditingTest, StepWrapsAndSendsTheChosenValueAtOnce) {
     r.field ? Field(r.field)->setText(r.start) : form->SetCells(2, 3, r.start);
     CollectValues(*form);
     r.field ? Focus(Field(r.field)) : ChooseCell(2, 3);
+    const auto start = std::chrono::steady_clock::now();
     Step(r.radio, r.up);
+    // The step waits 200 ms after its exchange before it arms the refresh.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms) << r.start;
     EXPECT_EQ(station.Received(), SetValue(r.address, r.sent)) << r.start;
     EXPECT_EQ(station.Value(r.address), r.sent);
     EXPECT_EQ(r.field ? Field(r.field)->text() : form->Cells(2, 3), QString::number(r.sent));
@@ -149,7 +152,10 @@ TEST_F(EditingTest, KeyMSendsOneScramblerByteWhateverIsFocusedOrHeld) {
   form->MainState.PollMode = 3;
   for (const auto &[key, modifiers] : presses) {
     station.ClearReceived();
+    const auto start = std::chrono::steady_clock::now();
     Key(key, modifiers);
+    // The key waits 100 ms after its byte before the window takes the next event.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms) << key;
     ASSERT_TRUE(station.WaitReceived(1, 2s)) << key;
     QTest::qWait(20);
     EXPECT_EQ(station.Received(), std::vector<uint8_t>{180}) << key;
@@ -291,4 +297,96 @@ TEST_F(EditingTest, TheGridMarksOnlyTheChosenCellAndFillsItsFrame) {
   expectMarked(2, 5); // the mark stays with the focus elsewhere
   Focus(Field("Edit1"));
   expectMarked(0, 0);
+}
+
+TEST_F(EditingTest, AStepWithNothingChosenOnlySaysSo) {
+  ASSERT_EQ(form->MainState.SelectedParam, 0);
+  for (const char *slot : {"BitBtn7Click", "BitBtn8Click"}) {
+    AddMessage(*form, "before");
+    Click(slot);
+    EXPECT_EQ(MessageLines(*form), QStringList{NotChosen}) << slot;
+    EXPECT_EQ(form->MainState.PollMode, 3) << slot;
+    EXPECT_FALSE(form->Timer1->Enabled()) << slot;
+    EXPECT_EQ(form->MainState.StepSize, 0) << slot << ": the step panel is not even read";
+  }
+  QTest::qWait(20);
+  EXPECT_TRUE(station.Received().empty());
+  EXPECT_TRUE(boxes.Messages.empty());
+  EXPECT_TRUE(boxes.Errors.empty());
+}
+
+// Real key presses in the grid: Tab and Shift+Tab leave it (from a cell editor too, keeping the
+// typed text), and an arrow with no current cell chooses cell (1, 1).
+TEST_F(EditingTest, TheGridsKeysLeaveItOrChooseTheFirstCell) {
+  struct Row {
+    const char *what;
+    bool editing;      // type into the cell's editor first
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  const Row rows[] = {
+      {"Tab", false, Qt::Key_Tab, Qt::NoModifier},
+      {"Shift+Tab", false, Qt::Key_Backtab, Qt::ShiftModifier},
+      {"Tab in the editor", true, Qt::Key_Tab, Qt::NoModifier},
+      {"Shift+Tab in the editor", true, Qt::Key_Backtab, Qt::ShiftModifier},
+  };
+  for (const auto &r : rows) {
+    Focus(Field("Edit19"));
+    ChooseCell(2, 3);
+    ASSERT_EQ(form->MainState.SelectedParam, 9) << r.what;
+    if (r.editing) {
+      Type("77");
+      ASSERT_NE(QApplication::focusWidget(), form->StringGrid1) << r.what << ": the cell's editor is open";
+    }
+    QTest::keyClick(QApplication::focusWidget(), r.key, r.modifiers);
+    QWidget *now = QApplication::focusWidget();
+    ASSERT_NE(now, nullptr) << r.what;
+    EXPECT_FALSE(now == form->StringGrid1 || form->StringGrid1->isAncestorOf(now))
+        << r.what << ": the focus is still in the grid, on " << now->objectName().toStdString();
+    // The next control after the grid is the first field (CORF), which takes the choice; the
+    // one before it is a button of the port group, which leaves the cell chosen.
+    const bool forward = r.key == Qt::Key_Tab;
+    if (forward) {
+      EXPECT_EQ(now, form->Edit1) << r.what << ": " << now->objectName().toStdString();
+    } else {
+      EXPECT_TRUE(form->GroupBox2->isAncestorOf(now)) << r.what << ": " << now->objectName().toStdString();
+    }
+    EXPECT_EQ(form->MainState.SelectedParam, forward ? 19 : 9) << r.what;
+    if (r.editing) {
+      EXPECT_EQ(form->Cells(2, 3), "77") << r.what;
+    }
+  }
+
+  // No current cell after a field was chosen: an arrow chooses cell (1, 1).
+  for (Qt::Key arrow : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Up, Qt::Key_Left}) {
+    Focus(Field("Edit19"));
+    ASSERT_EQ(form->MainState.SelectedParam, 18);
+    Focus(form->StringGrid1);
+    QTest::keyClick(form->StringGrid1, arrow);
+    EXPECT_EQ(form->MainState.SelectedParam, 1) << arrow;
+    EXPECT_EQ(form->MainState.SelectedColumn, 1) << arrow;
+    EXPECT_EQ(form->MainState.SelectedRow, 1) << arrow;
+    EXPECT_EQ(form->StringGrid1->currentRow(), 1) << arrow;
+    EXPECT_EQ(form->StringGrid1->currentColumn(), 1) << arrow;
+  }
+  // With a current cell the arrows move as usual.
+  QTest::keyClick(form->StringGrid1, Qt::Key_Down);
+  EXPECT_EQ(form->MainState.SelectedParam, 2);
+  EXPECT_TRUE(station.Received().empty());
+}
+
+TEST_F(EditingTest, TheChosenFieldKeepsItsMarkWhileThePanelsAreDisabled) {
+  Focus(Field("Edit19"));
+  Focus(form->Edit7);
+  Click("BitBtn10Click");
+  ASSERT_FALSE(form->Panel1->isEnabled());
+  for (QLineEdit *field : {Field("Edit19"), Field("Edit1")}) {
+    const bool chosen = field == Field("Edit19");
+    const QImage image = field->grab().toImage();
+    // Right of the text, inside the frame: the field's background as drawn.
+    const QColor back = image.pixelColor(image.width() - 5, image.height() / 2);
+    EXPECT_EQ(back == Purple, chosen) << field->objectName().toStdString() << " " << back.name().toStdString();
+    EXPECT_EQ(field->palette().color(QPalette::Disabled, QPalette::Text) == Aqua, chosen)
+        << field->objectName().toStdString();
+  }
 }

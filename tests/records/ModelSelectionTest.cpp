@@ -1,5 +1,6 @@
 // The model choice "Ok" against the simulated station and a hand-made options file.
 #include "link/Exchange.h"
+#include "main/MessageWindow.h"
 #include "tests/records/RecordsFixture.h"
 
 #include <QLineEdit>
@@ -27,10 +28,15 @@ TEST_F(RecordsTest, OkStoresTheIndexThenPozThenShowsThePresets) {
     uint8_t sent;
     const char *code; // ModelCode and "Poz" afterwards
     const char *corf, *cell26;
+    bool noPresets = false; // the message window then says the fields now hold zeros
   } cases[] = {
       {2, 2, "KS43", "143", "12"}, {0, 0, "KS41", "141", "0"}, {-1, 255, "KS41", "141", "0"},
       {4, 4, "KS47", "0", "0"},    {5, 5, "KS47", "0", "0"},   {1, 1, "KS43", "143", "12"},
+      {3, 3, "KS45", "0", "0", true},
   };
+  const QString zeros = "Для модели KS45 нет начальных значений в " +
+                        QString::fromStdString((dir.KstuneDir() / "Q417Options.ini").string()) +
+                        ": все поля теперь 0";
   dir.WriteFile("Q417Options.ini", OptionsFile("KS45"));
   Connect();
   for (const auto &c : cases) {
@@ -44,7 +50,9 @@ TEST_F(RecordsTest, OkStoresTheIndexThenPozThenShowsThePresets) {
     EXPECT_EQ(form->windowTitle(), Caption + c.code);
     EXPECT_EQ(Shown(19), c.corf) << c.entry;
     EXPECT_EQ(form->Cells(2, 6), c.cell26) << c.entry;
+    EXPECT_EQ(MessageLines(*form).contains(zeros), c.noPresets) << c.entry;
   }
+  EXPECT_EQ(MessageLines(*form), QStringList{zeros});
   EXPECT_TRUE(boxes.Errors.empty() && boxes.Messages.empty());
 }
 

@@ -1,0 +1,12 @@
+#pragma once
+// Without a display Qt prints a paragraph about platform plugins ("Reinstalling the application
+// may fix this problem") and aborts with a core dump. While the application object is being
+// made, this says instead in one line that there is no display, and ends the program with
+// status 1.
+class TDisplayCheck {
+public:
+  TDisplayCheck();
+  ~TDisplayCheck();
+  TDisplayCheck(const TDisplayCheck &) = delete;
+  TDisplayCheck &operator=(const TDisplayCheck &) = delete;
+};
