@@ -1,6 +1,7 @@
 #include "link/Connection.h"
 
 #include "link/CommandSet.h"
+#include "journal/Journal.h"
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
@@ -61,6 +62,7 @@ void ConnectStation(TForm1 &form) {
     NameThePortHolder(form);
     throw;
   }
+  TJournalNote note = Journal().Connecting(form.MainState.ComNumber, form.MainState.ModelCode);
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {
@@ -83,6 +85,7 @@ void ConnectStation(TForm1 &form) {
   SetControlEnabled(form, form.BitBtn15, true);
   SetControlEnabled(form, form.BitBtn13, true);
   form.MainState.PollMode = 3;
+  note.Done();
 }
 
 void DisconnectStation(TForm1 &form) {
@@ -99,4 +102,5 @@ void DisconnectStation(TForm1 &form) {
   SetControlEnabled(form, form.BitBtn10, false);
   SetControlEnabled(form, form.BitBtn2, false);
   form.BitBtn2->setText(QStringLiteral("Чтение"));
+  Journal().Disconnected();
 }

@@ -1,6 +1,7 @@
 #include "link/Exchange.h"
 
 #include "link/CommandSet.h"
+#include "journal/Journal.h"
 #include "link/Trace.h"
 #include "main/UnitMain.h"
 #include "runtime/Dialogs.h"
@@ -40,9 +41,11 @@ void WaitAnswer(TForm1 &form) {
     state.LastReply = port.ReadByte();
     state.LinkAck = true;
     TraceExchangeEnd();
+    Journal().AnswerCame();
     return;
   }
   TraceAnswerMissing();
+  Journal().AnswerMissing();
   ShowMessageBox(LinkLostMessage);
 }
 
@@ -53,9 +56,11 @@ bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget) {
   for (uint8_t &byte : block) {
     if (!ByteBy(port, deadline)) {
       TraceAnswerMissing();
+      Journal().AnswerMissing();
       return false;
     }
     byte = port.ReadByte();
+    Journal().AnswerCame();
     deadline = DeadlineAfter(Budget::Block + 1);
   }
   return true;

@@ -1,3 +1,4 @@
+#include "journal/Journal.h"
 #include "link/Trace.h"
 #include "main/Application.h"
 #include "main/CommandLine.h"
@@ -22,6 +23,7 @@ int main(int argc, char **argv) {
   TApplication::setApplicationName(QStringLiteral("kstune"));
   InstallStandardBoxes();
   TSerialLayerScope serialLayer; // the serial layer's message tables, for the life of the program
+  StartBenchJournal();
   TForm1 form;
   const QRect screen = form.screen()->availableGeometry();
   form.move(screen.center() - form.rect().center());
@@ -30,6 +32,7 @@ int main(int argc, char **argv) {
   if (TraceOn())
     WatchOperations(form);
   const int status = app.exec();
+  EndBenchJournal();
   StopTrace();
   return status;
 }

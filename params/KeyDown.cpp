@@ -1,6 +1,7 @@
 // The window's key handler: it sees every key-down of the window before the focused control.
 #include "params/Editing.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
@@ -29,6 +30,7 @@ bool HandleKeyDown(TForm1 &form, int key, int) {
   if (IsKeyM(key)) {
     form.MainState.ComPort->SendByte(Command::Scrambler);
     Sleep(Pause::AfterScramblerKey);
+    JournalFrontPanel(Command::Scrambler, QStringLiteral("M"));
     return true;
   }
   return false;

@@ -1,5 +1,6 @@
 #include "records/ModelSelection.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "main/StartUp.h"
@@ -22,12 +23,14 @@ void SelectModel(TForm1 &form) {
   const int index = form.ComboBox1->currentIndex();
   if (const char *code = ModelCodeOfEntry(index))
     state.ModelCode = code;
+  TJournalNote note = Journal().ModelStoring(index, state.ModelCode);
   for (const uint8_t byte :
        {Command::StoreModel, Command::ZeroOperand, Command::ModelOperand, static_cast<uint8_t>(index & 0xFF)})
     if (!SendAnswered(form, byte))
       return;
   state.OptionsFile->WriteString("All", "Poz", state.ModelCode);
   ApplyModelPresets(form);
+  note.Done();
 }
 
 void SelectModelEntry(TForm1 &form, uint8_t index) {

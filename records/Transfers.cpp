@@ -1,5 +1,6 @@
 #include "records/Transfers.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "main/Panels.h"
@@ -14,9 +15,11 @@ void WriteAll(TForm1 &form) {
   auto &state = form.MainState;
   SetControlEnabled(form, form.BitBtn1, false);
   CollectValues(form);
+  TJournalNote note(JournalOp::WriteAll, std::nullopt, std::nullopt, JournalSeries(state.ParamValues));
   if (!SendAllValues(form))
     return;
   SetControlEnabled(form, form.BitBtn1, true);
+  note.Done();
   WriteSnapshot(SnapshotPath(), state.ParamValues);
 }
 
@@ -24,6 +27,7 @@ void ReadAll(TForm1 &form) {
   auto &state = form.MainState;
   TApdComPort &port = *state.ComPort;
   SetControlEnabled(form, form.BitBtn2, false);
+  TJournalNote note(JournalOp::ReadAll);
   port.PurgeInput();
   port.PurgeOutput();
   port.SendByte(Command::ReadAll);
@@ -37,6 +41,7 @@ void ReadAll(TForm1 &form) {
     }
     state.ParamValues[number] = byte;
   }
+  note.Entry.Series = JournalSeries(state.ParamValues);
   Sleep(Pause::BeforeModelQuery);
   for (const uint8_t byte : {Command::Query, Command::QueryModel, Command::ModelOperand})
     if (!SendAnswered(form, byte))
@@ -47,6 +52,7 @@ void ReadAll(TForm1 &form) {
   SelectModelEntry(form, state.LastReply);
   ShowValues(form);
   SetControlEnabled(form, form.BitBtn2, true);
+  note.Done(QString::number(state.LastReply));
 }
 
 void RestoreSnapshot(TForm1 &form) {
