@@ -6,20 +6,15 @@
 
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QVariant>
 
 namespace {
 
 constexpr int BatchSize = 500;
-
-QString Placeholders() {
-  QStringList marks;
-  for (int i = 0; i < JournalColumns().size(); ++i)
-    marks << QStringLiteral("?");
-  return marks.join(QStringLiteral(", "));
-}
 
 } // namespace
 
@@ -173,26 +168,27 @@ TFactoryCopy::TResult TFactoryCopy::CopyPending(QString &why) {
       return ServerFailed;
     {
       QSqlDatabase server = QSqlDatabase::database(serverName_, false);
-      bool sent = server.transaction();
+      // One statement a batch: a round trip per record would hold the copy to the server's latency.
+      QStringList tuples;
+      tuples.reserve(static_cast<qsizetype>(rows.size()));
+      for (const auto &row : rows) {
+        QStringList values;
+        for (int i = 0; i < columns; ++i) {
+          QSqlField field(JournalColumns()[i], row[i].metaType());
+          field.setValue(row[i]);
+          values << server.driver()->formatValue(field);
+        }
+        tuples << QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')');
+      }
       QSqlQuery insert(server);
-      sent = sent && insert.prepare(QStringLiteral("INSERT INTO journal (%1) VALUES (%2) ON CONFLICT (id) DO NOTHING")
-                                        .arg(JournalColumnList(), Placeholders()));
-      for (auto row = rows.begin(); sent && row != rows.end(); ++row) {
-        for (int i = 0; i < columns; ++i)
-          insert.bindValue(i, (*row)[i]);
-        sent = insert.exec();
-      }
-      QString failure = insert.lastError().text();
-      if (sent && !server.commit()) {
-        sent = false;
-        failure = server.lastError().text();
-      }
+      bool sent = insert.exec(QStringLiteral("INSERT INTO journal (%1) VALUES %2 ON CONFLICT (id) DO NOTHING")
+                                  .arg(JournalColumnList(), tuples.join(QStringLiteral(", "))));
       if (!sent) {
+        QString failure = insert.lastError().text();
         if (failure.trimmed().isEmpty())
           failure = server.lastError().text();
         why = ReasonOfServerError(failure);
         insert = QSqlQuery();
-        server.rollback();
         server = QSqlDatabase();
         // A connection that failed once is not trusted again: the next try connects afresh.
         CloseServer();
