@@ -11,7 +11,35 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
+
+// What the journal tells the technician, as its threads tell it.
+class TToldRecorder {
+public:
+  std::function<void(const QString &)> Callback() {
+    return [this](const QString &message) {
+      std::lock_guard lock(mutex_);
+      told_.push_back(message);
+    };
+  }
+  std::vector<QString> Told() {
+    std::lock_guard lock(mutex_);
+    return told_;
+  }
+  bool WaitTold(size_t count) {
+    for (int i = 0; i < 600 && Told().size() < count; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return Told().size() >= count;
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<QString> told_;
+};
 
 // Qt's drivers are found through the application object.
 inline QCoreApplication &JournalTestApp() {

@@ -86,10 +86,7 @@ protected:
     settings.FactoryUri = QString::fromStdString("postgresql://" + user + "@/" + database + "?host=" + server->SocketDir());
     settings.RetryFirst = 100ms;
     settings.RetryMost = 400ms;
-    settings.Tell = [this](const QString &message) {
-      std::lock_guard lock(mutex);
-      told.push_back(message);
-    };
+    settings.Tell = recorder.Callback();
     return std::make_unique<TJournalStore>(std::move(settings));
   }
 
@@ -115,15 +112,8 @@ protected:
     }
     return false;
   }
-  std::vector<QString> Told() {
-    std::lock_guard lock(mutex);
-    return told;
-  }
-  bool WaitTold(size_t count) {
-    for (int i = 0; i < 600 && Told().size() < count; ++i)
-      std::this_thread::sleep_for(50ms);
-    return Told().size() >= count;
-  }
+  std::vector<QString> Told() { return recorder.Told(); }
+  bool WaitTold(size_t count) { return recorder.WaitTold(count); }
   void Push(TJournalStore &store, int from, int to) {
     for (int seq = from; seq <= to; ++seq)
       store.Push(StepRow(QStringLiteral("s"), seq));
@@ -134,8 +124,7 @@ protected:
   fs::path root;
   QString file;
   std::string database;
-  std::mutex mutex;
-  std::vector<QString> told;
+  TToldRecorder recorder;
 };
 
 TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRoleMay) {

@@ -36,26 +36,15 @@ protected:
     settings.LocalFile = file;
     settings.RetryFirst = 50ms;
     settings.RetryMost = 200ms;
-    settings.Tell = [this](const QString &message) {
-      std::lock_guard lock(mutex);
-      told.push_back(message);
-    };
+    settings.Tell = recorder.Callback();
     return settings;
   }
-  std::vector<QString> Told() {
-    std::lock_guard lock(mutex);
-    return told;
-  }
-  bool WaitTold(size_t count) {
-    for (int i = 0; i < 200 && Told().size() < count; ++i)
-      std::this_thread::sleep_for(25ms);
-    return Told().size() >= count;
-  }
+  std::vector<QString> Told() { return recorder.Told(); }
+  bool WaitTold(size_t count) { return recorder.WaitTold(count); }
 
   fs::path root;
   QString file;
-  std::mutex mutex;
-  std::vector<QString> told;
+  TToldRecorder recorder;
 };
 
 TEST_F(JournalStoreTest, ABurstIsWrittenWholeAndInOrderIntoAWalFile) {
