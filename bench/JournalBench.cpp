@@ -71,7 +71,7 @@ int main(int argc, char **argv) {
     const double pushMs = Millis(Clock::now() - start);
     store.WaitWritten(600s);
     const double ms = Millis(Clock::now() - start);
-    std::printf("SQLite (WAL, synchronous=FULL): %d records in %.0f ms: %.0f records/s; the append itself "
+    std::printf("SQLite (WAL, synchronous=NORMAL): %d records in %.0f ms: %.0f records/s; the append itself "
                 "%.2f us a record\n",
                 count, ms, count / ms * 1000, pushMs * 1000 / count);
     store.Stop();

@@ -50,8 +50,10 @@ bool TLocalJournal::Open(QString &why) {
     }
     QSqlQuery query(db);
     // WAL: a reader (the viewer, the copy to the factory) never blocks the bench, and a killed
-    // process leaves a file that opens whole. FULL: a committed batch survives a power cut too.
-    QStringList statements = {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL")};
+    // process leaves a file that opens whole with every committed batch. NORMAL: no flush to the
+    // disk at each commit, which would compete with the snapshot's own flush during "Запись"; a
+    // power cut may take the last batches, never the file's integrity.
+    QStringList statements = {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL")};
     statements << SqliteSchema();
     for (const QString &statement : statements)
       if (!query.exec(statement)) {
