@@ -1,7 +1,7 @@
 #pragma once
-// The station journal on against off, in one run: the same operation timed in alternating blocks
-// with the journal stopped and started (into a file of the benchmark's own), so that both see
-// the same load on the machine.
+// The station journal on against off, in one run: the same operation timed by turns with the
+// journal stopped and started (into a file of the benchmark's own), so that both see the same
+// load on the machine.
 #include "bench/BenchStats.h"
 #include "journal/Journal.h"
 
@@ -18,7 +18,7 @@ struct TOnOff {
 // action() runs the operation once and returns its duration in ms.
 template <typename Action> TOnOff JournalOnOff(size_t count, const std::string &folder, Action action) {
   TOnOff times;
-  const size_t block = std::max<size_t>(1, count / 4);
+  const size_t block = 1;
   TJournalSettings settings;
   settings.LocalFile = QString::fromStdString(folder + "/journal.sqlite");
   while (times.On.size() < count) {
