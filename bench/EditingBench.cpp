@@ -3,9 +3,11 @@
 // station at 1200-baud pacing. The references in the same run are the wire time itself (every
 // answered byte is two bytes of 10 bits on the line) and a plain termios client sending the same
 // bytes with poll(), which shows what the pseudo-terminal and the station cost by themselves.
+// Then both operations again with the station journal on against off.
 //
 //   EditingBench [steps]
 #include "bench/BenchStats.h"
+#include "bench/JournalOnOff.h"
 #include "link/CommandSet.h"
 #include "link/Connection.h"
 #include "main/Application.h"
@@ -114,5 +116,15 @@ int main(int argc, char **argv) {
   Print("raw client, the 35 bytes of a column", rawColumn, 35 * AnsweredByteMs);
   std::printf("  against the raw client: step less its pause %.4fx, column %.4fx\n",
               (Median(step) - StepPauseMs) / Median(rawStep), Median(column) / Median(rawColumn));
+
+  const std::string journalFolder = (dir.Root() / "journal").string();
+  ChooseField(form, form.Edit1);
+  const TOnOff stepOnOff = JournalOnOff(steps, journalFolder, [&] { return Timed(1, form, [&] { StepParameter(form, true); })[0]; });
+  ChooseCell(form, 1, 1);
+  const TOnOff columnOnOff =
+      JournalOnOff(column.size(), journalFolder, [&] { return Timed(1, form, [&] { OverwriteColumn(form); })[0]; });
+  std::printf("The station journal on against off:\n");
+  PrintOnOff("\"Параметр +\"", stepOnOff);
+  PrintOnOff("\"Переписать ряд\"", columnOnOff);
   return 0;
 }

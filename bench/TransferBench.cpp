@@ -1,12 +1,13 @@
 // "Запись" and "Чтение" against the simulated station at 1200-baud pacing, measured against the
 // wire time plus the fixed pauses, and against a plain termios client doing the same exchange in
-// the same run.
+// the same run. Then both again with the station journal on against off.
 //
 //   "Запись": 60 and the 34 values, each answered: 35 bytes out, 35 back.
 //   "Чтение": 70, the block of 34, 200 ms, then 170, 20, 97 answered and one more answer.
 //
 //   TransferBench [repetitions]
 #include "bench/BenchStats.h"
+#include "bench/JournalOnOff.h"
 #include "bench/RawClient.h"
 #include "link/CommandSet.h"
 #include "link/Connection.h"
@@ -116,5 +117,24 @@ int main(int argc, char **argv) {
   PrintFigures("\"Запись\" (35 answered bytes, snapshot included)", toolWrite, rawWrite, WriteWireMs);
   std::printf("  of which the snapshot file: median %.2f ms\n", Median(snapshot));
   PrintFigures("\"Чтение\" (70, block of 34, 200 ms, 4 answers)", toolRead, rawRead, ReadWireMs);
+
+  const std::string journalFolder = (dir.Root() / "journal").string();
+  const auto timed = [&form](void (*operation)(TForm1 &), QPushButton *button) {
+    ConnectStation(form);
+    // The connect's record (and, first in a run, the opening of the file) is not what is timed.
+    Journal().WaitWritten(std::chrono::seconds(5));
+    const auto start = Clock::now();
+    operation(form);
+    const double ms = Millis(Clock::now() - start);
+    if (!button->isEnabled())
+      Die("an operation failed");
+    form.MainState.ComPort->SetOpen(false);
+    return ms;
+  };
+  const TOnOff write = JournalOnOff(count, journalFolder, [&] { return timed(WriteAll, form.BitBtn1); });
+  const TOnOff read = JournalOnOff(count, journalFolder, [&] { return timed(ReadAll, form.BitBtn2); });
+  std::printf("The station journal on against off:\n");
+  PrintOnOff("\"Запись\"", write);
+  PrintOnOff("\"Чтение\"", read);
   return 0;
 }

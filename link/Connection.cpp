@@ -1,6 +1,7 @@
 #include "link/Connection.h"
 
 #include "link/CommandSet.h"
+#include "journal/Journal.h"
 #include "link/Exchange.h"
 #include "link/Telemetry.h"
 #include "link/Trace.h"
@@ -112,6 +113,7 @@ void ConnectStation(TForm1 &form) {
   }
   PurgeStaleInput(form);
   TracePortOpened(number, DeviceTried(number), LineSettings(*form.MainState.ComPort));
+  TJournalNote note = Journal().Connecting(form.MainState.ComNumber, form.MainState.ModelCode);
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {
@@ -134,6 +136,7 @@ void ConnectStation(TForm1 &form) {
   SetControlEnabled(form, form.BitBtn15, true);
   SetControlEnabled(form, form.BitBtn13, true);
   form.MainState.PollMode = pmDue;
+  note.Done();
 }
 
 void DisconnectStation(TForm1 &form) {
@@ -151,4 +154,5 @@ void DisconnectStation(TForm1 &form) {
   SetControlEnabled(form, form.BitBtn10, false);
   SetControlEnabled(form, form.BitBtn2, false);
   form.BitBtn2->setText(QStringLiteral("Чтение"));
+  Journal().Disconnected();
 }

@@ -1,6 +1,7 @@
 #include "link/Exchange.h"
 
 #include "link/CommandSet.h"
+#include "journal/Journal.h"
 #include "link/Trace.h"
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
@@ -41,9 +42,11 @@ void WaitAnswer(TForm1 &form) {
   if (ByteBy(port, DeadlineAfter(Budget::Answer))) {
     state.LastReply = port.ReadByte();
     state.LinkAck = true;
+    Journal().AnswerCame();
     return;
   }
   TraceAnswerMissing();
+  Journal().AnswerMissing();
   ShowMessageBox(LinkLostMessage);
 }
 
@@ -54,9 +57,11 @@ bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget) {
   for (uint8_t &byte : block) {
     if (!ByteBy(port, deadline)) {
       TraceAnswerMissing();
+      Journal().AnswerMissing();
       return false;
     }
     byte = port.ReadByte();
+    Journal().AnswerCame();
     deadline = DeadlineAfter(Budget::Block + 1);
   }
   return true;
@@ -68,8 +73,10 @@ unsigned PurgeStaleInput(TForm1 &form) {
   // and PurgeInput raises its not-open error.
   const unsigned stale = port.Dispatcher() ? port.Dispatcher()->InBuffUsed() : 0;
   port.PurgeInput();
-  if (stale > 0)
+  if (stale > 0) {
     TraceStaleInput(stale);
+    Journal().StaleBytesDropped(static_cast<int>(stale));
+  }
   return stale;
 }
 

@@ -1,6 +1,7 @@
 #include "link/Telemetry.h"
 
 #include "link/CommandSet.h"
+#include "journal/Journal.h"
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
@@ -64,6 +65,7 @@ void PollDacValues(TForm1 &form) {
   if (!form.CheckBox1->isChecked())
     return;
   PurgeStaleInput(form);
+  TJournalNote note(JournalOp::Dac);
   form.MainState.ComPort->SendByte(Command::Telemetry);
   Sleep(Pause::BeforeTelemetryBlock);
   // Received apart, so that a block cut short leaves the last whole one in DacValues.
@@ -94,6 +96,7 @@ void PollDacValues(TForm1 &form) {
   AddMessage(form, line1);
   AddMessage(form, line2);
   AddMessage(form, line3);
+  note.Done(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(dac.data()), dac.size()).toHex(' ').toUpper()));
 }
 
 void DacDisplayChanged(TForm1 &form) {
@@ -105,6 +108,7 @@ void DacDisplayChanged(TForm1 &form) {
 
 void ReadReflForw(TForm1 &form) {
   PurgeStaleInput(form);
+  TJournalNote note(JournalOp::ReflForw);
   for (uint8_t byte : {Command::Query, Command::QueryMeasure, Command::Refl})
     if (!SendAnswered(form, byte))
       return;
@@ -118,4 +122,5 @@ void ReadReflForw(TForm1 &form) {
   ClearMessages(form);
   AddMessage(form, QStringLiteral("REFL= %1     FORW= %2").arg(refl).arg(forw));
   ArmRefresh(form);
+  note.Done(QStringLiteral("REFL=%1 FORW=%2").arg(refl).arg(forw));
 }

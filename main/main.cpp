@@ -1,3 +1,4 @@
+#include "journal/Journal.h"
 #include "link/Trace.h"
 #include "main/Application.h"
 #include "main/CommandLine.h"
@@ -28,6 +29,7 @@ int main(int argc, char **argv) {
   InstallQtTranslations(app);
   InstallStandardBoxes();
   TSerialLayerScope serialLayer; // the serial layer's message tables, for the life of the program
+  StartBenchJournal();
   TForm1 form;
   PlaceOnItsScreen(form);
   form.show();
@@ -35,6 +37,7 @@ int main(int argc, char **argv) {
   if (TraceOn())
     WatchOperations(form);
   const int status = app.exec();
+  EndBenchJournal();
   StopTrace();
   return status;
 }

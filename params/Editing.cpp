@@ -1,6 +1,7 @@
 // Changing the chosen parameter: by a step, by a typed number, and a whole grid column at once.
 #include "params/Editing.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "link/Telemetry.h"
@@ -57,10 +58,12 @@ void StepParameter(TForm1 &form, bool up) {
   ShowValues(form);
   ApplyLinkedValues(form);
   RepaintGrid(form);
+  TJournalNote note(JournalOp::SetValue, state.SelectedParam, value);
   if (!SendSetValue(form))
     return;
   Sleep(SettleAfterStep);
   ArmRefresh(form);
+  note.Done();
 }
 
 void SendTypedValue(TForm1 &form) {
@@ -71,11 +74,14 @@ void SendTypedValue(TForm1 &form) {
   }
   CollectValues(form);
   RepaintGrid(form);
+  TJournalNote note(JournalOp::SetValue, form.MainState.SelectedParam,
+                    form.MainState.ParamValues[form.MainState.SelectedParam]);
   if (!SendSetValue(form) || !form.MainState.LinkAck)
     return;
   ShowValues(form);
   ApplyLinkedValues(form);
   RepaintGrid(form);
+  note.Done();
 }
 
 void OverwriteValue(TForm1 &form) {
@@ -92,10 +98,12 @@ void OverwriteValue(TForm1 &form) {
   state.ParamValues[state.SelectedParam] = static_cast<uint8_t>(StrToInt(text.toStdString()) & 0xFF);
   ShowValues(form);
   ApplyLinkedValues(form);
+  TJournalNote note(JournalOp::SetValue, state.SelectedParam, state.ParamValues[state.SelectedParam]);
   if (!SendSetValue(form) || !state.LinkAck)
     return;
   RepaintGrid(form);
   ArmRefresh(form);
+  note.Done();
 }
 
 void OverwriteColumn(TForm1 &form) {
@@ -110,8 +118,10 @@ void OverwriteColumn(TForm1 &form) {
   for (int row = 1; row <= params::GridValueRows; ++row)
     form.SetCells(state.SelectedColumn, row, text);
   CollectValues(form);
+  TJournalNote note(JournalOp::OverwriteColumn, std::nullopt, std::nullopt, JournalSeries(state.ParamValues));
   if (!SendAllValues(form))
     return;
   SetControlEnabled(form, form.BitBtn15, true);
   form.Timer1->SetEnabled(true);
+  note.Done();
 }

@@ -1,5 +1,6 @@
 #include "records/Identity.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
@@ -11,6 +12,7 @@
 void ReadSerialNumber(TForm1 &form) {
   auto &state = form.MainState;
   SetControlEnabled(form, form.BitBtn13, false);
+  TJournalNote note(JournalOp::Serial);
   for (uint8_t n = 1; n <= state.SerialNumber.size(); ++n) {
     PurgeStaleInput(form);
     if (!SendAnswered(form, Command::ReadSerial) || !SendAnswered(form, Command::ZeroOperand))
@@ -28,11 +30,13 @@ void ReadSerialNumber(TForm1 &form) {
   for (const uint8_t byte : state.SerialNumber)
     text.append(QChar(Digits[byte >> 4])).append(QChar(Digits[byte & 0x0F]));
   form.Edit8->setText(text);
+  note.Done(text);
 }
 
 void ReadProcessorDate(TForm1 &form) {
   auto &state = form.MainState;
   PurgeStaleInput(form);
+  TJournalNote note(JournalOp::ProcessorDate);
   state.ComPort->SendByte(Command::ReadDate);
   // Bytes land in ProcessorDate as they arrive; a cut block leaves those it brought.
   const auto before = state.ProcessorDate;
@@ -56,4 +60,5 @@ void ReadProcessorDate(TForm1 &form) {
       text += QStringLiteral(".");
   }
   form.Button1->setText(text);
+  note.Done(text);
 }

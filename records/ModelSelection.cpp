@@ -1,5 +1,6 @@
 #include "records/ModelSelection.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
@@ -35,6 +36,7 @@ void SelectModel(TForm1 &form) {
   if (const char *code = ModelCodeOfEntry(index))
     state.ModelCode = code;
   PurgeStaleInput(form);
+  TJournalNote note = Journal().ModelStoring(index, state.ModelCode);
   for (const uint8_t byte :
        {Command::StoreModel, Command::ZeroOperand, Command::ModelOperand, static_cast<uint8_t>(index & 0xFF)})
     if (!SendAnswered(form, byte))
@@ -48,6 +50,7 @@ void SelectModel(TForm1 &form) {
                          .arg(QString::fromStdString(state.ModelCode),
                               QString::fromStdString(state.OptionsFile->FileName())));
   }
+  note.Done();
 }
 
 void ModelListEdited(TForm1 &form) {

@@ -1,5 +1,6 @@
 #include "records/Report.h"
 
+#include "journal/Journal.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
 #include "params/ParamTable.h"
@@ -89,6 +90,7 @@ void OpenReport(TForm1 &form) {
   }
   SetControlEnabled(form, form.BitBtn24, true);
   form.Edit20->setText(QString::fromUtf8(FileOpenedText));
+  Journal().ReportOpened(file);
 }
 
 void WriteReport(TForm1 &form) {
@@ -100,6 +102,7 @@ void WriteReport(TForm1 &form) {
   TReportEnd end(form);
   TExcelApplication &app = *form.MainState.ReportWorkbook;
   const auto [first, second] = RecordLines(form.MainState.ParamValues);
+  int recordRow = 0;
 
   for (int attempt = 1;; ++attempt) {
     // Someone saved the report since "...": the record goes into the file as it is now.
@@ -118,6 +121,7 @@ void WriteReport(TForm1 &form) {
     }
     app.cells(marker + 1, 1).SetValue(first);
     app.cells(marker + 2, 1).SetValue(second);
+    recordRow = marker + 1;
     // The record is kept only if it reaches the file: store in the workbook's own format first.
     try {
       app.Save();
@@ -130,6 +134,7 @@ void WriteReport(TForm1 &form) {
       }
     }
   }
+  Journal().ReportWritten(recordRow);
   app.Quit();
 }
 

@@ -1,5 +1,6 @@
 #include "records/Transfers.h"
 
+#include "journal/Journal.h"
 #include "link/CommandSet.h"
 #include "link/Exchange.h"
 #include "main/Panels.h"
@@ -13,9 +14,11 @@ void WriteAll(TForm1 &form) {
   auto &state = form.MainState;
   SetControlEnabled(form, form.BitBtn1, false);
   CollectValues(form);
+  TJournalNote note(JournalOp::WriteAll, std::nullopt, std::nullopt, JournalSeries(state.ParamValues));
   if (!SendAllValues(form))
     return;
   SetControlEnabled(form, form.BitBtn1, true);
+  note.Done();
   WriteSnapshot(SnapshotPath(), state.ParamValues);
 }
 
@@ -24,6 +27,7 @@ void ReadAll(TForm1 &form) {
   TApdComPort &port = *state.ComPort;
   SetControlEnabled(form, form.BitBtn2, false);
   PurgeStaleInput(form);
+  TJournalNote note(JournalOp::ReadAll);
   port.PurgeOutput();
   const TParamValues before = state.ParamValues;
   port.SendByte(Command::ReadAll);
@@ -43,8 +47,11 @@ void ReadAll(TForm1 &form) {
     state.ParamValues = before;
     form.BitBtn2->setText(QStringLiteral("Нет чтения"));
     ReportSurplus(form);
+    note.Entry.Outcome = TJournalOutcome::NoRead;
+    note.Done(QStringLiteral("после блока значений пришли лишние байты"));
     return;
   }
+  note.Entry.Series = JournalSeries(state.ParamValues);
   PurgeStaleInput(form);
   for (const uint8_t byte : {Command::Query, Command::QueryModel, Command::ModelOperand})
     if (!SendAnswered(form, byte))
@@ -55,6 +62,7 @@ void ReadAll(TForm1 &form) {
   SelectModelEntry(form, state.LastReply);
   ShowValues(form);
   SetControlEnabled(form, form.BitBtn2, true);
+  note.Done(QString::number(state.LastReply));
 }
 
 void RestoreSnapshot(TForm1 &form) {

@@ -1,0 +1,108 @@
+#include "journal/FactoryUri.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QUrl>
+
+namespace {
+
+QString Decoded(const QString &part) { return QUrl::fromPercentEncoding(part.toUtf8()); }
+
+// libpq's own keyword syntax: a value with blanks or quotes is quoted.
+QString Keyword(const QString &key, const QString &value) {
+  QString quoted = value;
+  quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+  const bool plain = !value.isEmpty() && !value.contains(QLatin1Char(' ')) && quoted == value &&
+                     !value.contains(QLatin1Char(';'));
+  return key + QLatin1Char('=') + (plain ? value : QLatin1Char('\'') + quoted + QLatin1Char('\''));
+}
+
+} // namespace
+
+std::optional<TFactoryUri> ParseFactoryUri(const QString &uri, QString &error) {
+  QString rest = uri.trimmed();
+  const QStringList schemes = {QStringLiteral("postgresql://"), QStringLiteral("postgres://")};
+  bool schemeFound = false;
+  for (const QString &scheme : schemes)
+    if (rest.startsWith(scheme)) {
+      rest.remove(0, scheme.size());
+      schemeFound = true;
+      break;
+    }
+  if (!schemeFound) {
+    error = QStringLiteral("адрес базы должен начинаться с postgresql://");
+    return std::nullopt;
+  }
+  TFactoryUri result;
+  QString query;
+  if (const qsizetype q = rest.indexOf(QLatin1Char('?')); q >= 0) {
+    query = rest.mid(q + 1);
+    rest.truncate(q);
+  }
+  QString path;
+  if (const qsizetype slash = rest.indexOf(QLatin1Char('/')); slash >= 0) {
+    path = rest.mid(slash + 1);
+    rest.truncate(slash);
+  }
+  QString hostPort = rest;
+  QString display = QStringLiteral("postgresql://");
+  if (const qsizetype at = rest.lastIndexOf(QLatin1Char('@')); at >= 0) {
+    QString userInfo = rest.left(at);
+    hostPort = rest.mid(at + 1);
+    if (const qsizetype colon = userInfo.indexOf(QLatin1Char(':')); colon >= 0) {
+      result.HadPassword = true;
+      userInfo.truncate(colon);
+    }
+    result.User = Decoded(userInfo);
+    display += userInfo + QLatin1Char('@');
+  }
+  display += hostPort;
+  // A bracketed IPv6 address may hold colons; the port follows the last one outside brackets.
+  const qsizetype bracket = hostPort.lastIndexOf(QLatin1Char(']'));
+  const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
+  if (colon > bracket) {
+    bool ok = false;
+    result.Port = hostPort.mid(colon + 1).toInt(&ok);
+    if (!ok || result.Port <= 0 || result.Port > 65535) {
+      error = QStringLiteral("неверный номер порта в адресе базы");
+      return std::nullopt;
+    }
+    hostPort.truncate(colon);
+  }
+  if (hostPort.startsWith(QLatin1Char('[')) && hostPort.endsWith(QLatin1Char(']')))
+    hostPort = hostPort.mid(1, hostPort.size() - 2);
+  result.Host = Decoded(hostPort);
+  result.Database = Decoded(path);
+  if (!path.isEmpty())
+    display += QLatin1Char('/') + path;
+  QStringList options;
+  bool timeoutGiven = false;
+  for (const QString &pair : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+    const qsizetype eq = pair.indexOf(QLatin1Char('='));
+    const QString key = Decoded(eq < 0 ? pair : pair.left(eq));
+    const QString value = eq < 0 ? QString() : Decoded(pair.mid(eq + 1));
+    if (key == QLatin1String("host"))
+      result.Host = value;
+    else if (key == QLatin1String("port"))
+      result.Port = value.toInt();
+    else if (key == QLatin1String("dbname"))
+      result.Database = value;
+    else if (key == QLatin1String("user"))
+      result.User = value;
+    else if (key == QLatin1String("password"))
+      result.HadPassword = true;
+    else {
+      timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
+      options << Keyword(key, value);
+    }
+    if (key != QLatin1String("password"))
+      display += (display.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) + pair;
+  }
+  // An unreachable server must not hold the copy for minutes; the tuning never waits for it.
+  if (!timeoutGiven)
+    options << QStringLiteral("connect_timeout=5");
+  options << QStringLiteral("application_name=kstune");
+  result.Options = options.join(QLatin1Char(';'));
+  result.Display = display;
+  return result;
+}

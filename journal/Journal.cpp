@@ -1,0 +1,234 @@
+#include "journal/Journal.h"
+
+#include "journal/JournalFailure.h"
+#include "journal/JournalSchema.h"
+#include "platform/CommDevice.h"
+#include "platform/IniFile.h"
+#include "platform/WindowsDirectory.h"
+#include "runtime/Dialogs.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QSysInfo>
+#include <QUuid>
+
+#include <cstdio>
+#include <exception>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+QString OperatorName() {
+  if (const passwd *user = getpwuid(geteuid()))
+    return QString::fromLocal8Bit(user->pw_name);
+  return qEnvironmentVariable("USER");
+}
+
+TJournalEntry EntryOf(const char *operation, std::optional<int> value, const QString &detail) {
+  TJournalEntry entry;
+  entry.Operation = QString::fromLatin1(operation);
+  entry.Value = value;
+  entry.Detail = detail;
+  return entry;
+}
+
+QString NewUuid() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+
+// "COM2 /dev/pts/3": the port as chosen, and the device it led to.
+QString PortName(int comNumber) {
+  const QString path = QString::fromStdString(CommDevicePath("\\\\.\\COM" + std::to_string(comNumber)));
+  const QString device = QFileInfo(path).canonicalFilePath();
+  return QStringLiteral("COM%1 %2").arg(comNumber).arg(device.isEmpty() ? path : device);
+}
+
+} // namespace
+
+TJournal::TJournal() : bench_(QSysInfo::machineHostName()), operator_(OperatorName()) {}
+
+TJournal::~TJournal() { Stop(); }
+
+TJournal &Journal() {
+  static TJournal journal;
+  return journal;
+}
+
+void TJournal::Start(TJournalSettings settings) {
+  Stop();
+  store_ = std::make_unique<TJournalStore>(std::move(settings));
+}
+
+TJournalEnding TJournal::Stop() {
+  if (!store_)
+    return {};
+  const TJournalEnding ending = store_->Stop();
+  store_.reset();
+  return ending;
+}
+
+bool TJournal::WaitWritten(std::chrono::milliseconds timeout) { return !store_ || store_->WaitWritten(timeout); }
+
+TJournalNote TJournal::Connecting(int comNumber, const std::string &modelCode) {
+  session_ = NewUuid();
+  seq_ = 0;
+  serial_.clear();
+  port_ = On() ? PortName(comNumber) : QString();
+  model_ = QString::fromStdString(modelCode);
+  return TJournalNote(JournalOp::Connect);
+}
+
+void TJournal::Disconnected() {
+  Append(EntryOf(JournalOp::Disconnect, std::nullopt, {}));
+  // Whatever happens after it belongs to no connection.
+  session_.clear();
+}
+
+TJournalNote TJournal::ModelStoring(int index, const std::string &modelCode) {
+  model_ = QString::fromStdString(modelCode);
+  return TJournalNote(JournalOp::Model, std::nullopt, index & 0xFF);
+}
+
+void TJournal::ReportOpened(const std::string &path) { reportFile_ = QString::fromStdString(path); }
+
+void TJournal::ReportWritten(int row) {
+  Append(EntryOf(JournalOp::Report, std::nullopt, QStringLiteral("%1, строка %2").arg(reportFile_).arg(row)));
+}
+
+void TJournal::Append(TJournalEntry entry) {
+  if (!store_)
+    return;
+  if (session_.isEmpty()) {
+    session_ = NewUuid();
+    seq_ = 0;
+  }
+  if (entry.Operation == QLatin1String(JournalOp::Serial) && entry.Outcome == TJournalOutcome::Ok)
+    serial_ = entry.Detail;
+  TJournalRow row;
+  row.Id = NewUuid();
+  row.At = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+  row.Seq = ++seq_;
+  row.Session = session_;
+  row.Bench = bench_;
+  row.Operator = operator_;
+  row.Port = port_.isEmpty() ? QString() : port_;
+  row.Model = model_.isEmpty() ? QString() : model_;
+  row.Serial = serial_.isEmpty() ? QString() : serial_;
+  row.Entry = std::move(entry);
+  store_->Push(std::move(row));
+}
+
+void TJournal::AnswerCame() {
+  if (!notes_.empty())
+    ++notes_.back()->received_;
+}
+
+void TJournal::AnswerMissing() {
+  if (!notes_.empty() && !notes_.back()->missingAt_)
+    notes_.back()->missingAt_ = notes_.back()->received_ + 1;
+}
+
+void TJournal::StaleBytesDropped(int count) {
+  if (count <= 0)
+    return;
+  if (notes_.empty())
+    staleWithoutNote_ += count; // counted towards the operation that follows
+  else
+    notes_.back()->stale_ += count;
+}
+
+void TJournal::Close(TJournalNote &note) {
+  TJournalEntry entry = std::move(note.Entry);
+  const bool broken = std::uncaught_exceptions() > note.exceptionsAtStart_;
+  QStringList detail;
+  if (note.missingAt_) {
+    // A read-all whose block of 34 values stopped short is "no read"; any other missing byte
+    // is a lost link, at that byte of what the station was to send.
+    constexpr int ReadAllBlock = 34;
+    if (entry.Operation == QLatin1String(JournalOp::ReadAll) && *note.missingAt_ <= ReadAllBlock) {
+      entry.Outcome = TJournalOutcome::NoRead;
+      entry.Series.clear();
+      detail << QStringLiteral("получено значений: %1 из %2").arg(*note.missingAt_ - 1).arg(ReadAllBlock);
+    } else {
+      entry.Outcome = TJournalOutcome::LinkLost;
+      detail << QStringLiteral("нет ответа на байт %1").arg(*note.missingAt_);
+    }
+  } else if (broken && !note.done_) {
+    entry.Outcome = TJournalOutcome::LinkLost;
+    detail << QStringLiteral("прервано ошибкой после байта %1").arg(note.received_);
+  }
+  if (!entry.Detail.isEmpty())
+    detail.prepend(entry.Detail);
+  if (note.stale_ > 0)
+    detail << QStringLiteral("отброшено устаревших байт: %1").arg(note.stale_);
+  entry.Detail = detail.isEmpty() ? QString() : detail.join(QStringLiteral("; "));
+  Append(std::move(entry));
+}
+
+TJournalNote::TJournalNote(const char *operation, std::optional<int> parameter, std::optional<int> value,
+                           QString series)
+    : Entry(EntryOf(operation, value, {})), exceptionsAtStart_(std::uncaught_exceptions()) {
+  Entry.Parameter = parameter;
+  Entry.Series = std::move(series);
+  TJournal &journal = Journal();
+  stale_ = journal.staleWithoutNote_;
+  journal.staleWithoutNote_ = 0;
+  journal.notes_.push_back(this);
+}
+
+TJournalNote::~TJournalNote() {
+  TJournal &journal = Journal();
+  std::erase(journal.notes_, this);
+  if (done_)
+    return;
+  const bool broken = std::uncaught_exceptions() > exceptionsAtStart_;
+  if (!missingAt_ && !broken)
+    return; // refused before anything reached the station
+  try {
+    journal.Close(*this);
+  } catch (...) {
+    // Never out of a destructor: losing this one record is the lesser harm.
+  }
+}
+
+void TJournalNote::Done(const QString &detail) {
+  if (done_)
+    return;
+  if (!detail.isNull())
+    Entry.Detail = detail;
+  // Taken off the stack first, so that nothing after the result counts towards it.
+  TJournal &journal = Journal();
+  std::erase(journal.notes_, this);
+  done_ = true;
+  journal.Close(*this);
+}
+
+void JournalFrontPanel(int byte, const QString &caption) {
+  Journal().Append(EntryOf(JournalOp::FrontPanel, byte, caption));
+}
+
+void StartBenchJournal() {
+  const TIniFile options(WindowsDirectory() + "/Q417Options.ini");
+  TJournalSettings settings;
+  settings.LocalFile = JournalFilePath();
+  settings.FactoryUri = QString::fromStdString(options.ReadString("Journal", "Database", "")).trimmed();
+  settings.Tell = [](const QString &message) {
+    std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
+    if (QCoreApplication *app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(app, [message] { ShowMessageBox(message.toStdString()); }, Qt::QueuedConnection);
+  };
+  Journal().Start(std::move(settings));
+}
+
+void EndBenchJournal() {
+  const TJournalEnding ending = Journal().Stop();
+  if (ending.Unsent > 0)
+    std::fprintf(stderr, "kstune: %lld journal records wait in %s for the factory database\n", ending.Unsent,
+                 JournalFilePath().toLocal8Bit().constData());
+  if (ending.Lost == 0)
+    return;
+  const QString message = LostAtExitMessage(static_cast<int>(ending.Lost), JournalFilePath(), ending.Why);
+  std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
+  ShowMessageBox(message.toStdString());
+}

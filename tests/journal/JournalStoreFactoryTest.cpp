@@ -1,0 +1,204 @@
+// The copy of the journal to a factory PostgreSQL server of the test's own: records arrive once
+// and in order, survive the server going away for a while, need no more than an append-only role,
+// and a refusal is told while the local file keeps everything.
+#include "journal/JournalStore.h"
+#include "tests/journal/JournalFiles.h"
+#include "tests/journal/PostgresServer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// What the administrator runs once (the README's "Factory database", with the test's role name).
+const char *const AdministratorSql = R"(
+CREATE TABLE journal (
+  id text PRIMARY KEY,
+  at timestamptz NOT NULL,
+  seq integer NOT NULL,
+  session text NOT NULL,
+  bench text NOT NULL,
+  operator text NOT NULL,
+  port text,
+  model text,
+  serial text,
+  operation text NOT NULL,
+  parameter integer CHECK (parameter BETWEEN 1 AND 34),
+  value integer CHECK (value BETWEEN 0 AND 255),
+  series text,
+  outcome text NOT NULL CHECK (outcome IN ('ok', 'link_lost', 'no_read')),
+  detail text
+);
+CREATE INDEX journal_serial ON journal (serial, at);
+CREATE INDEX journal_session ON journal (session, seq);
+CREATE INDEX journal_at ON journal (at);
+GRANT USAGE ON SCHEMA public TO bench;
+GRANT SELECT, INSERT ON journal TO bench;
+)";
+
+class JournalStoreFactoryTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    JournalTestApp();
+    server = new TPostgresServer;
+    server->Psql("CREATE ROLE bench LOGIN PASSWORD 'right'", "postgres");
+    server->Psql("REVOKE CREATE ON SCHEMA public FROM PUBLIC", "kstune");
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+
+  void SetUp() override {
+    char pattern[] = "/tmp/kstune-journal-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root = pattern;
+    file = QString::fromStdString((root / "kstune" / "journal.sqlite").string());
+    const std::string pgpass = (root / "pgpass").string();
+    setenv("PGPASSFILE", pgpass.c_str(), 1);
+    // Each test its own database, so that counts are its own.
+    database = "t" + std::to_string(++databases);
+    server->Psql("CREATE DATABASE " + database, "postgres");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+
+  void Password(const std::string &password) {
+    const fs::path path = root / "pgpass";
+    std::ofstream(path) << "*:*:*:bench:" << password << "\n";
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+  }
+
+  std::unique_ptr<TJournalStore> Store(const std::string &user) {
+    TJournalSettings settings;
+    settings.LocalFile = file;
+    settings.FactoryUri = QString::fromStdString("postgresql://" + user + "@/" + database + "?host=" + server->SocketDir());
+    settings.RetryFirst = 100ms;
+    settings.RetryMost = 400ms;
+    settings.Tell = recorder.Callback();
+    return std::make_unique<TJournalStore>(std::move(settings));
+  }
+
+  std::string Sql(const std::string &sql) { return server->Psql(sql, database); }
+  int ServerCount() { return std::stoi(Sql("SELECT count(*) FROM journal")); }
+  // The server's rows in the order they were stored.
+  std::vector<int> ServerSeqs() {
+    std::vector<int> seqs;
+    std::istringstream lines(Sql("SELECT seq FROM journal ORDER BY ctid"));
+    for (std::string line; std::getline(lines, line);)
+      seqs.push_back(std::stoi(line));
+    return seqs;
+  }
+  bool WaitServerCount(int count) {
+    for (int i = 0; i < 600; ++i) {
+      try {
+        if (ServerCount() >= count)
+          return true;
+      } catch (const std::exception &) {
+        // no table yet
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+  std::vector<QString> Told() { return recorder.Told(); }
+  bool WaitTold(size_t count) { return recorder.WaitTold(count); }
+  void Push(TJournalStore &store, int from, int to) {
+    for (int seq = from; seq <= to; ++seq)
+      store.Push(StepRow(QStringLiteral("s"), seq));
+  }
+
+  static inline TPostgresServer *server = nullptr;
+  static inline int databases = 0;
+  fs::path root;
+  QString file;
+  std::string database;
+  TToldRecorder recorder;
+};
+
+TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRoleMay) {
+  auto store = Store("admin");
+  Push(*store, 1, 40);
+  ASSERT_TRUE(WaitServerCount(40));
+  store->Stop();
+  EXPECT_EQ(ServerSeqs(), OneTo(40));
+  EXPECT_EQ(Sql("SELECT operation, parameter, value, outcome, model, port FROM journal WHERE seq = 3"),
+            "set_value|18|3|ok|KS43|COM2 /dev/pts/9\n");
+  EXPECT_TRUE(Told().empty());
+}
+
+TEST_F(JournalStoreFactoryTest, AServerStoppedAndStartedAgainGetsEveryRecordOnceInOrder) {
+  Sql(AdministratorSql);
+  Password("right");
+  auto store = Store("bench");
+  Push(*store, 1, 20);
+  ASSERT_TRUE(WaitServerCount(20));
+  ASSERT_TRUE(server->Stop());
+  Push(*store, 21, 50);
+  ASSERT_TRUE(WaitTold(1));
+  ASSERT_TRUE(store->WaitWritten(10s)); // meanwhile in the local file
+  ASSERT_TRUE(server->Start());
+  ASSERT_TRUE(WaitServerCount(50));
+  Push(*store, 51, 60);
+  ASSERT_TRUE(WaitServerCount(60));
+  store->Stop();
+  EXPECT_EQ(ServerSeqs(), OneTo(60));
+  EXPECT_EQ(Sql("SELECT count(DISTINCT id) FROM journal"), "60\n");
+  const auto messages = Told();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("базу данных завода"))) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains(file)) << messages[0].toStdString();
+}
+
+TEST_F(JournalStoreFactoryTest, AnAppendOnlyRoleIsEnoughAndRecordsLeftByAnEarlierRunFollow) {
+  Sql(AdministratorSql);
+  Password("right");
+  {
+    // An earlier run without the factory database: its records wait in the file.
+    TJournalSettings local;
+    local.LocalFile = file;
+    TJournalStore store(std::move(local));
+    Push(store, 1, 15);
+  }
+  auto store = Store("bench");
+  Push(*store, 16, 30);
+  ASSERT_TRUE(WaitServerCount(30));
+  store->Stop();
+  EXPECT_EQ(ServerSeqs(), OneTo(30));
+  EXPECT_TRUE(Told().empty()) << Told().front().toStdString();
+  // The role could not have changed what it sent.
+  EXPECT_THROW(Sql("SET ROLE bench; UPDATE journal SET value = 0"), std::runtime_error);
+}
+
+TEST_F(JournalStoreFactoryTest, AWrongPasswordIsToldAndTheLocalFileKeepsEverything) {
+  Sql(AdministratorSql);
+  Password("wrong");
+  auto store = Store("bench");
+  Push(*store, 1, 10);
+  ASSERT_TRUE(WaitTold(1));
+  ASSERT_TRUE(store->WaitWritten(10s));
+  Push(*store, 11, 12);
+  ASSERT_TRUE(store->WaitWritten(10s));
+  std::this_thread::sleep_for(500ms); // retries meanwhile tell nothing more
+  const TJournalEnding ending = store->Stop();
+  EXPECT_EQ(ending.Lost, 0);
+  EXPECT_EQ(ending.Unsent, 12);
+  EXPECT_EQ(StoredSeqs(file), OneTo(12));
+  EXPECT_EQ(ServerCount(), 0);
+  const auto messages = Told();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("неверный пароль"))) << messages[0].toStdString();
+}
+
+} // namespace
