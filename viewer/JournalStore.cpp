@@ -22,8 +22,8 @@ const QStringList JournalColumns{
 // station's records in order.
 const QStringList JournalIndexes{
     QStringLiteral("CREATE INDEX IF NOT EXISTS journal_session_seq ON journal (session, seq)"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_visits ON journal (operation, at, session, serial, model, "
-                   "bench, \"operator\") WHERE operation IN ('connect', 'serial', 'disconnect')"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_visits ON journal (session, at, serial, model, bench, "
+                   "\"operator\", operation) WHERE operation IN ('connect', 'serial', 'disconnect')"),
 };
 
 namespace {
@@ -48,6 +48,37 @@ std::optional<int> OptionalInt(const QVariant &value) {
   bool ok = false;
   const int number = value.toInt(&ok);
   return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+// The journal's own spelling, "2026-12-07T15:04:05.123Z", read without the general parser: the
+// station list reads a hundred thousand of them at start.
+QDateTime IsoUtc(const QString &text) {
+  static constexpr char pattern[] = "dddd-dd-ddTdd:dd:dd.dddZ";
+  if (text.size() != 24)
+    return {};
+  int digits[17];
+  int n = 0;
+  for (int i = 0; i < 24; ++i) {
+    const char16_t c = text[i].unicode();
+    if (pattern[i] == 'd') {
+      if (c < '0' || c > '9')
+        return {};
+      digits[n++] = c - '0';
+    } else if (c != static_cast<char16_t>(pattern[i])) {
+      return {};
+    }
+  }
+  auto number = [&](int from, int count) {
+    int v = 0;
+    for (int i = from; i < from + count; ++i)
+      v = v * 10 + digits[i];
+    return v;
+  };
+  const QDate date(number(0, 4), number(4, 2), number(6, 2));
+  const QTime time(number(8, 2), number(10, 2), number(12, 2), number(14, 3));
+  if (!date.isValid() || !time.isValid())
+    return {};
+  return QDateTime(date, time, Qt::UTC);
 }
 
 } // namespace
@@ -176,7 +207,10 @@ QString JournalStore::Select() const {
 QDateTime JournalStore::TimeValue(const QVariant &value) const {
   if (value.metaType().id() == QMetaType::QDateTime)
     return value.toDateTime().toUTC();
-  QDateTime at = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+  const QString text = value.toString();
+  if (QDateTime at = IsoUtc(text); at.isValid())
+    return at;
+  QDateTime at = QDateTime::fromString(text, Qt::ISODateWithMs);
   return at.isValid() ? at.toUTC() : at;
 }
 
@@ -225,27 +259,32 @@ void JournalStore::MarkNewest() {
       recentIds_.insert(query.value(0).toString());
 }
 
-std::vector<Visit> JournalStore::LoadVisits() {
-  std::vector<Visit> visits;
+std::vector<SessionSummary> JournalStore::LoadSessions() {
+  std::vector<SessionSummary> sessions;
   if (!open_)
-    return visits;
+    return sessions;
   MarkNewest();
   QSqlQuery query(QSqlDatabase::database(connection_, false));
   query.setForwardOnly(true);
-  QString sql = QStringLiteral("SELECT session, operation, serial, at, model, bench, \"operator\" FROM journal WHERE ") +
+  // The model a session ended with (a technician may correct it after the serial read).
+  QString sql = QStringLiteral(
+                    "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = 'disconnect' "
+                    "THEN model END), max(CASE WHEN operation = 'serial' THEN model END), max(model)), max(bench), "
+                    "max(\"operator\") FROM journal WHERE ") +
                 QLatin1String(VisitsWhere);
   // Rows after the mark come again through NewRecords(); a server's overlap is harmless.
   if (haveRowid_)
     sql += QStringLiteral(" AND rowid <= %1").arg(lastRowid_);
+  sql += QStringLiteral(" GROUP BY session");
   if (!query.exec(sql)) {
     error_ = QStringLiteral("Журнал не читается: %1").arg(ErrorText(query.lastError()));
-    return visits;
+    return sessions;
   }
   while (query.next())
-    visits.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                      TimeValue(query.value(3)), query.value(4).toString(), query.value(5).toString(),
-                      query.value(6).toString()});
-  return visits;
+    sessions.push_back({query.value(0).toString(), query.value(3).toString(), TimeValue(query.value(1)),
+                        TimeValue(query.value(2)), query.value(5).toString(), query.value(6).toString(),
+                        query.value(4).toString()});
+  return sessions;
 }
 
 std::vector<JournalRecord> JournalStore::RecordsOfSessions(const QStringList &sessions) {

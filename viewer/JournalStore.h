@@ -16,15 +16,16 @@ class QSqlQuery;
 
 namespace viewer {
 
-// One connect, serial read or disconnect: what the station list is built from.
-struct Visit {
+// One session as the station list needs it, summed up from its connect, serial read and
+// disconnect.
+struct SessionSummary {
   QString session;
-  QString operation;
-  QString serial;
-  QDateTime at;
-  QString model;
+  QString serial; // empty until a serial read
+  QDateTime start;
+  QDateTime last;
   QString bench;
   QString operatorName;
+  QString model;
 };
 
 // The columns the viewer knows, in the order it reads them.
@@ -50,8 +51,8 @@ public:
   // Set when the journal opened but something in it is unexpected (columns of a newer kstune).
   const QString &Warning() const { return warning_; }
 
-  // Every visit in the journal; also the point after which NewRecords() starts.
-  std::vector<Visit> LoadVisits();
+  // Every session in the journal; also the point after which NewRecords() starts.
+  std::vector<SessionSummary> LoadSessions();
   // The records of these sessions, each session's records in their order (seq).
   std::vector<JournalRecord> RecordsOfSessions(const QStringList &sessions);
   // Records appended since the last LoadVisits() or NewRecords(), in the order they were written.

@@ -134,6 +134,8 @@ void JournalWindow::BuildUi() {
   stations_->setSelectionBehavior(QAbstractItemView::SelectRows);
   stations_->setSelectionMode(QAbstractItemView::SingleSelection);
   stations_->verticalHeader()->hide();
+  // Fixed rows: the list is reset at every key typed into the filter, twenty thousand rows and more.
+  stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   stations_->verticalHeader()->setDefaultSectionSize(22);
   stations_->horizontalHeader()->setStretchLastSection(true);
   for (int column = 0; column < 5; ++column)
@@ -279,7 +281,7 @@ bool JournalWindow::OpenJournal(const JournalSource &source) {
     statusBar()->showMessage(QStringLiteral("Журнал не открыт"));
     return false;
   }
-  index_.Add(store_.LoadVisits());
+  index_.Add(store_.LoadSessions());
   if (!store_.Error().isEmpty())
     Say(store_.Error(), true);
   else
@@ -486,9 +488,7 @@ void JournalWindow::ShowSessionChart(const QString &session) {
   QString title;
   if (!sessionRecords.empty())
     title = QStringLiteral("Сеанс %1, стенд %2").arg(TimeText(sessionRecords.front().at), sessionRecords.front().bench);
-  QChart *old = chart_->chart();
-  chart_->setChart(TelemetryChart(telemetry_, title));
-  delete old;
+  ShowTelemetry(chart_->chart(), telemetry_, title);
 }
 
 void JournalWindow::ShowLeftWith() {
@@ -599,15 +599,10 @@ void JournalWindow::PollJournal() {
   std::vector<JournalRecord> fresh = store_.NewRecords();
   if (fresh.empty())
     return;
-  std::vector<Visit> visits;
+  // Every new record counts for its session, so a session shows while it is being worked on.
+  std::vector<SessionSummary> visits;
   for (const JournalRecord &r : fresh)
-    if (r.operation == QLatin1String("connect") || r.operation == QLatin1String("serial") ||
-        r.operation == QLatin1String("disconnect"))
-      visits.push_back({r.session, r.operation, r.serial, r.at, r.model, r.bench, r.operatorName});
-  // Without a visit a record of a session not seen yet still makes its session known.
-  for (const JournalRecord &r : fresh)
-    if (index_.StationOfSession(r.session) < 0 && std::none_of(visits.begin(), visits.end(), [&](const Visit &v) { return v.session == r.session; }))
-      visits.push_back({r.session, QStringLiteral("connect"), r.serial, r.at, r.model, r.bench, r.operatorName});
+    visits.push_back({r.session, r.serial, r.at, r.at, r.bench, r.operatorName, r.model});
   const std::vector<int> chosen = ChosenRecords();
   QStringList chosenIds;
   for (int p : chosen)

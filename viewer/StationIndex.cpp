@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 #include <tuple>
 
 namespace viewer {
@@ -13,25 +14,22 @@ void StationIndex::Clear() {
   stationOfSession_.clear();
 }
 
-void StationIndex::Add(const std::vector<Visit> &visits) {
-  if (visits.empty())
+void StationIndex::Add(const std::vector<SessionSummary> &sessions) {
+  if (sessions.empty())
     return;
-  for (const Visit &v : visits) {
+  for (const SessionSummary &v : sessions) {
     auto found = sessionIndex_.constFind(v.session);
-    int index;
     if (found == sessionIndex_.constEnd()) {
-      index = static_cast<int>(sessions_.size());
-      sessionIndex_.insert(v.session, index);
-      sessions_.push_back({v.session, {}, v.at, v.at, v.bench, v.operatorName, v.model});
-    } else {
-      index = found.value();
+      sessionIndex_.insert(v.session, static_cast<int>(sessions_.size()));
+      sessions_.push_back(v);
+      continue;
     }
-    SessionSummary &s = sessions_[static_cast<size_t>(index)];
-    if (v.at.isValid() && (!s.start.isValid() || v.at < s.start))
-      s.start = v.at;
-    const bool latest = !s.last.isValid() || (v.at.isValid() && v.at >= s.last);
-    if (latest && v.at.isValid())
-      s.last = v.at;
+    SessionSummary &s = sessions_[static_cast<size_t>(found.value())];
+    if (v.start.isValid() && (!s.start.isValid() || v.start < s.start))
+      s.start = v.start;
+    const bool latest = !s.last.isValid() || (v.last.isValid() && v.last >= s.last);
+    if (latest && v.last.isValid())
+      s.last = v.last;
     if (!v.serial.isEmpty() && (s.serial.isEmpty() || latest))
       s.serial = v.serial;
     if (!v.model.isEmpty() && (s.model.isEmpty() || latest))
@@ -47,24 +45,27 @@ void StationIndex::Add(const std::vector<Visit> &visits) {
 void StationIndex::Regather() {
   stations_.clear();
   stationOfSession_.clear();
-  std::vector<int> order(sessions_.size());
-  for (size_t i = 0; i < order.size(); ++i)
-    order[i] = static_cast<int>(i);
-  std::sort(order.begin(), order.end(), [this](int a, int b) {
-    return sessions_[static_cast<size_t>(a)].start < sessions_[static_cast<size_t>(b)].start;
-  });
-  std::map<QString, int> bySerial;
+  stationOfSession_.reserve(static_cast<qsizetype>(sessions_.size()));
+  // Sessions oldest first; the times are taken out once, comparing QDateTime is slow.
+  std::vector<std::pair<qint64, int>> byStart(sessions_.size());
+  for (size_t i = 0; i < byStart.size(); ++i)
+    byStart[i] = {sessions_[i].start.isValid() ? sessions_[i].start.toMSecsSinceEpoch() : 0, static_cast<int>(i)};
+  std::sort(byStart.begin(), byStart.end());
+  QHash<QString, int> bySerial;
+  bySerial.reserve(static_cast<qsizetype>(sessions_.size()));
   // Newest day first, then bench.
   std::map<std::tuple<qint64, QString>, int> unread;
   std::vector<StationEntry> read, groups;
-  for (int index : order) {
+  for (const auto &[start, index] : byStart) {
     const SessionSummary &s = sessions_[static_cast<size_t>(index)];
     StationEntry *entry;
     if (!s.serial.isEmpty()) {
-      auto [it, fresh] = bySerial.try_emplace(s.serial, static_cast<int>(read.size()));
-      if (fresh)
+      auto it = bySerial.find(s.serial);
+      if (it == bySerial.end()) {
+        it = bySerial.insert(s.serial, static_cast<int>(read.size()));
         read.push_back({s.serial, {}, {}, {}, {}, {}, {}});
-      entry = &read[static_cast<size_t>(it->second)];
+      }
+      entry = &read[static_cast<size_t>(it.value())];
     } else {
       const QDate day = s.start.toLocalTime().date();
       auto [it, fresh] = unread.try_emplace({-day.toJulianDay(), s.bench}, static_cast<int>(groups.size()));
@@ -73,7 +74,7 @@ void StationIndex::Regather() {
       entry = &groups[static_cast<size_t>(it->second)];
     }
     entry->sessions.push_back(index);
-    if (!entry->last.isValid() || s.last >= entry->last) {
+    if (entry->sessions.size() == 1 || s.last >= entry->last) {
       entry->last = s.last;
       entry->model = s.model;
       entry->bench = s.bench;
@@ -81,8 +82,9 @@ void StationIndex::Regather() {
     }
   }
   stations_.reserve(read.size() + groups.size());
-  for (const auto &[serial, index] : bySerial)
-    stations_.push_back(std::move(read[static_cast<size_t>(index)]));
+  std::sort(read.begin(), read.end(), [](const StationEntry &a, const StationEntry &b) { return a.serial < b.serial; });
+  for (StationEntry &station : read)
+    stations_.push_back(std::move(station));
   for (const auto &[key, index] : unread)
     stations_.push_back(std::move(groups[static_cast<size_t>(index)]));
   for (size_t i = 0; i < stations_.size(); ++i)

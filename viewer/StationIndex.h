@@ -1,6 +1,5 @@
 #pragma once
-// The station list, held in memory: every session summarised from its visits (connect, serial
-// read, disconnect) and sessions gathered by serial number. Sessions whose serial was never
+// The station list, held in memory: every session in summary, gathered by serial number. Sessions whose serial was never
 // read are gathered by bench and local date instead, so none is lost from the list.
 #include "viewer/JournalStore.h"
 
@@ -10,16 +9,6 @@
 #include <vector>
 
 namespace viewer {
-
-struct SessionSummary {
-  QString session;
-  QString serial; // empty until a serial read
-  QDateTime start;
-  QDateTime last;
-  QString bench;
-  QString operatorName;
-  QString model;
-};
 
 struct StationEntry {
   QString serial; // empty: sessions without a serial, of one bench on one day
@@ -46,8 +35,9 @@ struct StationFilter {
 class StationIndex {
 public:
   void Clear();
-  // Adds visits (in any order, again or anew) and regathers the stations.
-  void Add(const std::vector<Visit> &visits);
+  // Adds sessions, or more of sessions already known (in any order, again or anew), and
+  // regathers the stations.
+  void Add(const std::vector<SessionSummary> &sessions);
   // The stations that pass, by serial number, then the groups without one, newest day first.
   std::vector<int> Match(const StationFilter &filter) const;
 

@@ -71,9 +71,14 @@ TelemetryData TelemetryOf(const std::vector<JournalRecord> &records) {
   return data;
 }
 
+namespace {
+
+const char *const TipsProperty = "kstuneTips";
+
+} // namespace
+
 QChart *TelemetryChart(const TelemetryData &data, const QString &title) {
   auto *chart = new QChart;
-  chart->setTitle(title);
   chart->legend()->setAlignment(Qt::AlignBottom);
   auto *time = new QDateTimeAxis;
   time->setFormat(QStringLiteral("HH:mm:ss"));
@@ -88,62 +93,66 @@ QChart *TelemetryChart(const TelemetryData &data, const QString &title) {
   chart->addAxis(time, Qt::AlignBottom);
   chart->addAxis(volts, Qt::AlignLeft);
   chart->addAxis(readings, Qt::AlignRight);
+  auto add = [&](QXYSeries *series, const QString &name, QValueAxis *axis) {
+    series->setName(name);
+    chart->addSeries(series);
+    series->attachAxis(time);
+    series->attachAxis(axis);
+  };
+  for (const char *label : DacLabels)
+    add(new QLineSeries, QString::fromLatin1(label), volts);
+  add(new QLineSeries, QStringLiteral("REFL"), readings);
+  add(new QLineSeries, QStringLiteral("FORW"), readings);
+  auto *marks = new QScatterSeries;
+  marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+  marks->setMarkerSize(9);
+  add(marks, QStringLiteral("Установки"), volts);
+  QObject::connect(marks, &QScatterSeries::hovered, marks, [marks](const QPointF &point, bool state) {
+    if (state)
+      QToolTip::showText(QCursor::pos(), marks->property(TipsProperty).toHash().value(QString::number(qint64(point.x()))).toString());
+    else
+      QToolTip::hideText();
+  });
+  ShowTelemetry(chart, data, title);
+  return chart;
+}
 
+void ShowTelemetry(QChart *chart, const TelemetryData &data, const QString &title) {
+  chart->setTitle(title);
+  const QList<QAbstractSeries *> series = chart->series();
   qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
-  auto span = [&](const QList<QPointF> &points) {
+  auto show = [&](int index, const QList<QPointF> &points) {
+    static_cast<QXYSeries *>(series[index])->replace(points);
     for (const QPointF &p : points) {
       first = std::min(first, qint64(p.x()));
       last = std::max(last, qint64(p.x()));
     }
   };
-  auto add = [&](QXYSeries *series, const QList<QPointF> &points, QValueAxis *axis) {
-    series->replace(points);
-    chart->addSeries(series);
-    series->attachAxis(time);
-    series->attachAxis(axis);
-    span(points);
-  };
-  for (size_t i = 0; i < 8; ++i) {
-    auto *line = new QLineSeries;
-    line->setName(QString::fromLatin1(DacLabels[i]));
-    line->setPointsVisible(data.dac[i].size() < 50);
-    add(line, data.dac[i], volts);
+  for (int i = 0; i < 8; ++i) {
+    show(i, data.dac[static_cast<size_t>(i)]);
+    static_cast<QXYSeries *>(series[i])->setPointsVisible(data.dac[static_cast<size_t>(i)].size() < 50);
   }
-  auto *refl = new QLineSeries;
-  refl->setName(QStringLiteral("REFL"));
-  add(refl, data.refl, readings);
-  auto *forw = new QLineSeries;
-  forw->setName(QStringLiteral("FORW"));
-  add(forw, data.forw, readings);
-
-  auto *marks = new QScatterSeries;
-  marks->setName(QStringLiteral("Установки"));
-  marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-  marks->setMarkerSize(9);
+  show(8, data.refl);
+  show(9, data.forw);
   QList<QPointF> points;
-  QHash<qint64, QString> tips;
+  QVariantHash tips;
   for (const SetMark &m : data.marks) {
     points.append({double(m.msecs), 0.0});
-    QString &tip = tips[m.msecs];
-    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + m.text;
+    const QString key = QString::number(m.msecs);
+    const QString before = tips.value(key).toString();
+    tips.insert(key, before.isEmpty() ? m.text : before + QLatin1Char('\n') + m.text);
   }
-  add(marks, points, volts);
-  QObject::connect(marks, &QScatterSeries::hovered, marks, [tips](const QPointF &point, bool state) {
-    if (state)
-      QToolTip::showText(QCursor::pos(), tips.value(qint64(point.x())));
-    else
-      QToolTip::hideText();
-  });
-
-  if (first > last) { // nothing to show: an empty hour rather than 1970
+  series[10]->setProperty(TipsProperty, tips);
+  show(10, points);
+  if (first > last) { // nothing to show: the last hour rather than 1970
     last = QDateTime::currentMSecsSinceEpoch();
     first = last - 3600 * 1000;
   } else if (first == last) {
     first -= 30 * 1000;
     last += 30 * 1000;
   }
+  auto *time = static_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).front());
   time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
-  return chart;
 }
 
 } // namespace viewer

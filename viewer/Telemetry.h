@@ -44,5 +44,7 @@ TelemetryData TelemetryOf(const std::vector<JournalRecord> &records);
 // A chart of the data: DAC lines on the volts axis, REFL/FORW on a second axis, the marks as
 // points on the time axis whose tooltips name parameter and value. The caller owns it.
 QChart *TelemetryChart(const TelemetryData &data, const QString &title);
+// Puts other data into a chart made by TelemetryChart, which is much quicker than a new chart.
+void ShowTelemetry(QChart *chart, const TelemetryData &data, const QString &title);
 
 } // namespace viewer
