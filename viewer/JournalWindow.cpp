@@ -139,7 +139,7 @@ void JournalWindow::BuildUi() {
   stations_->verticalHeader()->setDefaultSectionSize(22);
   stations_->horizontalHeader()->setStretchLastSection(true);
   for (int column = 0; column < 5; ++column)
-    stations_->setColumnWidth(column, std::vector<int>{150, 60, 110, 140, 60}[static_cast<size_t>(column)]);
+    stations_->setColumnWidth(column, std::vector<int>{150, 55, 90, 145, 60}[static_cast<size_t>(column)]);
   leftLayout->addWidget(stations_, 1);
   splitter->addWidget(left);
 
@@ -208,6 +208,13 @@ void JournalWindow::BuildUi() {
   values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
                                       QStringLiteral("Значение"), QStringLiteral("Второе")});
   values_->verticalHeader()->hide();
+  values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  values_->verticalHeader()->setDefaultSectionSize(22);
+  values_->setWordWrap(false);
+  values_->setColumnWidth(0, 40);
+  values_->setColumnWidth(1, 150);
+  values_->setColumnWidth(2, 120);
+  values_->setColumnWidth(3, 200);
   values_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   values_->horizontalHeader()->setStretchLastSection(true);
   valuesLayout->addWidget(valuesTitle_);
@@ -218,8 +225,9 @@ void JournalWindow::BuildUi() {
   rightSplitter->setStretchFactor(1, 3);
   rightLayout->addWidget(rightSplitter, 1);
   splitter->addWidget(right);
-  splitter->setStretchFactor(0, 2);
-  splitter->setStretchFactor(1, 5);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({560, 800});
   setCentralWidget(central);
 
   connect(serialFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
@@ -474,6 +482,11 @@ void JournalWindow::ShowValues(const std::vector<int> &chosen) {
       values_->setItem(i, c, item);
     }
   }
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+    if (rows[static_cast<size_t>(i)].changed) {
+      values_->scrollToItem(values_->item(i, 0), QAbstractItemView::PositionAtCenter);
+      break;
+    }
   if (auto *tabs = findChild<QTabWidget *>(QStringLiteral("Tabs")))
     tabs->setCurrentIndex(1);
 }

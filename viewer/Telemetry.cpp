@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QDateTimeAxis>
 #include <QLineSeries>
+#include <QPen>
 #include <QRegularExpression>
 #include <QScatterSeries>
 #include <QToolTip>
@@ -85,10 +86,13 @@ QChart *TelemetryChart(const TelemetryData &data, const QString &title) {
   time->setTitleText(QStringLiteral("Время"));
   auto *volts = new QValueAxis;
   volts->setRange(0, 5);
+  volts->setTickCount(6);
+  volts->setLabelFormat(QStringLiteral("%.0f"));
   volts->setTitleText(QStringLiteral("ЦАП, В"));
   auto *readings = new QValueAxis;
   readings->setRange(0, 255);
   readings->setLabelFormat(QStringLiteral("%d"));
+  readings->setTickCount(6);
   readings->setTitleText(QStringLiteral("REFL / FORW"));
   chart->addAxis(time, Qt::AlignBottom);
   chart->addAxis(volts, Qt::AlignLeft);
@@ -99,13 +103,24 @@ QChart *TelemetryChart(const TelemetryData &data, const QString &title) {
     series->attachAxis(time);
     series->attachAxis(axis);
   };
-  for (const char *label : DacLabels)
-    add(new QLineSeries, QString::fromLatin1(label), volts);
-  add(new QLineSeries, QStringLiteral("REFL"), readings);
-  add(new QLineSeries, QStringLiteral("FORW"), readings);
+  // Ten lines need ten colours; the theme has five. The readings are dashed: another axis.
+  static const QRgb colours[10] = {0x1f77b4, 0x2ca02c, 0xff7f0e, 0x9467bd, 0x8c564b,
+                                   0x17becf, 0xbcbd22, 0xe377c2, 0xd62728, 0x202020};
+  for (size_t i = 0; i < DacLabels.size(); ++i) {
+    auto *line = new QLineSeries;
+    line->setPen(QPen(QColor(colours[i]), 2));
+    add(line, QString::fromLatin1(DacLabels[i]), volts);
+  }
+  for (int i = 0; i < 2; ++i) {
+    auto *line = new QLineSeries;
+    line->setPen(QPen(QColor(colours[8 + i]), 2, Qt::DashLine));
+    add(line, i == 0 ? QStringLiteral("REFL") : QStringLiteral("FORW"), readings);
+  }
   auto *marks = new QScatterSeries;
   marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-  marks->setMarkerSize(9);
+  marks->setMarkerSize(11);
+  marks->setColor(QColor(0xd6, 0x27, 0x28));
+  marks->setBorderColor(Qt::white);
   add(marks, QStringLiteral("Установки"), volts);
   QObject::connect(marks, &QScatterSeries::hovered, marks, [marks](const QPointF &point, bool state) {
     if (state)
