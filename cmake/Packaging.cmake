@@ -71,6 +71,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libreoffice-calc-nogui)
+# The journal viewer (its install rules are in viewer/): its database drivers are Qt plug-ins,
+# which the scan of the binaries cannot see; the factory's server is optional.
+if(TARGET kstune-journal)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS libqt6sql6-psql)
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

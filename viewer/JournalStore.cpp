@@ -21,7 +21,7 @@ const QStringList JournalColumns{
 // The visits index covers the station list's query entirely; the session index gives a
 // station's records in order.
 const QStringList JournalIndexes{
-    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_session_seq ON journal (session, seq)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_session ON journal (session, seq)"),
     QStringLiteral("CREATE INDEX IF NOT EXISTS journal_visits ON journal (session, at, serial, model, bench, "
                    "\"operator\", operation) WHERE operation IN ('connect', 'serial', 'disconnect')"),
 };
