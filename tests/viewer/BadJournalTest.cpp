@@ -1,5 +1,6 @@
 // What the viewer says about journals it cannot show, and its command line.
 #include "tests/viewer/TestJournal.h"
+#include "viewer/Export.h"
 #include "viewer/JournalWindow.h"
 
 #include <QAbstractItemModel>
@@ -147,6 +148,28 @@ TEST(DamagedRecords, AreShownAsTheyAreWithoutValues) {
   window.ShowLeftWith();
   EXPECT_TRUE(window.Message().contains("нет завершенной записи")) << window.Message().toStdString();
   EXPECT_TRUE(window.Telemetry().dac[0].isEmpty());
+}
+
+TEST(CsvOfHostileText, FormulasStayText) {
+  ViewerTestApp();
+  JournalRecord r;
+  r.id = "1";
+  r.session = "S";
+  r.operation = "front_panel";
+  r.outcome = "ok";
+  const std::vector<std::pair<QString, QByteArray>> cells{
+      {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+      {"+7", "'+7"},
+      {"-1", "'-1"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"Канал +", "Канал +"},
+      {"a,b", "\"a,b\""}};
+  for (const auto &[detail, cell] : cells) {
+    r.detail = detail;
+    const QByteArray line = CsvOf({r}).split('\n').at(1).trimmed();
+    // The detail is the last cell but one, before the id "1".
+    EXPECT_TRUE(line.endsWith("," + cell + ",1")) << line.toStdString();
+  }
 }
 
 struct CommandCase {
