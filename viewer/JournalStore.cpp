@@ -110,36 +110,51 @@ bool JournalStore::Open(const JournalSource &source) {
   newest_ = QDateTime();
   recentIds_.clear();
   bool writable = false;
+  // The connection is dropped only once no handle of it is left in a scope.
+  QString problem = Connect(writable);
+  if (problem.isEmpty())
+    problem = CheckTable();
+  if (!problem.isEmpty())
+    return Fail(problem);
+  open_ = true;
+  if (writable)
+    CreateIndexes();
+  return true;
+}
+
+// Empty when the database is open, else what the technician is told.
+QString JournalStore::Connect(bool &writable) {
+  const JournalSource &source = source_;
   if (!source.server) {
     const QFileInfo file(source.path);
     if (!file.exists())
-      return Fail(QStringLiteral("Журнал %1 не найден. Он появится, когда kstune на этом стенде впервые "
+      return QStringLiteral("Журнал %1 не найден. Он появится, когда kstune на этом стенде впервые "
                                  "подключится к радиостанции.")
-                      .arg(source.path));
+                      .arg(source.path);
     if (!file.isFile() || !file.isReadable())
-      return Fail(QStringLiteral("Журнал %1 нельзя прочитать: это не файл или нет прав на чтение.").arg(source.path));
+      return QStringLiteral("Журнал %1 нельзя прочитать: это не файл или нет прав на чтение.").arg(source.path);
     writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     if (!db.isValid())
-      return Fail(QStringLiteral("Нет драйвера SQLite для Qt (пакет libqt6sql6-sqlite)."));
+      return QStringLiteral("Нет драйвера SQLite для Qt (пакет libqt6sql6-sqlite).");
     db.setDatabaseName(source.path);
     db.setConnectOptions(writable ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000")
                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000;QSQLITE_OPEN_READONLY"));
     if (!db.open())
-      return Fail(QStringLiteral("Журнал %1 не открывается: %2").arg(source.path, ErrorText(db.lastError())));
+      return QStringLiteral("Журнал %1 не открывается: %2").arg(source.path, ErrorText(db.lastError()));
     // A file that is not SQLite at all opens without complaint; the first read finds out.
     QSqlQuery probe(db);
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-      return Fail(QStringLiteral("Файл %1 поврежден или это не журнал kstune: %2")
-                      .arg(source.path, ErrorText(probe.lastError())));
+      return QStringLiteral("Файл %1 поврежден или это не журнал kstune: %2")
+                      .arg(source.path, ErrorText(probe.lastError()));
   } else {
     const QUrl url(source.uri);
     if (!url.isValid() || (url.path().size() < 2 && url.host().isEmpty()))
-      return Fail(QStringLiteral("Адрес заводского журнала %1 не понят: нужен вид postgresql://пользователь@сервер/база.")
-                      .arg(WithoutPassword(source.uri)));
+      return QStringLiteral("Адрес заводского журнала %1 не понят: нужен вид postgresql://пользователь@сервер/база.")
+                      .arg(WithoutPassword(source.uri));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
     if (!db.isValid())
-      return Fail(QStringLiteral("Нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql)."));
+      return QStringLiteral("Нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql).");
     db.setHostName(url.host());
     if (url.port() > 0)
       db.setPort(url.port());
@@ -157,22 +172,17 @@ bool JournalStore::Open(const JournalSource &source) {
       options << QStringLiteral("connect_timeout=5");
     db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open())
-      return Fail(QStringLiteral("Сервер журнала %1 отказал в подключении: %2")
-                      .arg(WithoutPassword(source.uri), ErrorText(db.lastError())));
+      return QStringLiteral("Сервер журнала %1 отказал в подключении: %2")
+                      .arg(WithoutPassword(source.uri), ErrorText(db.lastError()));
   }
-  if (!CheckTable())
-    return false;
-  open_ = true;
-  if (writable)
-    CreateIndexes();
-  return true;
+  return {};
 }
 
-bool JournalStore::CheckTable() {
+QString JournalStore::CheckTable() {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   const QString where = source_.server ? WithoutPassword(source_.uri) : source_.path;
   if (!db.tables().contains(QStringLiteral("journal")))
-    return Fail(QStringLiteral("%1 не журнал kstune: в нем нет таблицы journal.").arg(where));
+    return QStringLiteral("%1 не журнал kstune: в нем нет таблицы journal.").arg(where);
   const QSqlRecord columns = db.record(QStringLiteral("journal"));
   QStringList missing, unknown;
   for (const QString &name : JournalColumns)
@@ -182,12 +192,12 @@ bool JournalStore::CheckTable() {
     if (!JournalColumns.contains(columns.fieldName(i)))
       unknown << columns.fieldName(i);
   if (!missing.isEmpty())
-    return Fail(QStringLiteral("%1 не журнал kstune: в таблице journal нет столбцов %2.").arg(where, missing.join(", ")));
+    return QStringLiteral("%1 не журнал kstune: в таблице journal нет столбцов %2.").arg(where, missing.join(", "));
   if (!unknown.isEmpty())
     warning_ = QStringLiteral("Журнал записан более новой версией kstune: столбцы %1 не показываются.")
                    .arg(unknown.join(", "));
   haveRowid_ = !source_.server && QSqlQuery(db).exec(QStringLiteral("SELECT rowid FROM journal LIMIT 0"));
-  return true;
+  return {};
 }
 
 void JournalStore::CreateIndexes() {

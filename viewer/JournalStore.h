@@ -60,7 +60,8 @@ public:
 
 private:
   bool Fail(const QString &message);
-  bool CheckTable();
+  QString Connect(bool &writable);
+  QString CheckTable();
   void CreateIndexes();
   QString Select() const;
   JournalRecord RecordAt(QSqlQuery &query) const;
