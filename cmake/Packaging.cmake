@@ -99,7 +99,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_NAME kstune)
 set(CPACK_DEBIAN_KSTUNE_FILE_NAME DEB-DEFAULT)
 # Found by name, not by linking: the window's font and Qt's own texts for the user's language.
-set(CPACK_DEBIAN_KSTUNE_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n")
+# The journal's database drivers are Qt plug-ins too; a factory's server is optional.
+set(CPACK_DEBIAN_KSTUNE_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_KSTUNE_PACKAGE_SUGGESTS libqt6sql6-psql)
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_RECOMMENDS kstune-office)
 # The first line is the synopsis; CPack indents the rest and marks its empty lines.
 set(CPACK_DEBIAN_KSTUNE_DESCRIPTION "bench tool for tuning KS VHF radio stations

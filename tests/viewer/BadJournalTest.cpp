@@ -1,0 +1,206 @@
+// What the viewer says about journals it cannot show, and its command line.
+#include "tests/viewer/TestJournal.h"
+#include "viewer/Export.h"
+#include "viewer/JournalWindow.h"
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableView>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace viewer;
+
+namespace {
+
+struct BadCase {
+  const char *name;
+  // Makes the bad journal in the folder and gives the source to open.
+  std::function<JournalSource(const QString &dir)> make;
+  bool opens;
+  QString message; // a part of what the technician reads
+};
+
+JournalSource File(const QString &path) {
+  JournalSource source;
+  source.path = path;
+  return source;
+}
+
+JournalSource Server(const QString &uri) {
+  JournalSource source;
+  source.server = true;
+  source.uri = uri;
+  return source;
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+JournalSource SqliteWith(const QString &dir, const QString &create) {
+  const QString path = dir + "/other.sqlite";
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
+    db.setDatabaseName(path);
+    EXPECT_TRUE(db.open());
+    QSqlQuery(db).exec(create);
+  }
+  QSqlDatabase::removeDatabase("maker");
+  return File(path);
+}
+
+class BadJournalTest : public testing::TestWithParam<BadCase> {
+protected:
+  BadJournalTest() { ViewerTestApp(); }
+  QTemporaryDir dir;
+};
+
+TEST_P(BadJournalTest, SaysWhatIsWrongAndShowsNothingFalse) {
+  const JournalSource source = GetParam().make(dir.path());
+  JournalWindow window;
+  EXPECT_EQ(window.OpenJournal(source), GetParam().opens);
+  EXPECT_TRUE(window.Message().contains(GetParam().message))
+      << "got: " << window.Message().toStdString() << "\nwanted: " << GetParam().message.toStdString();
+  if (!GetParam().opens) {
+    EXPECT_EQ(window.findChild<QTableView *>("Stations")->model()->rowCount(), 0);
+  }
+  // Whatever the technician presses next is answered, not crashed on.
+  window.ShowLeftWith();
+  window.CopySeries();
+  window.PollJournal();
+  EXPECT_FALSE(window.SavePdf(dir.path() + "/page.pdf"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bad, BadJournalTest,
+    testing::Values(
+        BadCase{"MissingFile", [](const QString &d) { return File(d + "/journal.sqlite"); }, false, "не найден"},
+        BadCase{"Folder", [](const QString &d) { return File(d); }, false, "нельзя прочитать"},
+        BadCase{"CorruptFile",
+                [](const QString &d) {
+                  WriteBytes(d + "/journal.sqlite", QByteArray("SQLite format 3\0", 16) + QByteArray(4000, '\x5a'));
+                  return File(d + "/journal.sqlite");
+                },
+                false, "поврежден"},
+        BadCase{"TextFile",
+                [](const QString &d) {
+                  WriteBytes(d + "/journal.sqlite", "[All]\r\nPoz=KS43\r\n");
+                  return File(d + "/journal.sqlite");
+                },
+                false, "поврежден"},
+        BadCase{"AnotherProgramsDatabase",
+                [](const QString &d) { return SqliteWith(d, "CREATE TABLE customers (id INTEGER, name TEXT)"); }, false,
+                "нет таблицы journal"},
+        BadCase{"AnotherProgramsJournalTable",
+                [](const QString &d) { return SqliteWith(d, "CREATE TABLE journal (id INTEGER, at TEXT, entry TEXT)"); },
+                false, "нет столбцов seq, session"},
+        BadCase{"ServerRefuses",
+                [](const QString &d) { return Server("postgresql:///kstune?host=" + d + "&port=1"); }, false,
+                "отказал в подключении"},
+        BadCase{"ServerAddressNotUnderstood", [](const QString &) { return Server("postgresql://"); }, false,
+                "не понят"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(NewerJournal, UnknownColumnsAreNamedAndTheRestShown) {
+  ViewerTestApp();
+  TestJournal journal("firmware TEXT, temperature REAL");
+  journal.Append({Row{"2026-12-05T10:00:00.000Z", 1, "S", "bench-1", "ivanov", "KS43", "", "connect"},
+                  Row{"2026-12-05T10:00:01.000Z", 2, "S", "bench-1", "ivanov", "KS43", "00A3F1", "serial"}});
+  JournalWindow window;
+  JournalSource source;
+  source.path = journal.Path();
+  ASSERT_TRUE(window.OpenJournal(source));
+  EXPECT_TRUE(window.Message().contains("более новой версией kstune")) << window.Message().toStdString();
+  EXPECT_TRUE(window.Message().contains("firmware, temperature")) << window.Message().toStdString();
+  auto *model = window.findChild<QTableView *>("Stations")->model();
+  ASSERT_EQ(model->rowCount(), 1);
+  EXPECT_EQ(model->index(0, 0).data().toString(), "00A3F1");
+  window.ShowStationRow(0);
+  EXPECT_EQ(window.History().size(), 2u);
+}
+
+TEST(DamagedRecords, AreShownAsTheyAreWithoutValues) {
+  ViewerTestApp();
+  TestJournal journal;
+  Row read{"2026-12-05T10:00:02.000Z", 3, "S", "bench-1", "ivanov", "KS43", "00A3F1", "read_all"};
+  read.series = QStringLiteral("300") + QString(99, '0');
+  Row dac{"bad time", 4, "S", "bench-1", "ivanov", "KS43", "00A3F1", "dac"};
+  dac.detail = "not hex";
+  journal.Append({Row{"2026-12-05T10:00:01.000Z", 2, "S", "bench-1", "ivanov", "KS43", "00A3F1", "serial"}, read, dac});
+  JournalWindow window;
+  JournalSource source;
+  source.path = journal.Path();
+  ASSERT_TRUE(window.OpenJournal(source));
+  window.ShowStationRow(0);
+  ASSERT_EQ(window.History().size(), 3u);
+  window.ChooseRecords({1});
+  window.CopySeries();
+  EXPECT_TRUE(window.Message().contains("поврежден")) << window.Message().toStdString();
+  window.ShowLeftWith();
+  EXPECT_TRUE(window.Message().contains("нет завершенной записи")) << window.Message().toStdString();
+  EXPECT_TRUE(window.Telemetry().dac[0].isEmpty());
+}
+
+TEST(CsvOfHostileText, FormulasStayText) {
+  ViewerTestApp();
+  JournalRecord r;
+  r.id = "1";
+  r.session = "S";
+  r.operation = "front_panel";
+  r.outcome = "ok";
+  const std::vector<std::pair<QString, QByteArray>> cells{
+      {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+      {"+7", "'+7"},
+      {"-1", "'-1"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"Канал +", "Канал +"},
+      {"a,b", "\"a,b\""}};
+  for (const auto &[detail, cell] : cells) {
+    r.detail = detail;
+    const QByteArray line = CsvOf({r}).split('\n').at(1).trimmed();
+    // The detail is the last cell but one, before the id "1".
+    EXPECT_TRUE(line.endsWith("," + cell + ",1")) << line.toStdString();
+  }
+}
+
+struct CommandCase {
+  const char *name;
+  QStringList arguments;
+  int status;
+  QString firstLine;
+};
+
+class CommandLineTest : public testing::TestWithParam<CommandCase> {};
+
+TEST_P(CommandLineTest, AnswersWithoutADisplay) {
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("QT_QPA_PLATFORM");
+  process.setProcessEnvironment(env);
+  process.start(KSTUNE_JOURNAL_EXECUTABLE, GetParam().arguments);
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitCode(), GetParam().status);
+  EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()).section('\n', 0, 0), GetParam().firstLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CommandLineTest,
+    testing::Values(CommandCase{"Help", {"--help"}, 0, "Usage: kstune-journal [--help | --version | --database URI]"},
+                    CommandCase{"Version", {"--version"}, 0, "kstune-journal " KSTUNE_VERSION_TEXT},
+                    CommandCase{"Unknown", {"--frequency", "5"}, 2, ""},
+                    CommandCase{"DatabaseWithoutUri", {"--database"}, 2, ""},
+                    CommandCase{"DatabaseTwice", {"--database", "a", "--database", "b"}, 2, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,424 @@
+// The viewer's window over a hand-made journal: station list and filters, a station's history,
+// values and their difference, the values a station left with, the clipboard series, CSV, the
+// telemetry chart, the PDF page and following a journal that grows.
+#include "tests/viewer/TestJournal.h"
+#include "viewer/JournalWindow.h"
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace viewer;
+
+namespace {
+
+const QString S0 = SeriesWith(100, {{18, 83}});
+const QString S1 = SeriesWith(100, {{18, 90}});
+const QString S2 = SeriesWith(100, {{18, 90}, {25, 30}, {27, 49}});
+const QString S3 = SeriesWith(100, {{18, 91}});
+
+Row R(QString at, int seq, QString session, QString bench, QString op, QString model, QString serial, QString operation) {
+  return Row{QStringLiteral("2026-12-0") + at + QStringLiteral("Z"), seq, session, bench, op, model, serial, operation};
+}
+
+std::vector<Row> FirstVisit() {
+  std::vector<Row> rows{
+      R("1T09:00:00.000", 1, "A1", "bench-1", "ivanov", "KS43", "", "connect"),
+      R("1T09:00:01.000", 2, "A1", "bench-1", "ivanov", "KS43", "00A3F1", "serial"),
+      R("1T09:00:02.000", 3, "A1", "bench-1", "ivanov", "KS43", "00A3F1", "read_all"),
+      R("1T09:00:03.000", 4, "A1", "bench-1", "ivanov", "KS43", "00A3F1", "set_value"),
+      R("1T09:00:04.000", 5, "A1", "bench-1", "ivanov", "KS43", "00A3F1", "write_all"),
+      R("1T09:00:05.000", 6, "A1", "bench-1", "ivanov", "KS43", "00A3F1", "disconnect")};
+  rows[1].detail = "00A3F1";
+  rows[2].series = S0;
+  rows[2].detail = "1";
+  rows[3].parameter = 18;
+  rows[3].value = 90;
+  rows[4].series = S1;
+  return rows;
+}
+
+std::vector<Row> SecondVisit() {
+  std::vector<Row> rows{
+      R("5T10:00:00.000", 1, "A2", "bench-1", "ivanov", "KS43", "", "connect"),
+      R("5T10:00:01.000", 2, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "serial"),
+      R("5T10:00:03.000", 3, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "dac"),
+      R("5T10:00:04.000", 4, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "set_value"),
+      R("5T10:00:06.000", 5, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "dac"),
+      R("5T10:00:07.000", 6, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "refl_forw"),
+      R("5T10:00:08.000", 7, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "write_all"),
+      R("5T10:00:09.000", 8, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "read_all"),
+      R("5T10:00:10.000", 9, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "write_all"),
+      R("5T10:00:11.000", 10, "A2", "bench-1", "ivanov", "KS43", "00A3F1", "disconnect")};
+  rows[2].detail = "33 80 00 FF 0A 01 02 03";
+  rows[3].parameter = 25;
+  rows[3].value = 30;
+  rows[4].detail = "34 80 00 FF 0A 01 02 03";
+  rows[5].detail = "REFL=5 FORW=120";
+  rows[6].series = S2;
+  rows[7].series = S2;
+  rows[8].series = S3;
+  rows[8].outcome = "link_lost";
+  rows[8].detail = "байт 12";
+  return rows;
+}
+
+std::vector<Row> OtherVisits() {
+  std::vector<Row> rows{
+      R("3T11:00:00.000", 1, "B", "bench-2", "petrov", "KS41", "", "connect"),
+      R("3T11:00:01.000", 2, "B", "bench-2", "petrov", "KS41", "00A3F2", "serial"),
+      R("3T11:00:02.000", 3, "B", "bench-2", "petrov", "KS41", "00A3F2", "read_all"),
+      R("3T11:00:03.000", 4, "B", "bench-2", "petrov", "KS41", "00A3F2", "disconnect"),
+      R("5T12:00:00.000", 1, "C", "bench-1", "petrov", "KS47", "", "connect"),
+      R("5T12:00:01.000", 2, "C", "bench-1", "petrov", "KS47", "0B1000", "serial"),
+      R("5T12:00:02.000", 3, "C", "bench-1", "petrov", "KS47", "0B1000", "disconnect"),
+      R("4T08:00:00.000", 1, "U1", "bench-2", "sidorov", "KS43", "", "connect"),
+      R("4T08:00:01.000", 2, "U1", "bench-2", "sidorov", "KS43", "", "read_all"),
+      R("4T08:00:02.000", 3, "U1", "bench-2", "sidorov", "KS43", "", "disconnect"),
+      R("4T15:00:00.000", 1, "U2", "bench-2", "sidorov", "KS43", "", "connect"),
+      R("4T15:00:01.000", 2, "U2", "bench-2", "sidorov", "KS43", "", "disconnect"),
+      R("5T16:00:00.000", 1, "U3", "bench-1", "ivanov", "KS45", "", "connect"),
+      R("5T16:00:01.000", 2, "U3", "bench-1", "ivanov", "KS45", "", "disconnect")};
+  rows[1].detail = "00A3F2";
+  rows[2].series = S0;
+  rows[5].detail = "0B1000";
+  rows[8].outcome = "no_read";
+  return rows;
+}
+
+class JournalWindowTest : public testing::Test, WithViewerApp {
+protected:
+  JournalWindowTest() {
+    // Written out of order: the second visit first, and its records reversed.
+    std::vector<Row> second = SecondVisit();
+    std::reverse(second.begin(), second.end());
+    journal.Append(second);
+    journal.Append(OtherVisits());
+    journal.Append(FirstVisit());
+    JournalSource source;
+    source.path = journal.Path();
+    EXPECT_TRUE(window.OpenJournal(source)) << window.Message().toStdString();
+  }
+
+  QStringList ListColumn(int column = 0) {
+    auto *view = window.findChild<QTableView *>("Stations");
+    QStringList texts;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+      texts << view->model()->index(row, column).data().toString();
+    return texts;
+  }
+
+  void ShowSerial(const QString &serial) {
+    const int row = static_cast<int>(ListColumn().indexOf(serial));
+    ASSERT_GE(row, 0) << serial.toStdString();
+    window.ShowStationRow(row);
+  }
+
+  int Position(const QString &session, int seq) {
+    const auto &h = window.History();
+    for (size_t i = 0; i < h.size(); ++i)
+      if (h[i].session == session && h[i].seq == seq)
+        return static_cast<int>(i);
+    return -1;
+  }
+
+  TestJournal journal;
+  JournalWindow window;
+};
+
+TEST_F(JournalWindowTest, ListsStationsBySerialThenUnreadSessionsByBenchAndDay) {
+  EXPECT_EQ(ListColumn(0), (QStringList{"00A3F1", "00A3F2", "0B1000", "не считан, 05.12.2026", "не считан, 04.12.2026"}));
+  EXPECT_EQ(ListColumn(1), (QStringList{"KS43", "KS41", "KS47", "KS45", "KS43"}));
+  EXPECT_EQ(ListColumn(2), (QStringList{"bench-1", "bench-2", "bench-1", "bench-1", "bench-2"}));
+  EXPECT_EQ(ListColumn(3), (QStringList{"2026-12-05 10:00:11", "2026-12-03 11:00:03", "2026-12-05 12:00:02",
+                                        "2026-12-05 16:00:01", "2026-12-04 15:00:01"}));
+  EXPECT_EQ(ListColumn(4), (QStringList{"2", "1", "1", "1", "2"}));
+}
+
+struct FilterCase {
+  const char *name;
+  QString serial, model, bench, operatorName;
+  QDate from, to;
+  QStringList shown;
+};
+
+class FilterTest : public JournalWindowTest, public testing::WithParamInterface<FilterCase> {};
+
+TEST_P(FilterTest, ShowsOnlyMatchingStations) {
+  const FilterCase &c = GetParam();
+  if (c.from.isValid()) {
+    window.findChild<QDateEdit *>("FromDate")->setDate(c.from);
+    window.findChild<QDateEdit *>("ToDate")->setDate(c.to);
+    window.findChild<QCheckBox *>("PeriodFilter")->setChecked(true);
+  }
+  if (!c.model.isEmpty()) {
+    auto *models = window.findChild<QComboBox *>("ModelFilter");
+    ASSERT_GE(models->findText(c.model), 0);
+    models->setCurrentIndex(models->findText(c.model));
+  }
+  window.findChild<QLineEdit *>("BenchFilter")->setText(c.bench);
+  window.findChild<QLineEdit *>("OperatorFilter")->setText(c.operatorName);
+  // Typed a key at a time, as a technician does.
+  auto *serial = window.findChild<QLineEdit *>("SerialFilter");
+  serial->setFocus();
+  QTest::keyClicks(serial, c.serial);
+  EXPECT_EQ(serial->text(), c.serial);
+  EXPECT_EQ(ListColumn().join(" | ").toStdString(), c.shown.join(" | ").toStdString());
+}
+
+const QString Unread5 = "не считан, 05.12.2026";
+const QString Unread4 = "не считан, 04.12.2026";
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, FilterTest,
+    testing::Values(
+        FilterCase{"SerialPrefix", "00A3", {}, {}, {}, {}, {}, {"00A3F1", "00A3F2"}},
+        FilterCase{"SerialAnyCase", "00a3f2", {}, {}, {}, {}, {}, {"00A3F2"}},
+        FilterCase{"SerialIsAPrefixNotAPart", "1", {}, {}, {}, {}, {}, {}},
+        FilterCase{"Model", {}, "KS41", {}, {}, {}, {}, {"00A3F2"}},
+        FilterCase{"Bench", {}, {}, "bench-2", {}, {}, {}, {"00A3F2", Unread4}},
+        FilterCase{"OperatorAnyCase", {}, {}, {}, "PETROV", {}, {}, {"00A3F2", "0B1000"}},
+        FilterCase{"OperatorAndDay", {}, {}, {}, "ivanov", QDate(2026, 12, 5), QDate(2026, 12, 5), {"00A3F1", Unread5}},
+        FilterCase{"DaysOfTheFirstVisit", {}, {}, {}, {}, QDate(2026, 12, 1), QDate(2026, 12, 2), {"00A3F1"}},
+        FilterCase{"EmptyDay", {}, {}, {}, {}, QDate(2026, 12, 2), QDate(2026, 12, 2), {}},
+        FilterCase{"SerialAndBench", "0", {}, "bench-1", {}, {}, {}, {"00A3F1", "0B1000"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(JournalWindowTest, HistoryIsSessionsOldestFirstEachInItsOrder) {
+  ShowSerial("00A3F1");
+  QStringList got;
+  for (const JournalRecord &r : window.History())
+    got << r.session + QLatin1Char('/') + QString::number(r.seq) + QLatin1Char(' ') + r.operation;
+  EXPECT_EQ(got, (QStringList{"A1/1 connect", "A1/2 serial", "A1/3 read_all", "A1/4 set_value", "A1/5 write_all",
+                              "A1/6 disconnect", "A2/1 connect", "A2/2 serial", "A2/3 dac", "A2/4 set_value",
+                              "A2/5 dac", "A2/6 refl_forw", "A2/7 write_all", "A2/8 read_all", "A2/9 write_all",
+                              "A2/10 disconnect"}));
+}
+
+TEST_F(JournalWindowTest, UnreadGroupShowsItsSessions) {
+  ShowSerial(Unread4);
+  QStringList sessions;
+  for (const JournalRecord &r : window.History())
+    if (!sessions.contains(r.session))
+      sessions << r.session;
+  EXPECT_EQ(sessions, (QStringList{"U1", "U2"}));
+}
+
+TEST_F(JournalWindowTest, OneRecordShowsItsValuesByNumberAndName) {
+  ShowSerial("00A3F1");
+  window.ChooseRecords({Position("A1", 3)});
+  auto *values = window.findChild<QTableWidget *>("Values");
+  ASSERT_EQ(values->rowCount(), 34);
+  // Number, name, field, value: from the parameter table and the series S0.
+  const std::vector<QStringList> expected{{"1", "UNCH_ON140_146", "ячейка 1,1", "100"},
+                                          {"13", "—", "не показывается", "100"},
+                                          {"18", "DEV", "Edit19", "83"},
+                                          {"34", "G_OFF", "Edit18", "100"}};
+  for (const QStringList &row : expected) {
+    const int r = row[0].toInt() - 1;
+    for (int c = 0; c < 4; ++c)
+      EXPECT_EQ(values->item(r, c)->text(), row[c]) << "row " << r << " column " << c;
+  }
+}
+
+TEST_F(JournalWindowTest, TwoRecordsShowTheirDifferenceWithChangesMarked) {
+  ShowSerial("00A3F1");
+  window.ChooseRecords({Position("A1", 3), Position("A2", 7)});
+  auto *values = window.findChild<QTableWidget *>("Values");
+  ASSERT_EQ(values->rowCount(), 34);
+  const std::map<int, QString> changed{{18, "90 (+7)"}, {25, "30 (-70)"}, {27, "49 (-51)"}};
+  for (int r = 0; r < 34; ++r) {
+    const auto found = changed.find(r + 1);
+    EXPECT_EQ(values->item(r, 4)->data(Qt::UserRole).toBool(), found != changed.end()) << "parameter " << r + 1;
+    if (found != changed.end())
+      EXPECT_EQ(values->item(r, 4)->text(), found->second);
+    else
+      EXPECT_EQ(values->item(r, 4)->text(), values->item(r, 3)->text());
+  }
+}
+
+struct LeftWithCase {
+  const char *name;
+  QString serial;
+  QString session; // empty: none
+  int seq;
+};
+
+class LeftWithTest : public JournalWindowTest, public testing::WithParamInterface<LeftWithCase> {};
+
+TEST_P(LeftWithTest, ChoosesTheLastCompletedWriteOrRead) {
+  ShowSerial(GetParam().serial);
+  QApplication::clipboard()->setText("before");
+  window.ShowLeftWith();
+  const QString said = window.Message();
+  window.CopySeries();
+  if (GetParam().session.isEmpty()) {
+    EXPECT_TRUE(said.contains("нет завершенной записи")) << said.toStdString();
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+    return;
+  }
+  const int position = Position(GetParam().session, GetParam().seq);
+  ASSERT_GE(position, 0);
+  // The clipboard holds that record's series as the journal has it.
+  EXPECT_EQ(QApplication::clipboard()->text(), window.History()[static_cast<size_t>(position)].series);
+  auto *values = window.findChild<QTableWidget *>("Values");
+  ASSERT_EQ(values->rowCount(), 34);
+}
+
+INSTANTIATE_TEST_SUITE_P(LeftWith, LeftWithTest,
+                         testing::Values(LeftWithCase{"ReadAfterWrite_BrokenWriteSkipped", "00A3F1", "A2", 8},
+                                         LeftWithCase{"OnlyARead", "00A3F2", "B", 3},
+                                         LeftWithCase{"Nothing", "0B1000", {}, 0},
+                                         LeftWithCase{"ShortReadIsNotCompleted", Unread4, {}, 0}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(JournalWindowTest, ClipboardSeriesIsTheRecordsSeries) {
+  ShowSerial("00A3F1");
+  window.ChooseRecords({Position("A2", 7)});
+  window.CopySeries();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QStringLiteral("100100100100100100100100100100100100100100100100100"
+                           "090100100100100100100030100049100100100100100100100"));
+}
+
+// A CSV reader of our own: quoted fields with doubled quotes, CR LF lines.
+std::vector<QStringList> ReadCsv(const QByteArray &bytes) {
+  std::vector<QStringList> rows;
+  QStringList row;
+  QString cell;
+  const QString text = QString::fromUtf8(bytes);
+  bool quoted = false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        cell += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        cell += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      row << cell;
+      cell.clear();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      row << cell;
+      cell.clear();
+      rows.push_back(row);
+      row.clear();
+      ++i;
+    } else {
+      cell += c;
+    }
+  }
+  return rows;
+}
+
+TEST_F(JournalWindowTest, CsvReadsBackAsTheShownRecords) {
+  ShowSerial("00A3F1");
+  const QString path = journal.Dir() + "/00A3F1.csv";
+  ASSERT_TRUE(window.SaveCsv(path)) << window.Message().toStdString();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+  const std::vector<QStringList> rows = ReadCsv(bytes.mid(3));
+  ASSERT_EQ(rows.size(), window.History().size() + 1);
+  EXPECT_EQ(rows[0].join(','), "at,seq,session,bench,operator,port,model,serial,operation,parameter,value,series,outcome,detail,id");
+  for (size_t i = 0; i < window.History().size(); ++i) {
+    const JournalRecord &r = window.History()[i];
+    const QStringList &cells = rows[i + 1];
+    ASSERT_EQ(cells.size(), 15) << i;
+    EXPECT_EQ(QDateTime::fromString(cells[0], Qt::ISODateWithMs), r.at) << i;
+    EXPECT_EQ(cells[1], QString::number(r.seq));
+    EXPECT_EQ(cells[2], r.session);
+    EXPECT_EQ(cells[3], r.bench);
+    EXPECT_EQ(cells[4], r.operatorName);
+    EXPECT_EQ(cells[5], r.port);
+    EXPECT_EQ(cells[6], r.model);
+    EXPECT_EQ(cells[7], r.serial);
+    EXPECT_EQ(cells[8], r.operation);
+    EXPECT_EQ(cells[9], r.parameter ? QString::number(*r.parameter) : QString());
+    EXPECT_EQ(cells[10], r.value ? QString::number(*r.value) : QString());
+    // The series as a text formula, so that a spreadsheet keeps its leading zeros.
+    EXPECT_EQ(cells[11], r.series.isEmpty() ? QString() : "=\"" + r.series + "\"");
+    EXPECT_EQ(cells[12], r.outcome);
+    EXPECT_EQ(cells[13], r.detail);
+    EXPECT_EQ(cells[14], r.id);
+  }
+}
+
+TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
+  ShowSerial("00A3F1"); // the last session is charted
+  auto *view = window.findChild<QChartView *>("Chart");
+  const QList<QAbstractSeries *> series = view->chart()->series();
+  ASSERT_EQ(series.size(), 11); // eight DAC values, REFL, FORW, the marks
+  std::map<QString, QList<QPointF>> byName;
+  for (QAbstractSeries *s : series)
+    byName[s->name()] = static_cast<QXYSeries *>(s)->points();
+  const double t3 = QDateTime::fromString("2026-12-05T10:00:03.000Z", Qt::ISODateWithMs).toMSecsSinceEpoch();
+  const double t6 = t3 + 3000, t7 = t3 + 4000, t4 = t3 + 1000;
+  // 0x33 = 51 is 1.00 V, 0x34 = 52 is 1.02 V, 0xFF is 5.00 V, 0x80 = 128 is 2.51 V.
+  const std::vector<std::tuple<QString, QList<QPointF>>> expected{
+      {"P1", {{t3, 1.0}, {t6, 52 * 5.0 / 255}}},
+      {"TUN", {{t3, 128 * 5.0 / 255}, {t6, 128 * 5.0 / 255}}},
+      {"POW", {{t3, 5.0}, {t6, 5.0}}},
+      {"VC", {{t3, 3 * 5.0 / 255}, {t6, 3 * 5.0 / 255}}},
+      {"REFL", {{t7, 5}}},
+      {"FORW", {{t7, 120}}},
+      {"Установки", {{t4, 0}}}};
+  for (const auto &[name, points] : expected) {
+    ASSERT_EQ(byName[name].size(), points.size()) << name.toStdString();
+    for (qsizetype i = 0; i < points.size(); ++i) {
+      EXPECT_DOUBLE_EQ(byName[name][i].x(), points[i].x()) << name.toStdString();
+      EXPECT_NEAR(byName[name][i].y(), points[i].y(), 1e-9) << name.toStdString();
+    }
+  }
+  ASSERT_EQ(window.Telemetry().marks.size(), 1u);
+  EXPECT_EQ(window.Telemetry().marks[0].text, "№ 25 POW_5 = 30");
+}
+
+TEST_F(JournalWindowTest, PdfPageIsWritten) {
+  ShowSerial("00A3F1");
+  const QString path = journal.Dir() + "/00A3F1.pdf";
+  ASSERT_TRUE(window.SavePdf(path)) << window.Message().toStdString();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.read(5) == "%PDF-");
+  EXPECT_GT(file.size(), 2000);
+}
+
+TEST_F(JournalWindowTest, FollowShowsRecordsAppendedMeanwhile) {
+  ShowSerial("00A3F2");
+  window.findChild<QCheckBox *>("Follow")->setChecked(true);
+  journal.Append({R("6T08:00:00.000", 1, "D", "bench-3", "orlov", "KS45", "", "connect"),
+                  R("6T08:00:01.000", 2, "D", "bench-3", "orlov", "KS45", "0C2000", "serial")});
+  // The session being worked on is shown as soon as it is written.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.History().empty() && window.History().back().session == "D"; }, 10000));
+  EXPECT_TRUE(ListColumn().contains("0C2000"));
+  Row dac = R("6T08:00:02.000", 3, "D", "bench-3", "orlov", "KS45", "0C2000", "dac");
+  dac.detail = "10 20 30 40 50 60 70 80";
+  journal.Append({dac});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.History().size() == 3; }, 10000));
+  EXPECT_EQ(window.Telemetry().dac[0].size(), 1);
+  window.findChild<QCheckBox *>("Follow")->setChecked(false);
+}
+
+} // namespace

@@ -1,0 +1,53 @@
+#include "viewer/JournalSource.h"
+
+#include "platform/PrivateProfile.h"
+#include "platform/WindowsDirectory.h"
+
+#include <QDir>
+#include <QUrl>
+
+#include <cstdlib>
+
+namespace viewer {
+
+JournalSource LocalJournal() {
+  QString base = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
+  if (base.isEmpty())
+    base = QDir::homePath() + QStringLiteral("/.local/share");
+  JournalSource source;
+  source.path = base + QStringLiteral("/kstune/journal.sqlite");
+  return source;
+}
+
+std::optional<JournalSource> FactoryJournal() {
+  const std::string options = WindowsDirectory() + "/Q417Options.ini";
+  const QString uri = QString::fromStdString(GetPrivateProfileString("Journal", "Database", "", options)).trimmed();
+  if (uri.isEmpty())
+    return std::nullopt;
+  return SourceFromArgument(uri);
+}
+
+JournalSource SourceFromArgument(const QString &argument) {
+  JournalSource source;
+  if (argument.startsWith(QLatin1String("postgresql://")) || argument.startsWith(QLatin1String("postgres://"))) {
+    source.server = true;
+    source.uri = argument;
+  } else if (argument.startsWith(QLatin1String("file:"))) {
+    source.path = QUrl(argument).toLocalFile();
+    if (source.path.isEmpty())
+      source.path = argument.mid(5);
+  } else {
+    source.path = argument;
+  }
+  return source;
+}
+
+QString WithoutPassword(const QString &uri) {
+  QUrl url(uri);
+  if (!url.isValid() || url.password().isEmpty())
+    return uri;
+  url.setPassword(QString());
+  return url.toString();
+}
+
+} // namespace viewer

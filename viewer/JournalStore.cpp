@@ -1,0 +1,357 @@
+#include "viewer/JournalStore.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QUuid>
+
+namespace viewer {
+
+const QStringList JournalColumns{
+    QStringLiteral("id"),     QStringLiteral("at"),        QStringLiteral("seq"),      QStringLiteral("session"),
+    QStringLiteral("bench"),  QStringLiteral("operator"),  QStringLiteral("port"),     QStringLiteral("model"),
+    QStringLiteral("serial"), QStringLiteral("operation"), QStringLiteral("parameter"), QStringLiteral("value"),
+    QStringLiteral("series"), QStringLiteral("outcome"),   QStringLiteral("detail")};
+
+// The visits index covers the station list's query entirely; the session index gives a
+// station's records in order.
+const QStringList JournalIndexes{
+    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_session ON journal (session, seq)"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_visits ON journal (session, at, serial, model, bench, "
+                   "\"operator\", operation) WHERE operation IN ('connect', 'serial', 'disconnect')"),
+};
+
+namespace {
+
+const char *const VisitsWhere = "operation IN ('connect', 'serial', 'disconnect')";
+
+// A server copy may arrive this much later than records already shown and still be followed.
+constexpr int LateArrivalSeconds = 60;
+
+QString Quoted(const QString &name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+QString ErrorText(const QSqlError &error) {
+  QString text = error.databaseText().trimmed();
+  if (text.isEmpty())
+    text = error.driverText().trimmed();
+  return text;
+}
+
+std::optional<int> OptionalInt(const QVariant &value) {
+  if (value.isNull())
+    return std::nullopt;
+  bool ok = false;
+  const int number = value.toInt(&ok);
+  return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+// The journal's own spelling, "2026-12-07T15:04:05.123Z", read without the general parser: the
+// station list reads a hundred thousand of them at start.
+QDateTime IsoUtc(const QString &text) {
+  static constexpr char pattern[] = "dddd-dd-ddTdd:dd:dd.dddZ";
+  if (text.size() != 24)
+    return {};
+  int digits[17];
+  int n = 0;
+  for (int i = 0; i < 24; ++i) {
+    const char16_t c = text[i].unicode();
+    if (pattern[i] == 'd') {
+      if (c < '0' || c > '9')
+        return {};
+      digits[n++] = c - '0';
+    } else if (c != static_cast<char16_t>(pattern[i])) {
+      return {};
+    }
+  }
+  auto number = [&](int from, int count) {
+    int v = 0;
+    for (int i = from; i < from + count; ++i)
+      v = v * 10 + digits[i];
+    return v;
+  };
+  const QDate date(number(0, 4), number(4, 2), number(6, 2));
+  const QTime time(number(8, 2), number(10, 2), number(12, 2), number(14, 3));
+  if (!date.isValid() || !time.isValid())
+    return {};
+  return QDateTime(date, time, Qt::UTC);
+}
+
+} // namespace
+
+JournalStore::JournalStore() : connection_(QStringLiteral("kstune-journal-") + QUuid::createUuid().toString()) {}
+
+JournalStore::~JournalStore() { Close(); }
+
+void JournalStore::Close() {
+  open_ = false;
+  if (QSqlDatabase::contains(connection_)) {
+    QSqlDatabase::database(connection_, false).close();
+    QSqlDatabase::removeDatabase(connection_);
+  }
+}
+
+bool JournalStore::Fail(const QString &message) {
+  error_ = message;
+  Close();
+  return false;
+}
+
+bool JournalStore::Open(const JournalSource &source) {
+  Close();
+  source_ = source;
+  error_.clear();
+  warning_.clear();
+  lastRowid_ = 0;
+  newest_ = QDateTime();
+  recentIds_.clear();
+  bool writable = false;
+  // The connection is dropped only once no handle of it is left in a scope.
+  QString problem = Connect(writable);
+  if (problem.isEmpty())
+    problem = CheckTable();
+  if (!problem.isEmpty())
+    return Fail(problem);
+  open_ = true;
+  if (writable)
+    CreateIndexes();
+  return true;
+}
+
+// Empty when the database is open, else what the technician is told.
+QString JournalStore::Connect(bool &writable) {
+  const JournalSource &source = source_;
+  if (!source.server) {
+    const QFileInfo file(source.path);
+    if (!file.exists())
+      return QStringLiteral("Журнал %1 не найден. Он появится, когда kstune на этом стенде впервые "
+                                 "подключится к радиостанции.")
+                      .arg(source.path);
+    if (!file.isFile() || !file.isReadable())
+      return QStringLiteral("Журнал %1 нельзя прочитать: это не файл или нет прав на чтение.").arg(source.path);
+    writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db.isValid())
+      return QStringLiteral("Нет драйвера SQLite для Qt (пакет libqt6sql6-sqlite).");
+    db.setDatabaseName(source.path);
+    db.setConnectOptions(writable ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000")
+                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000;QSQLITE_OPEN_READONLY"));
+    if (!db.open())
+      return QStringLiteral("Журнал %1 не открывается: %2").arg(source.path, ErrorText(db.lastError()));
+    // A file that is not SQLite at all opens without complaint; the first read finds out.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+      return QStringLiteral("Файл %1 поврежден или это не журнал kstune: %2")
+                      .arg(source.path, ErrorText(probe.lastError()));
+  } else {
+    const QUrl url(source.uri);
+    if (!url.isValid() || (url.path().size() < 2 && url.host().isEmpty()))
+      return QStringLiteral("Адрес заводского журнала %1 не понят: нужен вид postgresql://пользователь@сервер/база.")
+                      .arg(WithoutPassword(source.uri));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
+    if (!db.isValid())
+      return QStringLiteral("Нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql).");
+    db.setHostName(url.host());
+    if (url.port() > 0)
+      db.setPort(url.port());
+    db.setUserName(url.userName());
+    db.setPassword(url.password());
+    db.setDatabaseName(url.path().mid(1));
+    QStringList options;
+    bool timeout = false;
+    for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+      options << key + QLatin1Char('=') + value;
+      timeout = timeout || key == QLatin1String("connect_timeout");
+    }
+    // A server that does not answer must not hang the window.
+    if (!timeout)
+      options << QStringLiteral("connect_timeout=5");
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    if (!db.open())
+      return QStringLiteral("Сервер журнала %1 отказал в подключении: %2")
+                      .arg(WithoutPassword(source.uri), ErrorText(db.lastError()));
+  }
+  return {};
+}
+
+QString JournalStore::CheckTable() {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  const QString where = source_.server ? WithoutPassword(source_.uri) : source_.path;
+  if (!db.tables().contains(QStringLiteral("journal")))
+    return QStringLiteral("%1 не журнал kstune: в нем нет таблицы journal.").arg(where);
+  const QSqlRecord columns = db.record(QStringLiteral("journal"));
+  QStringList missing, unknown;
+  for (const QString &name : JournalColumns)
+    if (columns.indexOf(name) < 0)
+      missing << name;
+  for (int i = 0; i < columns.count(); ++i)
+    if (!JournalColumns.contains(columns.fieldName(i)))
+      unknown << columns.fieldName(i);
+  if (!missing.isEmpty())
+    return QStringLiteral("%1 не журнал kstune: в таблице journal нет столбцов %2.").arg(where, missing.join(", "));
+  if (!unknown.isEmpty())
+    warning_ = QStringLiteral("Журнал записан более новой версией kstune: столбцы %1 не показываются.")
+                   .arg(unknown.join(", "));
+  haveRowid_ = !source_.server && QSqlQuery(db).exec(QStringLiteral("SELECT rowid FROM journal LIMIT 0"));
+  return {};
+}
+
+void JournalStore::CreateIndexes() {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  // Best effort: a journal that is busy or read-only is read without them, only slower.
+  for (const QString &statement : JournalIndexes)
+    QSqlQuery(db).exec(statement);
+}
+
+QString JournalStore::Select() const {
+  QStringList quoted;
+  for (const QString &name : JournalColumns)
+    quoted << Quoted(name);
+  return QStringLiteral("SELECT ") + quoted.join(QStringLiteral(", ")) + QStringLiteral(" FROM journal ");
+}
+
+QDateTime JournalStore::TimeValue(const QVariant &value) const {
+  if (value.metaType().id() == QMetaType::QDateTime)
+    return value.toDateTime().toUTC();
+  const QString text = value.toString();
+  if (QDateTime at = IsoUtc(text); at.isValid())
+    return at;
+  QDateTime at = QDateTime::fromString(text, Qt::ISODateWithMs);
+  return at.isValid() ? at.toUTC() : at;
+}
+
+QVariant JournalStore::TimeParameter(const QDateTime &at) const {
+  if (source_.server)
+    return at;
+  return at.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+JournalRecord JournalStore::RecordAt(QSqlQuery &query) const {
+  JournalRecord r;
+  r.id = query.value(0).toString();
+  r.at = TimeValue(query.value(1));
+  r.seq = query.value(2).toLongLong();
+  r.session = query.value(3).toString();
+  r.bench = query.value(4).toString();
+  r.operatorName = query.value(5).toString();
+  r.port = query.value(6).toString();
+  r.model = query.value(7).toString();
+  r.serial = query.value(8).toString();
+  r.operation = query.value(9).toString();
+  r.parameter = OptionalInt(query.value(10));
+  r.value = OptionalInt(query.value(11));
+  r.series = query.value(12).toString();
+  r.outcome = query.value(13).toString();
+  r.detail = query.value(14).toString();
+  return r;
+}
+
+void JournalStore::MarkNewest() {
+  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  if (haveRowid_) {
+    if (query.exec(QStringLiteral("SELECT max(rowid) FROM journal")) && query.next())
+      lastRowid_ = query.value(0).toLongLong();
+    return;
+  }
+  if (query.exec(QStringLiteral("SELECT max(at) FROM journal")) && query.next())
+    newest_ = TimeValue(query.value(0));
+  if (!newest_.isValid())
+    return;
+  // What is already there near the newest time is not new to the first NewRecords().
+  query.prepare(QStringLiteral("SELECT id FROM journal WHERE at > ?"));
+  query.addBindValue(TimeParameter(newest_.addSecs(-LateArrivalSeconds)));
+  if (query.exec())
+    while (query.next())
+      recentIds_.insert(query.value(0).toString());
+}
+
+std::vector<SessionSummary> JournalStore::LoadSessions() {
+  std::vector<SessionSummary> sessions;
+  if (!open_)
+    return sessions;
+  MarkNewest();
+  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  query.setForwardOnly(true);
+  // The model a session ended with (a technician may correct it after the serial read).
+  QString sql = QStringLiteral(
+                    "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = 'disconnect' "
+                    "THEN model END), max(CASE WHEN operation = 'serial' THEN model END), max(model)), max(bench), "
+                    "max(\"operator\") FROM journal WHERE ") +
+                QLatin1String(VisitsWhere);
+  // Rows after the mark come again through NewRecords(); a server's overlap is harmless.
+  if (haveRowid_)
+    sql += QStringLiteral(" AND rowid <= %1").arg(lastRowid_);
+  sql += QStringLiteral(" GROUP BY session");
+  if (!query.exec(sql)) {
+    error_ = QStringLiteral("Журнал не читается: %1").arg(ErrorText(query.lastError()));
+    return sessions;
+  }
+  while (query.next())
+    sessions.push_back({query.value(0).toString(), query.value(3).toString(), TimeValue(query.value(1)),
+                        TimeValue(query.value(2)), query.value(5).toString(), query.value(6).toString(),
+                        query.value(4).toString()});
+  return sessions;
+}
+
+std::vector<JournalRecord> JournalStore::RecordsOfSessions(const QStringList &sessions) {
+  std::vector<JournalRecord> records;
+  if (!open_ || sessions.isEmpty())
+    return records;
+  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  query.setForwardOnly(true);
+  QStringList marks;
+  for (qsizetype i = 0; i < sessions.size(); ++i)
+    marks << QStringLiteral("?");
+  query.prepare(Select() + QStringLiteral("WHERE session IN (") + marks.join(',') + QStringLiteral(") ORDER BY session, seq"));
+  for (const QString &session : sessions)
+    query.addBindValue(session);
+  if (!query.exec()) {
+    error_ = QStringLiteral("Журнал не читается: %1").arg(ErrorText(query.lastError()));
+    return records;
+  }
+  while (query.next())
+    records.push_back(RecordAt(query));
+  return records;
+}
+
+std::vector<JournalRecord> JournalStore::NewRecords() {
+  std::vector<JournalRecord> records;
+  if (!open_)
+    return records;
+  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  query.setForwardOnly(true);
+  if (haveRowid_) {
+    query.prepare(Select().replace(QStringLiteral(" FROM journal "), QStringLiteral(", rowid FROM journal ")) +
+                  QStringLiteral("WHERE rowid > ? ORDER BY rowid"));
+    query.addBindValue(lastRowid_);
+    if (!query.exec())
+      return records;
+    while (query.next()) {
+      records.push_back(RecordAt(query));
+      lastRowid_ = query.value(JournalColumns.size()).toLongLong();
+    }
+    return records;
+  }
+  query.prepare(Select() + QStringLiteral("WHERE at > ? ORDER BY at, session, seq"));
+  const QDateTime from = newest_.isValid() ? newest_.addSecs(-LateArrivalSeconds) : QDateTime::fromSecsSinceEpoch(0);
+  query.addBindValue(TimeParameter(from));
+  if (!query.exec())
+    return records;
+  QSet<QString> seen;
+  while (query.next()) {
+    JournalRecord record = RecordAt(query);
+    seen.insert(record.id);
+    if (record.at.isValid() && (!newest_.isValid() || record.at > newest_))
+      newest_ = record.at;
+    if (!recentIds_.contains(record.id))
+      records.push_back(std::move(record));
+  }
+  recentIds_ = seen;
+  return records;
+}
+
+} // namespace viewer

@@ -1,0 +1,85 @@
+#pragma once
+// Reads the bench journal through Qt SQL (QSQLITE for the bench's file, QPSQL for the factory's
+// server). Opening checks that the table is kstune's before anything is shown, and every
+// failure leaves a message for the technician instead of an exception.
+#include "viewer/JournalRecord.h"
+#include "viewer/JournalSource.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <vector>
+
+class QSqlQuery;
+
+namespace viewer {
+
+// One session as the station list needs it, summed up from its connect, serial read and
+// disconnect.
+struct SessionSummary {
+  QString session;
+  QString serial; // empty until a serial read
+  QDateTime start;
+  QDateTime last;
+  QString bench;
+  QString operatorName;
+  QString model;
+};
+
+// The columns the viewer knows, in the order it reads them.
+extern const QStringList JournalColumns;
+
+// The indexes that make the station list and a station's history fast. The journal writer
+// creates them; the viewer creates them too on a local file it may write.
+extern const QStringList JournalIndexes;
+
+class JournalStore {
+public:
+  JournalStore();
+  ~JournalStore();
+  JournalStore(const JournalStore &) = delete;
+  JournalStore &operator=(const JournalStore &) = delete;
+
+  // False, with Error() saying why in the technician's words, when the journal cannot be read.
+  bool Open(const JournalSource &source);
+  void Close();
+  bool IsOpen() const { return open_; }
+  const JournalSource &Source() const { return source_; }
+  const QString &Error() const { return error_; }
+  // Set when the journal opened but something in it is unexpected (columns of a newer kstune).
+  const QString &Warning() const { return warning_; }
+
+  // Every session in the journal; also the point after which NewRecords() starts.
+  std::vector<SessionSummary> LoadSessions();
+  // The records of these sessions, each session's records in their order (seq).
+  std::vector<JournalRecord> RecordsOfSessions(const QStringList &sessions);
+  // Records appended since the last LoadVisits() or NewRecords(), in the order they were written.
+  std::vector<JournalRecord> NewRecords();
+
+private:
+  bool Fail(const QString &message);
+  QString Connect(bool &writable);
+  QString CheckTable();
+  void CreateIndexes();
+  QString Select() const;
+  JournalRecord RecordAt(QSqlQuery &query) const;
+  QVariant TimeParameter(const QDateTime &at) const;
+  QDateTime TimeValue(const QVariant &value) const;
+  void MarkNewest();
+
+  QString connection_;
+  JournalSource source_;
+  bool open_ = false;
+  bool haveRowid_ = false;
+  QString error_;
+  QString warning_;
+  // Where following goes on: the last rowid seen (SQLite), or the newest time seen and the ids
+  // at or near it (a server, whose rows may arrive a little out of time order).
+  qint64 lastRowid_ = 0;
+  QDateTime newest_;
+  QSet<QString> recentIds_;
+};
+
+} // namespace viewer

@@ -1,0 +1,642 @@
+#include "viewer/JournalWindow.h"
+
+#include "viewer/Export.h"
+#include "viewer/RecordValues.h"
+#include "viewer/StationsModel.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace viewer {
+
+namespace {
+
+constexpr int FollowIntervalMs = 500;
+constexpr int RecordRole = Qt::UserRole + 1; // position in records_, on record items only
+constexpr int SessionRole = Qt::UserRole + 2;
+
+QString ParameterText(const JournalRecord &r) {
+  if (!r.parameter)
+    return {};
+  return QString::number(*r.parameter);
+}
+
+} // namespace
+
+JournalWindow::JournalWindow(QWidget *parent) : QMainWindow(parent) {
+  BuildUi();
+  followTimer_.setInterval(FollowIntervalMs);
+  connect(&followTimer_, &QTimer::timeout, this, &JournalWindow::PollJournal);
+}
+
+JournalWindow::~JournalWindow() = default;
+
+void JournalWindow::BuildUi() {
+  setWindowTitle(QStringLiteral("Журнал стенда kstune"));
+  resize(1280, 800);
+
+  auto *journalMenu = menuBar()->addMenu(QStringLiteral("&Журнал"));
+  journalMenu->addAction(QStringLiteral("Журнал стенда"), this, [this] { OpenJournal(LocalJournal()); });
+  QAction *factory = journalMenu->addAction(QStringLiteral("Заводской журнал"), this, [this] {
+    if (const auto source = FactoryJournal())
+      OpenJournal(*source);
+    else
+      Say(QStringLiteral("Заводской журнал не задан: ключ Database в разделе [Journal] файла Q417Options.ini."), true);
+  });
+  factory->setObjectName(QStringLiteral("FactoryJournal"));
+  journalMenu->addAction(QStringLiteral("Открыть файл…"), this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Журнал kstune"), QString(),
+                                                      QStringLiteral("Журнал (*.sqlite);;Все файлы (*)"));
+    if (!path.isEmpty())
+      OpenJournal(SourceFromArgument(path));
+  });
+  journalMenu->addSeparator();
+  journalMenu->addAction(QStringLiteral("Выход"), this, &QWidget::close);
+
+  auto *central = new QWidget;
+  auto *layout = new QVBoxLayout(central);
+  message_ = new QLabel;
+  message_->setObjectName(QStringLiteral("Message"));
+  message_->setWordWrap(true);
+  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  message_->hide();
+  layout->addWidget(message_);
+
+  auto *splitter = new QSplitter(Qt::Horizontal);
+  layout->addWidget(splitter, 1);
+
+  // Left: filters and stations.
+  auto *left = new QWidget;
+  auto *leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  auto *filters = new QFormLayout;
+  serialFilter_ = new QLineEdit;
+  serialFilter_->setObjectName(QStringLiteral("SerialFilter"));
+  serialFilter_->setPlaceholderText(QStringLiteral("начало номера, например 00A3"));
+  serialFilter_->setClearButtonEnabled(true);
+  modelFilter_ = new QComboBox;
+  modelFilter_->setObjectName(QStringLiteral("ModelFilter"));
+  benchFilter_ = new QLineEdit;
+  benchFilter_->setObjectName(QStringLiteral("BenchFilter"));
+  benchFilter_->setClearButtonEnabled(true);
+  operatorFilter_ = new QLineEdit;
+  operatorFilter_->setObjectName(QStringLiteral("OperatorFilter"));
+  operatorFilter_->setClearButtonEnabled(true);
+  auto *dates = new QHBoxLayout;
+  period_ = new QCheckBox(QStringLiteral("с"));
+  period_->setObjectName(QStringLiteral("PeriodFilter"));
+  from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
+  from_->setObjectName(QStringLiteral("FromDate"));
+  to_ = new QDateEdit(QDate::currentDate());
+  to_->setObjectName(QStringLiteral("ToDate"));
+  for (QDateEdit *edit : {from_, to_}) {
+    edit->setCalendarPopup(true);
+    edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    edit->setEnabled(false);
+  }
+  dates->addWidget(period_);
+  dates->addWidget(from_);
+  dates->addWidget(new QLabel(QStringLiteral("по")));
+  dates->addWidget(to_);
+  filters->addRow(QStringLiteral("Серийный номер"), serialFilter_);
+  filters->addRow(QStringLiteral("Модель"), modelFilter_);
+  filters->addRow(QStringLiteral("Стенд"), benchFilter_);
+  filters->addRow(QStringLiteral("Оператор"), operatorFilter_);
+  filters->addRow(QStringLiteral("Период"), dates);
+  leftLayout->addLayout(filters);
+
+  stationsModel_ = new StationsModel(index_, this);
+  stations_ = new QTableView;
+  stations_->setObjectName(QStringLiteral("Stations"));
+  stations_->setModel(stationsModel_);
+  stations_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  stations_->setSelectionMode(QAbstractItemView::SingleSelection);
+  stations_->verticalHeader()->hide();
+  // Fixed rows: the list is reset at every key typed into the filter, twenty thousand rows and more.
+  stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  stations_->verticalHeader()->setDefaultSectionSize(22);
+  stations_->horizontalHeader()->setStretchLastSection(true);
+  for (int column = 0; column < 5; ++column)
+    stations_->setColumnWidth(column, std::vector<int>{150, 55, 90, 145, 60}[static_cast<size_t>(column)]);
+  leftLayout->addWidget(stations_, 1);
+  splitter->addWidget(left);
+
+  // Right: the station's history over its values and chart.
+  auto *right = new QWidget;
+  auto *rightLayout = new QVBoxLayout(right);
+  rightLayout->setContentsMargins(0, 0, 0, 0);
+  stationTitle_ = new QLabel(QStringLiteral("Выберите радиостанцию в списке"));
+  stationTitle_->setObjectName(QStringLiteral("StationTitle"));
+  QFont big = stationTitle_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.25);
+  big.setBold(true);
+  stationTitle_->setFont(big);
+  rightLayout->addWidget(stationTitle_);
+
+  auto *buttons = new QHBoxLayout;
+  leftWith_ = new QPushButton(QStringLiteral("Значения на выходе"));
+  leftWith_->setObjectName(QStringLiteral("LeftWith"));
+  leftWith_->setToolTip(QStringLiteral("Последняя завершенная запись или чтение последнего сеанса"));
+  copySeries_ = new QPushButton(QStringLiteral("Копировать числовой ряд"));
+  copySeries_->setObjectName(QStringLiteral("CopySeries"));
+  copySeries_->setToolTip(QStringLiteral("Числовой ряд выбранной записи для поля \"Обновить\" kstune"));
+  auto *csv = new QPushButton(QStringLiteral("CSV…"));
+  csv->setObjectName(QStringLiteral("ExportCsv"));
+  csv->setToolTip(QStringLiteral("Показанные записи в файл CSV"));
+  auto *pdf = new QPushButton(QStringLiteral("PDF…"));
+  pdf->setObjectName(QStringLiteral("ExportPdf"));
+  pdf->setToolTip(QStringLiteral("История радиостанции с графиком на страницу PDF"));
+  follow_ = new QCheckBox(QStringLiteral("Следить"));
+  follow_->setObjectName(QStringLiteral("Follow"));
+  follow_->setToolTip(QStringLiteral("Показывать новые записи по мере их появления"));
+  for (QWidget *w : std::initializer_list<QWidget *>{leftWith_, copySeries_, csv, pdf})
+    buttons->addWidget(w);
+  buttons->addStretch(1);
+  buttons->addWidget(follow_);
+  rightLayout->addLayout(buttons);
+
+  auto *rightSplitter = new QSplitter(Qt::Vertical);
+  history_ = new QTreeWidget;
+  history_->setObjectName(QStringLiteral("History"));
+  history_->setHeaderLabels({QStringLiteral("Время"), QStringLiteral("Операция"), QStringLiteral("№"),
+                             QStringLiteral("Значение"), QStringLiteral("Итог"), QStringLiteral("Подробности")});
+  history_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  history_->setUniformRowHeights(true);
+  history_->setColumnWidth(0, 230);
+  history_->setColumnWidth(1, 140);
+  history_->setColumnWidth(2, 40);
+  history_->setColumnWidth(3, 70);
+  history_->setColumnWidth(4, 120);
+  rightSplitter->addWidget(history_);
+
+  auto *tabs = new QTabWidget;
+  tabs->setObjectName(QStringLiteral("Tabs"));
+  chart_ = new QChartView;
+  chart_->setObjectName(QStringLiteral("Chart"));
+  chart_->setRenderHint(QPainter::Antialiasing);
+  chart_->setChart(TelemetryChart({}, QString()));
+  tabs->addTab(chart_, QStringLiteral("Телеметрия"));
+  auto *valuesPage = new QWidget;
+  auto *valuesLayout = new QVBoxLayout(valuesPage);
+  valuesTitle_ = new QLabel(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
+  valuesTitle_->setObjectName(QStringLiteral("ValuesTitle"));
+  valuesTitle_->setWordWrap(true);
+  values_ = new QTableWidget(0, 5);
+  values_->setObjectName(QStringLiteral("Values"));
+  values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
+                                      QStringLiteral("Значение"), QStringLiteral("Второе")});
+  values_->verticalHeader()->hide();
+  values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  values_->verticalHeader()->setDefaultSectionSize(22);
+  values_->setWordWrap(false);
+  values_->setColumnWidth(0, 40);
+  values_->setColumnWidth(1, 150);
+  values_->setColumnWidth(2, 120);
+  values_->setColumnWidth(3, 200);
+  values_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  values_->horizontalHeader()->setStretchLastSection(true);
+  valuesLayout->addWidget(valuesTitle_);
+  valuesLayout->addWidget(values_, 1);
+  tabs->addTab(valuesPage, QStringLiteral("Значения"));
+  rightSplitter->addWidget(tabs);
+  rightSplitter->setStretchFactor(0, 2);
+  rightSplitter->setStretchFactor(1, 3);
+  rightLayout->addWidget(rightSplitter, 1);
+  splitter->addWidget(right);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({560, 800});
+  setCentralWidget(central);
+
+  connect(serialFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
+  connect(benchFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
+  connect(operatorFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
+  connect(modelFilter_, &QComboBox::currentIndexChanged, this, &JournalWindow::ApplyFilter);
+  connect(period_, &QCheckBox::toggled, this, [this](bool on) {
+    from_->setEnabled(on);
+    to_->setEnabled(on);
+    ApplyFilter();
+  });
+  connect(from_, &QDateEdit::dateChanged, this, &JournalWindow::ApplyFilter);
+  connect(to_, &QDateEdit::dateChanged, this, &JournalWindow::ApplyFilter);
+  connect(stations_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex &current) { ShowStation(stationsModel_->StationAt(current.row())); });
+  connect(history_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::HistorySelectionChanged);
+  connect(leftWith_, &QPushButton::clicked, this, &JournalWindow::ShowLeftWith);
+  connect(copySeries_, &QPushButton::clicked, this, &JournalWindow::CopySeries);
+  connect(csv, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Записи в CSV"),
+                                                      stationSerial_ + QStringLiteral(".csv"),
+                                                      QStringLiteral("CSV (*.csv)"));
+    if (!path.isEmpty())
+      SaveCsv(path);
+  });
+  connect(pdf, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("История в PDF"),
+                                                      stationSerial_ + QStringLiteral(".pdf"),
+                                                      QStringLiteral("PDF (*.pdf)"));
+    if (!path.isEmpty())
+      SavePdf(path);
+  });
+  connect(follow_, &QCheckBox::toggled, this, &JournalWindow::SetFollow);
+}
+
+void JournalWindow::Say(const QString &text, bool problem) {
+  message_->setText(text);
+  message_->setStyleSheet(problem ? QStringLiteral("QLabel { background: #fde2e1; color: #8a1c13; padding: 4px; }")
+                                  : QStringLiteral("QLabel { background: #e6f0fa; padding: 4px; }"));
+  message_->setVisible(!text.isEmpty());
+}
+
+QString JournalWindow::Message() const { return message_->text(); }
+
+bool JournalWindow::OpenJournal(const JournalSource &source) {
+  follow_->setChecked(false);
+  index_.Clear();
+  station_ = -1;
+  stationSerial_.clear();
+  stationSessions_.clear();
+  records_.clear();
+  FillHistory();
+  ShowValues({});
+  ShowSessionChart(QString());
+  setWindowTitle(QStringLiteral("Журнал kstune — %1").arg(source.server ? WithoutPassword(source.uri) : source.path));
+  if (!store_.Open(source)) {
+    stationsModel_->Show({});
+    Say(store_.Error(), true);
+    statusBar()->showMessage(QStringLiteral("Журнал не открыт"));
+    return false;
+  }
+  index_.Add(store_.LoadSessions());
+  if (!store_.Error().isEmpty())
+    Say(store_.Error(), true);
+  else
+    Say(store_.Warning(), !store_.Warning().isEmpty());
+  const QString model = modelFilter_->currentText();
+  {
+    const QSignalBlocker block(modelFilter_);
+    modelFilter_->clear();
+    modelFilter_->addItem(QStringLiteral("все"));
+    modelFilter_->addItems(index_.Models());
+    modelFilter_->setCurrentIndex(std::max(0, modelFilter_->findText(model)));
+  }
+  ApplyFilter();
+  statusBar()->showMessage(QStringLiteral("%1: радиостанций %2, сеансов %3")
+                               .arg(source.server ? WithoutPassword(source.uri) : source.path)
+                               .arg(std::count_if(index_.Stations().begin(), index_.Stations().end(),
+                                                  [](const StationEntry &s) { return !s.serial.isEmpty(); }))
+                               .arg(index_.Sessions().size()));
+  return true;
+}
+
+void JournalWindow::ApplyFilter() {
+  StationFilter filter;
+  filter.serial = serialFilter_->text();
+  if (modelFilter_->currentIndex() > 0)
+    filter.model = modelFilter_->currentText();
+  filter.bench = benchFilter_->text().trimmed();
+  filter.operatorName = operatorFilter_->text().trimmed();
+  if (period_->isChecked()) {
+    filter.from = from_->date();
+    filter.to = to_->date();
+  }
+  const int keep = station_;
+  {
+    const QSignalBlocker block(stations_->selectionModel());
+    stationsModel_->Show(index_.Match(filter));
+    const int row = stationsModel_->RowOf(keep);
+    if (row >= 0)
+      stations_->selectionModel()->setCurrentIndex(stationsModel_->index(row, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+}
+
+void JournalWindow::ShowStationRow(int row) {
+  stations_->selectionModel()->setCurrentIndex(stationsModel_->index(row, 0),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void JournalWindow::ShowStation(int station) {
+  station_ = station;
+  stationSessions_ = index_.SessionIdsOf(station);
+  records_.clear();
+  if (station >= 0) {
+    const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
+    stationSerial_ = s.serial;
+    stationTitle_->setText(s.serial.isEmpty()
+                               ? QStringLiteral("Сеансы без серийного номера: стенд %1, %2")
+                                     .arg(s.bench, s.date.toString(QStringLiteral("dd.MM.yyyy")))
+                               : QStringLiteral("Радиостанция %1 (%2)").arg(s.serial, s.model));
+    std::vector<JournalRecord> bySession = store_.RecordsOfSessions(stationSessions_);
+    // Sessions oldest first, each in its own order.
+    for (const QString &session : stationSessions_)
+      for (JournalRecord &r : bySession)
+        if (r.session == session)
+          records_.push_back(std::move(r));
+  } else {
+    stationSerial_.clear();
+    stationTitle_->setText(QStringLiteral("Выберите радиостанцию в списке"));
+  }
+  FillHistory();
+  ShowValues({});
+  ShowSessionChart(stationSessions_.isEmpty() ? QString() : stationSessions_.back());
+}
+
+void JournalWindow::FillHistory() {
+  const QSignalBlocker block(history_);
+  history_->clear();
+  recordItems_.assign(records_.size(), nullptr);
+  QTreeWidgetItem *sessionItem = nullptr;
+  QString session;
+  for (size_t i = 0; i < records_.size(); ++i) {
+    const JournalRecord &r = records_[i];
+    if (!sessionItem || r.session != session) {
+      session = r.session;
+      sessionItem = new QTreeWidgetItem(history_);
+      sessionItem->setText(0, QStringLiteral("Сеанс %1").arg(TimeText(r.at)));
+      sessionItem->setText(5, QStringLiteral("стенд %1, оператор %2, порт %3, модель %4")
+                                  .arg(r.bench, r.operatorName, r.port, r.model));
+      sessionItem->setData(0, SessionRole, r.session);
+      sessionItem->setFirstColumnSpanned(false);
+      QFont bold = sessionItem->font(0);
+      bold.setBold(true);
+      sessionItem->setFont(0, bold);
+    }
+    auto *item = new QTreeWidgetItem(sessionItem);
+    item->setText(0, TimeText(r.at));
+    item->setText(1, OperationText(r.operation));
+    item->setText(2, ParameterText(r));
+    item->setText(3, r.value ? QString::number(*r.value) : QString());
+    item->setText(4, OutcomeText(r.outcome));
+    item->setText(5, r.detail.isEmpty() ? r.series : r.detail);
+    item->setData(0, RecordRole, static_cast<int>(i));
+    item->setData(0, SessionRole, r.session);
+    if (r.outcome != QLatin1String("ok") && !r.outcome.isEmpty())
+      item->setForeground(4, QBrush(QColor(0xb0, 0x20, 0x20)));
+    recordItems_[i] = item;
+  }
+  history_->expandAll();
+  if (!recordItems_.empty())
+    history_->scrollToItem(recordItems_.back());
+}
+
+std::vector<int> JournalWindow::ChosenRecords() const {
+  std::vector<int> chosen;
+  for (QTreeWidgetItem *item : history_->selectedItems()) {
+    const QVariant position = item->data(0, RecordRole);
+    if (position.isValid())
+      chosen.push_back(position.toInt());
+  }
+  std::sort(chosen.begin(), chosen.end());
+  return chosen;
+}
+
+void JournalWindow::ChooseRecords(const std::vector<int> &positions) {
+  {
+    const QSignalBlocker block(history_);
+    history_->clearSelection();
+    for (int p : positions)
+      if (p >= 0 && p < static_cast<int>(recordItems_.size()))
+        recordItems_[static_cast<size_t>(p)]->setSelected(true);
+  }
+  if (!positions.empty() && positions.back() >= 0 && positions.back() < static_cast<int>(recordItems_.size()))
+    history_->scrollToItem(recordItems_[static_cast<size_t>(positions.back())]);
+  HistorySelectionChanged();
+}
+
+void JournalWindow::HistorySelectionChanged() {
+  const std::vector<int> chosen = ChosenRecords();
+  std::vector<int> withValues;
+  for (int p : chosen)
+    if (HoldsAllValues(records_[static_cast<size_t>(p)].operation))
+      withValues.push_back(p);
+  ShowValues(withValues);
+  QString session;
+  if (QTreeWidgetItem *current = history_->currentItem(); current && current->isSelected())
+    session = current->data(0, SessionRole).toString();
+  else if (!chosen.empty())
+    session = records_[static_cast<size_t>(chosen.back())].session;
+  if (!session.isEmpty() && session != chartSession_)
+    ShowSessionChart(session);
+}
+
+void JournalWindow::ShowValues(const std::vector<int> &chosen) {
+  values_->setRowCount(0);
+  if (chosen.empty()) {
+    valuesTitle_->setText(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
+    return;
+  }
+  const JournalRecord &first = records_[static_cast<size_t>(chosen.front())];
+  const JournalRecord *second = chosen.size() >= 2 ? &records_[static_cast<size_t>(chosen.back())] : nullptr;
+  const auto a = ValuesFromSeries(first.series);
+  const auto b = second ? ValuesFromSeries(second->series) : std::nullopt;
+  auto label = [](const JournalRecord &r) { return QStringLiteral("%1 %2").arg(OperationText(r.operation), TimeText(r.at)); };
+  if (!a || (second && !b)) {
+    valuesTitle_->setText(QStringLiteral("Числовой ряд записи поврежден: %1").arg(!a ? first.series : second->series));
+    return;
+  }
+  values_->setHorizontalHeaderItem(3, new QTableWidgetItem(second ? label(first) : QStringLiteral("Значение")));
+  values_->setHorizontalHeaderItem(4, new QTableWidgetItem(second ? label(*second) : QString()));
+  valuesTitle_->setText(second ? QStringLiteral("Разница: %1 → %2; измененные значения выделены.").arg(label(first), label(*second))
+                               : QStringLiteral("%1 (%2)").arg(label(first), OutcomeText(first.outcome)));
+  const std::vector<ValueRow> rows = ValueRows(*a, b);
+  values_->setRowCount(static_cast<int>(rows.size()));
+  const QBrush changedBrush(QColor(0xff, 0xd8, 0x8c));
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    const ValueRow &row = rows[static_cast<size_t>(i)];
+    const QStringList cells{QString::number(row.number), row.name, row.field, QString::number(row.first),
+                            row.second ? (row.changed ? QStringLiteral("%1 (%2%3)").arg(*row.second).arg(*row.second > row.first ? "+" : "").arg(*row.second - row.first)
+                                                      : QString::number(*row.second))
+                                       : QString()};
+    for (int c = 0; c < cells.size(); ++c) {
+      auto *item = new QTableWidgetItem(cells[c]);
+      if (row.changed) {
+        item->setBackground(changedBrush);
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      item->setData(Qt::UserRole, row.changed);
+      values_->setItem(i, c, item);
+    }
+  }
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+    if (rows[static_cast<size_t>(i)].changed) {
+      values_->scrollToItem(values_->item(i, 0), QAbstractItemView::PositionAtCenter);
+      break;
+    }
+  if (auto *tabs = findChild<QTabWidget *>(QStringLiteral("Tabs")))
+    tabs->setCurrentIndex(1);
+}
+
+void JournalWindow::ShowSessionChart(const QString &session) {
+  chartSession_ = session;
+  std::vector<JournalRecord> sessionRecords;
+  for (const JournalRecord &r : records_)
+    if (r.session == session)
+      sessionRecords.push_back(r);
+  telemetry_ = TelemetryOf(sessionRecords);
+  QString title;
+  if (!sessionRecords.empty())
+    title = QStringLiteral("Сеанс %1, стенд %2").arg(TimeText(sessionRecords.front().at), sessionRecords.front().bench);
+  ShowTelemetry(chart_->chart(), telemetry_, title);
+}
+
+void JournalWindow::ShowLeftWith() {
+  const int position = LeftWithRecord(records_);
+  if (position < 0) {
+    Say(station_ < 0 ? QStringLiteral("Выберите радиостанцию в списке.")
+                     : QStringLiteral("У этой радиостанции в журнале нет завершенной записи или чтения всех значений."),
+        true);
+    return;
+  }
+  const JournalRecord &r = records_[static_cast<size_t>(position)];
+  const bool lastSession = !stationSessions_.isEmpty() && r.session == stationSessions_.back();
+  Say(lastSession ? QStringLiteral("Значения на выходе: %1 %2.").arg(OperationText(r.operation), TimeText(r.at))
+                  : QStringLiteral("Значения на выходе: %1 %2 — из более раннего сеанса, в последнем сеансе не было "
+                                   "завершенной записи или чтения.")
+                        .arg(OperationText(r.operation), TimeText(r.at)));
+  ChooseRecords({position});
+}
+
+void JournalWindow::CopySeries() {
+  const std::vector<int> chosen = ChosenRecords();
+  std::vector<int> withValues;
+  for (int p : chosen)
+    if (HoldsAllValues(records_[static_cast<size_t>(p)].operation))
+      withValues.push_back(p);
+  if (withValues.size() != 1) {
+    Say(QStringLiteral("Выберите одну запись \"Запись\", \"Переписать ряд\" или \"Чтение\"."), true);
+    return;
+  }
+  const JournalRecord &r = records_[static_cast<size_t>(withValues.front())];
+  const auto values = ValuesFromSeries(r.series);
+  if (!values) {
+    Say(QStringLiteral("Числовой ряд этой записи поврежден, он не скопирован."), true);
+    return;
+  }
+  QApplication::clipboard()->setText(SeriesFromValues(*values));
+  Say(QStringLiteral("Числовой ряд (%1 %2) скопирован: вставьте его в поле \"Обновить\" kstune.")
+          .arg(OperationText(r.operation), TimeText(r.at)));
+}
+
+bool JournalWindow::SaveCsv(const QString &path) {
+  QString error;
+  if (!SaveFile(path, CsvOf(records_), &error)) {
+    Say(error, true);
+    return false;
+  }
+  Say(QStringLiteral("Записей в %1: %2.").arg(path).arg(records_.size()));
+  return true;
+}
+
+bool JournalWindow::SavePdf(const QString &path) {
+  if (station_ < 0) {
+    Say(QStringLiteral("Выберите радиостанцию в списке."), true);
+    return false;
+  }
+  const StationEntry &s = index_.Stations()[static_cast<size_t>(station_)];
+  HistoryPage page;
+  page.title = stationTitle_->text();
+  page.lines << QStringLiteral("Последний раз: %1, стенд %2, оператор %3").arg(TimeText(s.last), s.bench, s.operatorName);
+  page.lines << QStringLiteral("Сеансов: %1").arg(s.sessions.size());
+  for (int index : s.sessions) {
+    const SessionSummary &session = index_.Sessions()[static_cast<size_t>(index)];
+    const auto count = std::count_if(records_.begin(), records_.end(),
+                                     [&](const JournalRecord &r) { return r.session == session.session; });
+    page.lines << QStringLiteral("  %1 — %2, стенд %3, оператор %4, записей %5")
+                      .arg(TimeText(session.start), TimeText(session.last), session.bench, session.operatorName)
+                      .arg(count);
+  }
+  if (const int position = LeftWithRecord(records_); position >= 0) {
+    const JournalRecord &r = records_[static_cast<size_t>(position)];
+    page.valueLines << QStringLiteral("Значения на выходе (%1 %2):").arg(OperationText(r.operation), TimeText(r.at));
+    const std::vector<ValueRow> rows = ValueRows(*ValuesFromSeries(r.series));
+    for (size_t i = 0; i < rows.size(); i += 3) {
+      QString line;
+      for (size_t j = i; j < std::min(rows.size(), i + 3); ++j)
+        line += QStringLiteral("%1 %2 %3").arg(rows[j].number, 2).arg(rows[j].name, -16).arg(rows[j].first, 3) +
+                QStringLiteral("     ");
+      page.valueLines << line;
+    }
+    page.valueLines << QStringLiteral("Числовой ряд: %1").arg(r.series);
+  }
+  page.telemetry = telemetry_;
+  page.chartTitle = chart_->chart()->title();
+  QString error;
+  if (!SaveHistoryPdf(path, page, &error)) {
+    Say(error, true);
+    return false;
+  }
+  Say(QStringLiteral("История записана в %1.").arg(path));
+  return true;
+}
+
+void JournalWindow::SetFollow(bool on) {
+  if (on && !store_.IsOpen()) {
+    const QSignalBlocker block(follow_);
+    follow_->setChecked(false);
+    return;
+  }
+  if (on) {
+    PollJournal();
+    followTimer_.start();
+  } else {
+    followTimer_.stop();
+  }
+}
+
+void JournalWindow::PollJournal() {
+  std::vector<JournalRecord> fresh = store_.NewRecords();
+  if (fresh.empty())
+    return;
+  // Every new record counts for its session, so a session shows while it is being worked on.
+  std::vector<SessionSummary> visits;
+  for (const JournalRecord &r : fresh)
+    visits.push_back({r.session, r.serial, r.at, r.at, r.bench, r.operatorName, r.model});
+  const std::vector<int> chosen = ChosenRecords();
+  QStringList chosenIds;
+  for (int p : chosen)
+    chosenIds << records_[static_cast<size_t>(p)].id;
+  const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.back();
+  index_.Add(visits);
+  // The list is regathered, so stations are found again by their sessions; the one being
+  // worked on is the one to show.
+  const int shown = shownSession.isEmpty() ? -1 : index_.StationOfSession(shownSession);
+  const int live = index_.StationOfSession(fresh.back().session);
+  station_ = live >= 0 ? live : shown;
+  ApplyFilter();
+  ShowStation(station_);
+  if (station_ == shown && !chosenIds.isEmpty()) {
+    std::vector<int> again;
+    for (size_t i = 0; i < records_.size(); ++i)
+      if (chosenIds.contains(records_[i].id))
+        again.push_back(static_cast<int>(i));
+    ChooseRecords(again);
+  }
+  statusBar()->showMessage(QStringLiteral("Новых записей: %1, последняя %2").arg(fresh.size()).arg(TimeText(fresh.back().at)));
+}
+
+} // namespace viewer

@@ -1,0 +1,94 @@
+#pragma once
+// The viewer's window: the station list with its filters on the left, the chosen station's
+// history, its values and the session's telemetry chart on the right.
+#include "viewer/JournalStore.h"
+#include "viewer/StationIndex.h"
+#include "viewer/Telemetry.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace viewer {
+
+class StationsModel;
+
+class JournalWindow : public QMainWindow {
+public:
+  explicit JournalWindow(QWidget *parent = nullptr);
+  ~JournalWindow() override;
+
+  // Opens a journal and shows its stations; false when it cannot be read (the message is shown).
+  bool OpenJournal(const JournalSource &source);
+  // The text of the message line above the list: errors, warnings, what was done.
+  QString Message() const;
+
+  // Shows a station of the list by its row; the history, values and chart follow.
+  void ShowStationRow(int row);
+  // Chooses records of the shown history by their position in it (history order).
+  void ChooseRecords(const std::vector<int> &positions);
+  const std::vector<JournalRecord> &History() const { return records_; }
+  const TelemetryData &Telemetry() const { return telemetry_; }
+
+  void ShowLeftWith();
+  void CopySeries();
+  bool SaveCsv(const QString &path);
+  bool SavePdf(const QString &path);
+  // One look for new records, as Follow does twice a second.
+  void PollJournal();
+
+private:
+  void BuildUi();
+  void ApplyFilter();
+  void ShowStation(int station);
+  void FillHistory();
+  void HistorySelectionChanged();
+  void ShowSessionChart(const QString &session);
+  void ShowValues(const std::vector<int> &chosen);
+  void Say(const QString &text, bool problem = false);
+  void SetFollow(bool on);
+  std::vector<int> ChosenRecords() const;
+
+  JournalStore store_;
+  StationIndex index_;
+  StationsModel *stationsModel_ = nullptr;
+  int station_ = -1;
+  QString stationSerial_;
+  QStringList stationSessions_;
+  std::vector<JournalRecord> records_;
+  std::vector<QTreeWidgetItem *> recordItems_;
+  QString chartSession_;
+  TelemetryData telemetry_;
+  QTimer followTimer_;
+
+  QLabel *message_ = nullptr;
+  QLineEdit *serialFilter_ = nullptr;
+  QComboBox *modelFilter_ = nullptr;
+  QLineEdit *benchFilter_ = nullptr;
+  QLineEdit *operatorFilter_ = nullptr;
+  QCheckBox *period_ = nullptr;
+  QDateEdit *from_ = nullptr;
+  QDateEdit *to_ = nullptr;
+  QTableView *stations_ = nullptr;
+  QLabel *stationTitle_ = nullptr;
+  QTreeWidget *history_ = nullptr;
+  QTableWidget *values_ = nullptr;
+  QLabel *valuesTitle_ = nullptr;
+  QChartView *chart_ = nullptr;
+  QPushButton *leftWith_ = nullptr;
+  QPushButton *copySeries_ = nullptr;
+  QCheckBox *follow_ = nullptr;
+};
+
+} // namespace viewer

@@ -1,0 +1,173 @@
+#include "viewer/Telemetry.h"
+
+#include "params/ParamList.h"
+
+#include <QChart>
+#include <QCursor>
+#include <QDateTimeAxis>
+#include <QLineSeries>
+#include <QPen>
+#include <QRegularExpression>
+#include <QScatterSeries>
+#include <QToolTip>
+#include <QValueAxis>
+
+namespace viewer {
+
+const std::array<const char *, 8> DacLabels{"P1", "TUN", "CORF", "POW", "MOD2", "MOD1", "AF1", "VC"};
+
+std::optional<std::array<uint8_t, 8>> DacBytes(const QString &detail) {
+  static const QRegularExpression separators(QStringLiteral("[^0-9A-Fa-f]+"));
+  const QStringList parts = detail.split(separators, Qt::SkipEmptyParts);
+  QStringList bytes;
+  if (parts.size() == 1 && parts[0].size() == 16) {
+    for (int i = 0; i < 16; i += 2)
+      bytes << parts[0].mid(i, 2);
+  } else if (parts.size() == 8) {
+    bytes = parts;
+  } else {
+    return std::nullopt;
+  }
+  std::array<uint8_t, 8> values{};
+  for (int i = 0; i < 8; ++i) {
+    bool ok = false;
+    const int b = bytes[i].toInt(&ok, 16);
+    if (!ok || bytes[i].size() > 2)
+      return std::nullopt;
+    values[static_cast<size_t>(i)] = static_cast<uint8_t>(b);
+  }
+  return values;
+}
+
+std::optional<std::pair<int, int>> ReflForw(const QString &detail) {
+  static const QRegularExpression pattern(QStringLiteral("REFL\\s*=\\s*(\\d+)\\s+FORW\\s*=\\s*(\\d+)"));
+  const QRegularExpressionMatch match = pattern.match(detail);
+  if (!match.hasMatch())
+    return std::nullopt;
+  return std::pair{match.captured(1).toInt(), match.captured(2).toInt()};
+}
+
+TelemetryData TelemetryOf(const std::vector<JournalRecord> &records) {
+  TelemetryData data;
+  for (const JournalRecord &r : records) {
+    if (!r.at.isValid() || r.outcome != QLatin1String("ok"))
+      continue;
+    const double x = static_cast<double>(r.at.toMSecsSinceEpoch());
+    if (r.operation == QLatin1String("dac")) {
+      if (const auto bytes = DacBytes(r.detail))
+        for (size_t i = 0; i < 8; ++i)
+          data.dac[i].append({x, DacVolts((*bytes)[i])});
+    } else if (r.operation == QLatin1String("refl_forw")) {
+      if (const auto readings = ReflForw(r.detail)) {
+        data.refl.append({x, double(readings->first)});
+        data.forw.append({x, double(readings->second)});
+      }
+    } else if (r.operation == QLatin1String("set_value") && r.parameter && r.value) {
+      const auto info = params::ParamByNumber(*r.parameter);
+      QString name = info && !info->key.empty() ? QString::fromUtf8(info->key.data(), qsizetype(info->key.size())) : QString();
+      QString text = QStringLiteral("№ %1 %2 = %3").arg(*r.parameter).arg(name).arg(*r.value);
+      data.marks.push_back({r.at.toMSecsSinceEpoch(), *r.parameter, *r.value, text.simplified()});
+    }
+  }
+  return data;
+}
+
+namespace {
+
+const char *const TipsProperty = "kstuneTips";
+
+} // namespace
+
+QChart *TelemetryChart(const TelemetryData &data, const QString &title) {
+  auto *chart = new QChart;
+  chart->legend()->setAlignment(Qt::AlignBottom);
+  auto *time = new QDateTimeAxis;
+  time->setFormat(QStringLiteral("HH:mm:ss"));
+  time->setTitleText(QStringLiteral("Время"));
+  auto *volts = new QValueAxis;
+  volts->setRange(0, 5);
+  volts->setTickCount(6);
+  volts->setLabelFormat(QStringLiteral("%.0f"));
+  volts->setTitleText(QStringLiteral("ЦАП, В"));
+  auto *readings = new QValueAxis;
+  readings->setRange(0, 255);
+  readings->setLabelFormat(QStringLiteral("%d"));
+  readings->setTickCount(6);
+  readings->setTitleText(QStringLiteral("REFL / FORW"));
+  chart->addAxis(time, Qt::AlignBottom);
+  chart->addAxis(volts, Qt::AlignLeft);
+  chart->addAxis(readings, Qt::AlignRight);
+  auto add = [&](QXYSeries *series, const QString &name, QValueAxis *axis) {
+    series->setName(name);
+    chart->addSeries(series);
+    series->attachAxis(time);
+    series->attachAxis(axis);
+  };
+  // Ten lines need ten colours; the theme has five. The readings are dashed: another axis.
+  static const QRgb colours[10] = {0x1f77b4, 0x2ca02c, 0xff7f0e, 0x9467bd, 0x8c564b,
+                                   0x17becf, 0xbcbd22, 0xe377c2, 0xd62728, 0x202020};
+  for (size_t i = 0; i < DacLabels.size(); ++i) {
+    auto *line = new QLineSeries;
+    line->setPen(QPen(QColor(colours[i]), 2));
+    add(line, QString::fromLatin1(DacLabels[i]), volts);
+  }
+  for (int i = 0; i < 2; ++i) {
+    auto *line = new QLineSeries;
+    line->setPen(QPen(QColor(colours[8 + i]), 2, Qt::DashLine));
+    add(line, i == 0 ? QStringLiteral("REFL") : QStringLiteral("FORW"), readings);
+  }
+  auto *marks = new QScatterSeries;
+  marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+  marks->setMarkerSize(11);
+  marks->setColor(QColor(0xd6, 0x27, 0x28));
+  marks->setBorderColor(Qt::white);
+  add(marks, QStringLiteral("Установки"), volts);
+  QObject::connect(marks, &QScatterSeries::hovered, marks, [marks](const QPointF &point, bool state) {
+    if (state)
+      QToolTip::showText(QCursor::pos(), marks->property(TipsProperty).toHash().value(QString::number(qint64(point.x()))).toString());
+    else
+      QToolTip::hideText();
+  });
+  ShowTelemetry(chart, data, title);
+  return chart;
+}
+
+void ShowTelemetry(QChart *chart, const TelemetryData &data, const QString &title) {
+  chart->setTitle(title);
+  const QList<QAbstractSeries *> series = chart->series();
+  qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
+  auto show = [&](int index, const QList<QPointF> &points) {
+    static_cast<QXYSeries *>(series[index])->replace(points);
+    for (const QPointF &p : points) {
+      first = std::min(first, qint64(p.x()));
+      last = std::max(last, qint64(p.x()));
+    }
+  };
+  for (int i = 0; i < 8; ++i) {
+    show(i, data.dac[static_cast<size_t>(i)]);
+    static_cast<QXYSeries *>(series[i])->setPointsVisible(data.dac[static_cast<size_t>(i)].size() < 50);
+  }
+  show(8, data.refl);
+  show(9, data.forw);
+  QList<QPointF> points;
+  QVariantHash tips;
+  for (const SetMark &m : data.marks) {
+    points.append({double(m.msecs), 0.0});
+    const QString key = QString::number(m.msecs);
+    const QString before = tips.value(key).toString();
+    tips.insert(key, before.isEmpty() ? m.text : before + QLatin1Char('\n') + m.text);
+  }
+  series[10]->setProperty(TipsProperty, tips);
+  show(10, points);
+  if (first > last) { // nothing to show: the last hour rather than 1970
+    last = QDateTime::currentMSecsSinceEpoch();
+    first = last - 3600 * 1000;
+  } else if (first == last) {
+    first -= 30 * 1000;
+    last += 30 * 1000;
+  }
+  auto *time = static_cast<QDateTimeAxis *>(chart->axes(Qt::Horizontal).front());
+  time->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
+}
+
+} // namespace viewer
