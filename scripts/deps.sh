@@ -6,9 +6,8 @@ packages=(
   build-essential cmake ninja-build pkg-config file
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
-  # The journal viewer: charts (whose CMake package needs the OpenGL one), and the Qt SQL drivers
-  # of the bench's SQLite journal and the factory's PostgreSQL; its tests start a server of their own.
-  qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
+  # The journal viewer's charts (whose CMake package needs the OpenGL one).
+  qt6-charts-dev libqt6opengl6-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 locales
   # Qt's own texts (the file dialog, the standard buttons) in the user's language.
   qt6-translations-l10n

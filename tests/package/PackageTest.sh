@@ -59,7 +59,7 @@ if [ -e "$build/main/kstune-office.so" ]; then
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* ]] || fail "Depends lacks the Qt libraries: $depends"
-for wanted in fonts-liberation2 qt6-translations-l10n; do
+for wanted in fonts-liberation2 qt6-translations-l10n libqt6sql6-sqlite; do
   [[ $depends == *$wanted* ]] || fail "Depends lacks $wanted: $depends"
 done
 for unwanted in libreoffice uno; do
