@@ -353,12 +353,5 @@ void TraceNote(const std::string &text) {
 }
 
 void TraceStaleInput(unsigned count) {
-  TTrace &trace = Trace();
-  if (!trace.file)
-    return;
-  End(trace, false);
-  Write(trace, QStringLiteral("%1 | %2 | отброшено из входа устаревших байтов: %3\n")
-                   .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
-                   .arg(trace.operation)
-                   .arg(count));
+  TraceNote("отброшено из входа устаревших байтов: " + std::to_string(count));
 }
