@@ -54,6 +54,8 @@ constexpr uint32_t LineErrorBits = CeRxOver | CeOverrun | CeRxParity | CeFrame |
 constexpr uint8_t ModemLineBits = MsCtsOn | MsDsrOn | MsRingOn | MsRlsdOn;
 constexpr int ModemChangeShift = 4;
 constexpr uint8_t RingChangeBit = MsRingOn >> ModemChangeShift;
+static_assert(DefaultEventMask == 505 && ModemEventBits == 8504 && LineErrorBits == 0x1F && ModemLineBits == 0xF0,
+              "the masks the event thread and the modem status were written for");
 
 // Kinds of log entry and their sub-kinds.
 enum TLogKind : uint8_t { lkQueue = 1, lkWrite = 2, lkRead = 3, lkNotify = 4 };
