@@ -42,7 +42,8 @@ fi
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* ]] || fail "Depends lacks the Qt libraries: $depends"
 [[ $depends != *libreoffice* ]] || fail "Depends names the office suite: $depends"
-[ "$(dpkg-deb -f "$deb" Recommends)" = libreoffice-calc-nogui ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
+[[ $depends == *libqt6sql6-sqlite* ]] || fail "Depends lacks the journal's SQLite driver: $depends"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "libreoffice-calc-nogui, libqt6sql6-psql" ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 if find "$root" -type f -exec file {} + | grep -q 'ELF.*not stripped'; then fail "unstripped binaries"; fi
 
 [ $failures -eq 0 ] && echo "package $(basename "$deb") installs and runs" || exit 1
