@@ -92,17 +92,23 @@ TCommDevice::TCommDevice(int fd, bool modemLines) : fd_(fd), modemLines_(modemLi
   txAbortFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
-int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &device) {
-  device.reset();
+// The device behind "\\.\COMn", opened without touching its line; 0 or the OS error.
+int TCommDevice::OpenUnheld(const std::string &name, int &fd) {
   const std::string path = CommDevicePath(name);
   if (path.empty())
     return ErrorFileNotFound;
   // Another program that has the port open must find its line as it left it: look before opening.
   if (FindPortHolder(path))
     return ErrorAccessDenied;
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return OsErrorForErrno(errno);
+  fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  return fd < 0 ? OsErrorForErrno(errno) : 0;
+}
+
+int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &device) {
+  device.reset();
+  int fd = -1;
+  if (const int error = OpenUnheld(name, fd))
+    return error;
   auto fail = [fd](int error) {
     close(fd);
     return error;
@@ -140,14 +146,9 @@ int TCommDevice::Open(const std::string &name, std::unique_ptr<TCommDevice> &dev
 }
 
 int TCommDevice::Probe(const std::string &name) {
-  const std::string path = CommDevicePath(name);
-  if (path.empty())
-    return ErrorFileNotFound;
-  if (FindPortHolder(path))
-    return ErrorAccessDenied;
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return OsErrorForErrno(errno);
+  int fd = -1;
+  if (const int error = OpenUnheld(name, fd))
+    return error;
   // Looks only: no line setting, no flag of ours is left on the port.
   termios tio;
   int result = 0;

@@ -154,6 +154,7 @@ public:
   int Fd() const { return fd_; }
 
 private:
+  static int OpenUnheld(const std::string &name, int &fd);
   TCommDevice(int fd, bool modemLines);
   void RequestLowLatency();
   void RestoreLatency();

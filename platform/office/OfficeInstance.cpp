@@ -52,14 +52,14 @@ Reference<css::uno::XComponentContext> LocalContext(const std::filesystem::path 
   return context;
 }
 
+} // namespace
+
 css::beans::PropertyValue Property(const char *name, const css::uno::Any &value) {
   css::beans::PropertyValue property;
   property.Name = rtl::OUString::createFromAscii(name);
   property.Value = value;
   return property;
 }
-
-} // namespace
 
 std::string ToUtf8(const rtl::OUString &text) {
   const rtl::OString bytes = rtl::OUStringToOString(text, RTL_TEXTENCODING_UTF8);

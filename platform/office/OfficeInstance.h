@@ -7,6 +7,7 @@
 #include "platform/office/Watchdog.h"
 #include "runtime/Exception.h"
 
+#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/Exception.hpp>
@@ -18,6 +19,8 @@
 namespace css = com::sun::star;
 
 std::string ToUtf8(const rtl::OUString &text);
+// One named argument of an office call.
+css::beans::PropertyValue Property(const char *name, const css::uno::Any &value);
 rtl::OUString FromUtf8(const std::string &text);
 
 class TOfficeInstance {

@@ -142,13 +142,6 @@ TFileVersion VersionOf(const std::string &path) {
   return version;
 }
 
-css::beans::PropertyValue Property(const char *name, const css::uno::Any &value) {
-  css::beans::PropertyValue property;
-  property.Name = rtl::OUString::createFromAscii(name);
-  property.Value = value;
-  return property;
-}
-
 } // namespace
 
 struct TUnoExcelApplication::TImpl {

@@ -79,7 +79,7 @@ TEST_F(WaitAnswerTest, BlockReceiveTakesEveryByteAndFailsOnAShortBlock) {
 TEST_F(WaitAnswerTest, PurgeStaleInputDropsWhatWaitsAndCountsIt) {
   const std::string trace = (dir.Root() / "trace.txt").string();
   std::string error;
-  ASSERT_TRUE(StartTrace(trace, error)) << error;
+  ASSERT_TRUE(StartTrace(trace, "test", error)) << error;
   const std::vector<uint8_t> cases[] = {{}, {0x5A}, {1, 2, 3, 4, 5}, {}};
   for (const auto &stale : cases) {
     station.ClearReceived();
