@@ -5,7 +5,7 @@
 #include "platform/office/ExcelApplication.h"
 #include "records/ReportSeams.h"
 #include "tests/journal/JournalFiles.h"
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QLineEdit>
 

@@ -3,7 +3,7 @@
 // can be made; if it never can, the end of kstune says how many records were not kept.
 #include "journal/Journal.h"
 #include "tests/journal/JournalFiles.h"
-#include "tests/link/LinkFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <filesystem>
 #include <fstream>
