@@ -13,6 +13,3 @@ using params::ValueGroup;
 
 // The record: "K" and the groups of parameters 1..17, then "K" and the groups of 18..34.
 std::pair<std::string, std::string> RecordLines(const TParamValues &values);
-
-// The number series of the window's values.
-std::string NumberSeries(const TParamValues &values);

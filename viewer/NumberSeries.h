@@ -11,8 +11,6 @@ namespace viewer {
 
 using Values = params::SeriesValues; // index 0 holds parameter 1
 
-constexpr int SeriesLength = params::NumberSeriesLength;
-
 QString SeriesFromValues(const Values &values);
 
 // Strict: exactly 102 decimal digits and every group at most 255. A journal series that fails
