@@ -1,10 +1,12 @@
 // libFuzzer target for the number series ("Обновить") through the real window: any text typed
 // into the number-series field. A text of any length but 102 changes no value and says so; a
-// series either fails with the runtime's conversion message or shows every value it stored; and
-// the series made from those values' record lines gives them back. Run by fuzz/run.sh.
+// series either fails with the runtime's conversion message or shows every value it stored; the
+// series made from those values' record lines gives them back; and a series that the strict
+// reading of stored series accepts gives the same values. Run by fuzz/run.sh.
 #include "main/Application.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
+#include "params/NumberSeries.h"
 #include "params/ParamTable.h"
 #include "records/Report.h"
 #include "records/ReportRecord.h"
@@ -66,6 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
   }
   if (!lastBox.empty() || form->Edit19->text() != QString::number(after[18]))
     std::abort();
+  // A series that the strict reading of stored series accepts gives the window the same values.
+  if (const auto strict = params::StrictSeriesValues(text.toLatin1().toStdString()))
+    for (int k = 1; k <= ParamCount; ++k)
+      if (after[k] != (*strict)[static_cast<size_t>(k - 1)])
+        std::abort();
   const auto [first, second] = RecordLines(after);
   form->Edit20->setText(QString::fromStdString(first.substr(1) + second.substr(1)));
   form->MainState.ParamValues = before;

@@ -7,6 +7,7 @@
 // user-interface thread. Until Start, and after Stop, nothing is recorded.
 #include "journal/JournalRecord.h"
 #include "journal/JournalStore.h"
+#include "params/NumberSeries.h"
 
 #include <QString>
 
@@ -97,12 +98,9 @@ private:
 // A front-panel command (a button, or the key M), which awaits no answer: recorded at once.
 void JournalFrontPanel(int byte, const QString &caption);
 
-// The 102-digit number series of the 34 values, indexed 1..34.
+// The number series of the 34 values, indexed 1..34.
 template <typename Values> QString JournalSeries(const Values &values) {
-  QString series;
-  for (int number = 1; number <= 34; ++number)
-    series += QStringLiteral("%1").arg(static_cast<int>(values[number]), 3, 10, QLatin1Char('0'));
-  return series;
+  return QString::fromStdString(params::NumberSeriesOf([&](int number) { return values[number]; }));
 }
 
 // kstune's journal: the bench's file, and the factory database the options file names

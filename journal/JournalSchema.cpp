@@ -1,5 +1,7 @@
 #include "journal/JournalSchema.h"
 
+#include "journal/JournalIndexes.h"
+
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -54,7 +56,8 @@ QStringList Schema(const char *timeType) {
                      "detail text)")
           .arg(QLatin1String(timeType)),
       QStringLiteral("CREATE INDEX IF NOT EXISTS journal_serial ON journal (serial, at)"),
-      QStringLiteral("CREATE INDEX IF NOT EXISTS journal_session ON journal (session, seq)"),
+      QLatin1String(journal_indexes::Session),
+      QLatin1String(journal_indexes::Visits),
       QStringLiteral("CREATE INDEX IF NOT EXISTS journal_at ON journal (at)"),
   };
 }

@@ -26,7 +26,6 @@ const char *const KeepsChanging =
     "Отчет все время сохраняет другая программа. Закройте ее и нажмите \"Запись\" снова.";
 // Another program saving the report at the very moment of every store is not to be expected.
 constexpr int StoreAttempts = 3;
-constexpr int SeriesLength = 3 * ParamCount;
 
 // The instance is done with: it ends (without storing anything not stored yet), and "Запись"
 // waits for the next "...".
@@ -140,13 +139,14 @@ void WriteReport(TForm1 &form) {
 
 void ApplyNumberSeries(TForm1 &form) {
   QString series = form.Edit20->text();
-  if (series.length() != SeriesLength) {
+  if (series.length() != params::NumberSeriesLength) {
     ShowMessageBox(SeriesIncomplete);
     return;
   }
   for (int k = 1; k <= ParamCount; ++k) {
-    form.MainState.ParamValues[k] = static_cast<uint8_t>(StrToInt(series.left(3).toStdString()));
-    series.remove(0, 3);
+    form.MainState.ParamValues[k] =
+        static_cast<uint8_t>(StrToInt(series.left(params::ValueGroupDigits).toStdString()));
+    series.remove(0, params::ValueGroupDigits);
   }
   ShowValues(form);
 }

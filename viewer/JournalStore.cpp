@@ -1,5 +1,7 @@
 #include "viewer/JournalStore.h"
 
+#include "journal/JournalIndexes.h"
+
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -18,13 +20,7 @@ const QStringList JournalColumns{
     QStringLiteral("serial"), QStringLiteral("operation"), QStringLiteral("parameter"), QStringLiteral("value"),
     QStringLiteral("series"), QStringLiteral("outcome"),   QStringLiteral("detail")};
 
-// The visits index covers the station list's query entirely; the session index gives a
-// station's records in order.
-const QStringList JournalIndexes{
-    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_session ON journal (session, seq)"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS journal_visits ON journal (session, at, serial, model, bench, "
-                   "\"operator\", operation) WHERE operation IN ('connect', 'serial', 'disconnect')"),
-};
+const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits)};
 
 namespace {
 

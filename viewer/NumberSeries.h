@@ -1,18 +1,15 @@
 #pragma once
-// The 102-digit number series: the 34 values as three-digit groups ("000".."255") in ascending
-// parameter number, no separators. It is what kstune's "Обновить" field takes back, so the
-// viewer copies a record's values in exactly this form.
+// The number series as the viewer reads and copies it: what kstune's "Обновить" field takes
+// back, so a record's values are copied in exactly this form.
+#include "params/NumberSeries.h"
+
 #include <QString>
 
-#include <array>
-#include <cstdint>
 #include <optional>
 
 namespace viewer {
 
-using Values = std::array<uint8_t, 34>; // index 0 holds parameter 1
-
-constexpr int SeriesLength = 102;
+using Values = params::SeriesValues; // index 0 holds parameter 1
 
 QString SeriesFromValues(const Values &values);
 

@@ -1,43 +1,17 @@
 // A technician's session through the real window against the simulated station: every operation
 // once, then a station that stops answering at a byte. The journal holds exactly one row per
 // operation, in order, with what each sent or received.
-#include "journal/Journal.h"
-#include "platform/office/ExcelApplication.h"
-#include "records/ReportSeams.h"
-#include "tests/journal/JournalFiles.h"
-#include "tests/support/WindowFixture.h"
+#include "tests/journal/JournalSessionFixture.h"
 
 #include <QLineEdit>
+#include <QRegularExpression>
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A workbook held in memory, with the marker "Конец теста" in row 5.
-class TMemoryWorkbook : public TExcelApplication {
-public:
-  int LastUsedRow() override { return 10; }
-  bool FileChanged() override { return false; }
-  void Reload() override {}
-  void Save() override {}
-  void Quit() override { running_ = false; }
-  bool Running() const override { return running_; }
-  pid_t ProcessGroup() const override { return 0; }
-  std::string Profile() const override { return {}; }
-
-private:
-  void OpenWorkbook(const std::string &) override {}
-  std::string CellValue(int row, int column) override {
-    return row == 5 && column == 1 ? "Конец теста" : cells_[{row, column}];
-  }
-  void SetCellValue(int row, int column, const std::string &text) override { cells_[{row, column}] = text; }
-  std::map<std::pair<int, int>, std::string> cells_;
-  bool running_ = true;
-};
 
 // One expected row: what §-free words say the journal holds for each operation.
 struct Row {
@@ -59,46 +33,7 @@ QString Groups(std::initializer_list<std::pair<int, int>> runs) {
   return series;
 }
 
-class JournalSessionTest : public LinkTest {
-protected:
-  void SetUp() override {
-    LinkTest::SetUp();
-    file = QString::fromStdString((dir.Root() / "data" / "journal.sqlite").string());
-    TJournalSettings settings;
-    settings.LocalFile = file;
-    Journal().Start(std::move(settings));
-    previousDialog = SetReportFileDialog([this](QWidget *, const QString &, const QString &) { return report; });
-    previousFactory = SetExcelFactory([] { return std::make_unique<TMemoryWorkbook>(); });
-  }
-  void TearDown() override {
-    Journal().Stop();
-    SetReportFileDialog(previousDialog);
-    SetExcelFactory(previousFactory);
-    LinkTest::TearDown();
-  }
-
-  void Key(int key) {
-    QMetaObject::invokeMethod(form.get(), [this, key] { form->FormKeyDown(key, {}); }, Qt::QueuedConnection);
-    QCoreApplication::processEvents();
-  }
-
-  // The station gives up a half-finished exchange after a second of silence; the next starts clean.
-  void LetTheStationResync() {
-    station.ClearFaults();
-    std::this_thread::sleep_for(TSimStation::ExchangeTimeout + 200ms);
-  }
-
-  std::vector<QStringList> Rows() {
-    EXPECT_TRUE(Journal().WaitWritten(10s));
-    return QueryJournal(file, QStringLiteral("SELECT operation, parameter, value, series, outcome, serial, model, "
-                                             "detail, session, seq, port, at, id FROM journal ORDER BY rowid"));
-  }
-
-  QString file;
-  QString report;
-  TReportFileDialog previousDialog;
-  TExcelFactory previousFactory;
-};
+using JournalSessionTest = JournalSessionFixture;
 
 void ExpectRows(const std::vector<QStringList> &rows, size_t from, const std::vector<Row> &expected) {
   ASSERT_GE(rows.size(), from + expected.size());

@@ -40,6 +40,8 @@ CREATE TABLE journal (
 );
 CREATE INDEX journal_serial ON journal (serial, at);
 CREATE INDEX journal_session ON journal (session, seq);
+CREATE INDEX journal_visits ON journal (session, at, serial, model, bench, "operator", operation)
+  WHERE operation IN ('connect', 'serial', 'disconnect');
 CREATE INDEX journal_at ON journal (at);
 GRANT USAGE ON SCHEMA public TO bench;
 GRANT SELECT, INSERT ON journal TO bench;
@@ -135,6 +137,12 @@ TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRol
   EXPECT_EQ(ServerSeqs(), OneTo(40));
   EXPECT_EQ(Sql("SELECT operation, parameter, value, outcome, model, port FROM journal WHERE seq = 3"),
             "set_value|18|3|ok|KS43|COM2 /dev/pts/9\n");
+  // The indexes the viewer reads by come with the table.
+  EXPECT_EQ(Sql("SELECT indexname FROM pg_indexes WHERE tablename = 'journal' ORDER BY indexname"),
+            "journal_at\njournal_pkey\njournal_serial\njournal_session\njournal_visits\n");
+  EXPECT_EQ(Sql("SELECT indexdef FROM pg_indexes WHERE indexname = 'journal_visits'"),
+            "CREATE INDEX journal_visits ON public.journal USING btree (session, at, serial, model, bench, operator, "
+            "operation) WHERE (operation = ANY (ARRAY['connect'::text, 'serial'::text, 'disconnect'::text]))\n");
   EXPECT_TRUE(Told().empty());
 }
 

@@ -60,6 +60,33 @@ TEST_F(JournalStoreTest, ABurstIsWrittenWholeAndInOrderIntoAWalFile) {
   EXPECT_TRUE(Told().empty());
 }
 
+// The viewer's station list and histories are read by these; a file made by kstune has them.
+TEST_F(JournalStoreTest, TheFileHasTheIndexesItsReadersUse) {
+  TJournalStore store(Settings());
+  store.Push(StepRow(QStringLiteral("s"), 1));
+  ASSERT_TRUE(store.WaitWritten(10s));
+  store.Stop();
+  auto texts = [&](const char *sql) {
+    QStringList got;
+    for (const QStringList &row : QueryJournal(file, QString::fromLatin1(sql)))
+      got << row.join(QLatin1Char(' '));
+    return got;
+  };
+  EXPECT_EQ(texts("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'journal' "
+                  "AND name NOT LIKE 'sqlite_%' ORDER BY name"),
+            (QStringList{"journal_at", "journal_serial", "journal_session", "journal_visits"}));
+  EXPECT_EQ(texts("SELECT name FROM pragma_index_info('journal_session') ORDER BY seqno"),
+            (QStringList{"session", "seq"}));
+  EXPECT_EQ(texts("SELECT name FROM pragma_index_info('journal_visits') ORDER BY seqno"),
+            (QStringList{"session", "at", "serial", "model", "bench", "operator", "operation"}));
+  // Only the visits: connect, serial read, disconnect.
+  EXPECT_EQ(texts("SELECT \"unique\", partial FROM pragma_index_list('journal') WHERE name = 'journal_visits'"),
+            (QStringList{"0 1"}));
+  EXPECT_EQ(texts("SELECT sql LIKE '%WHERE operation IN (''connect'', ''serial'', ''disconnect'')' "
+                  "FROM sqlite_master WHERE name = 'journal_visits'"),
+            (QStringList{"1"}));
+}
+
 TEST_F(JournalStoreTest, EveryColumnIsStoredAsGivenAndAbsentOnesAsNull) {
   TJournalRow row = StepRow(QStringLiteral("8b0c"), 7);
   row.Serial = QStringLiteral("120AFF");

@@ -1,0 +1,15 @@
+#pragma once
+// The indexes every reader of the journal relies on, made by kstune with the table and by the
+// viewer on an older local file it may write. One definition, so that both make the same index
+// and neither finds a different one of the same name.
+namespace journal_indexes {
+
+// A session's records in their order.
+inline constexpr const char *Session = "CREATE INDEX IF NOT EXISTS journal_session ON journal (session, seq)";
+
+// The station list's visits (connect, serial read, disconnect), answered from the index alone.
+inline constexpr const char *Visits =
+    "CREATE INDEX IF NOT EXISTS journal_visits ON journal (session, at, serial, model, bench, \"operator\", "
+    "operation) WHERE operation IN ('connect', 'serial', 'disconnect')";
+
+} // namespace journal_indexes
