@@ -5,6 +5,7 @@
 #include "platform/CommDevice.h"
 #include "platform/IniFile.h"
 #include "platform/WindowsDirectory.h"
+#include "platform/os/ThisSystem.h"
 #include "runtime/Dialogs.h"
 
 #include <QCoreApplication>
@@ -16,15 +17,12 @@
 
 #include <cstdio>
 #include <exception>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace {
 
 QString OperatorName() {
-  if (const passwd *user = getpwuid(geteuid()))
-    return QString::fromLocal8Bit(user->pw_name);
-  return qEnvironmentVariable("USER");
+  const std::string login = LoginName();
+  return login.empty() ? qEnvironmentVariable("USER") : QString::fromLocal8Bit(login.c_str());
 }
 
 TJournalEntry EntryOf(const char *operation, std::optional<int> value, const QString &detail) {
