@@ -14,6 +14,8 @@ packages=(
   # The report's spreadsheet application and its SDK. kstune itself starts and works without
   # them (only "..." needs the office); the build makes the bridge module when the SDK is there.
   libreoffice-calc-nogui libreoffice-dev
+  # The report tests' own .xlsx and .ods workbooks are edited as the zips they are.
+  zip unzip
   # The station journal: Qt's SQLite driver for the bench's own file, its PostgreSQL driver for a
   # factory database, and PostgreSQL itself, which the journal's tests start a server of.
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -36,6 +37,20 @@ struct TSheetContent {
 };
 
 using TWorkbookContent = std::vector<TSheetContent>;
+
+// A sheet as a failed comparison shows it: its name, then one line of cells per row.
+inline void PrintTo(const TSheetContent &sheet, std::ostream *out) {
+  *out << "\n  sheet \"" << sheet.Name << "\"";
+  for (const auto &row : sheet.Rows) {
+    *out << "\n   ";
+    for (const auto &cell : row) {
+      if (const auto *text = std::get_if<std::string>(&cell))
+        *out << " \"" << *text << "\"";
+      else
+        *out << ' ' << std::get<double>(cell);
+    }
+  }
+}
 
 class TOfficeWorkbooks {
 public:

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -80,9 +81,10 @@ protected:
     SetExcelFactory(previousFactory);
   }
 
-  fs::path MakeReport(const std::string &name, const TWorkbookContent &content) {
+  fs::path MakeReport(const std::string &name, const TWorkbookContent &content,
+                      const char *filter = "MS Excel 97") {
     const fs::path path = dir.Root() / name;
-    Workbooks().Make(path, content);
+    Workbooks().Make(path, content, filter);
     return path;
   }
 
@@ -281,10 +283,22 @@ std::string ThisHost() {
 
 const std::string Zeros = "K" + std::string(51, '0');
 
-// The office stores no active sheet from a hidden instance: the test marks the second of two
-// sheets active in the .xls as the other office does, in WINDOW1 (the active sheet) and in each
-// sheet's WINDOW2 (selected and shown). The test's workbook is small enough to be contiguous.
-void MakeSecondSheetActive(const fs::path &path) {
+// A program run to its end: its exit status (-1 when it could not start).
+int RunProgram(const std::vector<std::string> &args, const std::vector<std::string> &environment = {}) {
+  const pid_t pid = SpawnProgram(args, environment);
+  if (pid <= 0)
+    return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The office stores no active sheet from a hidden instance, so the tests mark the second of two
+// sheets active in the file themselves, as a desktop office saves it.
+
+// In an .xls: in WINDOW1 (the active sheet) and in each sheet's WINDOW2 (selected and shown).
+// The test's workbook is small enough to be contiguous.
+void MakeXlsSecondSheetActive(const fs::path &path) {
   std::string bytes = FileBytes(path);
   const auto window1 = bytes.find(std::string("\x3D\x00\x12\x00", 4));
   ASSERT_NE(window1, std::string::npos);
@@ -297,6 +311,48 @@ void MakeSecondSheetActive(const fs::path &path) {
   }
   ASSERT_EQ(sheet, 2u);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+void ReplaceOnce(std::string &text, const std::string &from, const std::string &to) {
+  const auto at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+}
+
+// An .xlsx or .ods is a zip: one member of it is taken out, edited and put back with the zip tools.
+void EditZipMember(const fs::path &archive, const std::string &member,
+                   const std::function<void(std::string &)> &edit) {
+  const fs::path work = archive.parent_path() / "unzipped";
+  ASSERT_EQ(RunProgram({"/usr/bin/unzip", "-q", "-o", archive.string(), member, "-d", work.string()}), 0);
+  std::string text = FileBytes(work / member);
+  edit(text);
+  std::ofstream(work / member, std::ios::binary | std::ios::trunc) << text;
+  ASSERT_EQ(RunProgram({"/bin/sh", "-c", "cd \"$1\" && exec /usr/bin/zip -q \"$2\" \"$3\"", "sh",
+                        work.string(), archive.string(), member}),
+            0);
+  fs::remove_all(work);
+}
+
+// In an .xlsx: the workbook view's active tab, and each sheet view's selected tab.
+void MakeXlsxSecondSheetActive(const fs::path &path) {
+  EditZipMember(path, "xl/workbook.xml", [](std::string &xml) { ReplaceOnce(xml, "activeTab=\"0\"", "activeTab=\"1\""); });
+  EditZipMember(path, "xl/worksheets/sheet1.xml",
+                [](std::string &xml) { ReplaceOnce(xml, "tabSelected=\"true\"", "tabSelected=\"false\""); });
+  EditZipMember(path, "xl/worksheets/sheet2.xml",
+                [](std::string &xml) { ReplaceOnce(xml, "tabSelected=\"false\"", "tabSelected=\"true\""); });
+}
+
+// In an .ods: the view settings name the active table (the sheet "Протокол").
+void MakeOdsSecondSheetActive(const fs::path &path) {
+  EditZipMember(path, "settings.xml", [](std::string &xml) {
+    const std::string viewSettings = "<config:config-item-set config:name=\"ooo:view-settings\">";
+    ReplaceOnce(xml, viewSettings,
+                viewSettings +
+                    "<config:config-item-map-indexed config:name=\"Views\"><config:config-item-map-entry>"
+                    "<config:config-item config:name=\"ViewId\" config:type=\"string\">view1</config:config-item>"
+                    "<config:config-item config:name=\"ActiveTable\" config:type=\"string\">Протокол"
+                    "</config:config-item></config:config-item-map-entry></config:config-item-map-indexed>");
+  });
 }
 
 } // namespace
@@ -330,22 +386,36 @@ TEST_F(ReportTest, ASaveByAnotherProgramAfterOpenIsKept) {
   }
 }
 
-// The record goes to the sheet the workbook opens at, not to the first one; in a small workbook
-// and in one whose records outgrow the compound file's small-stream part.
+// The record goes to the sheet the workbook opens at, below its marker, not to the first sheet,
+// which has a marker too and stays as it was: in an .xls (small, and one whose records outgrow
+// the compound file's small-stream part), an .xlsx and an .ods.
 TEST_F(ReportTest, TheRecordGoesToTheSheetThatWasActiveWhenSaved) {
-  for (const int titleRows : {1, 600}) {
-    SCOPED_TRACE(titleRows);
+  struct Row {
+    const char *name, *filter;
+    int titleRows;
+    void (*makeSecondSheetActive)(const fs::path &);
+  } rows[] = {
+      {"r.xls", "MS Excel 97", 1, MakeXlsSecondSheetActive},
+      {"r.xls", "MS Excel 97", 600, MakeXlsSecondSheetActive},
+      {"r.xlsx", "Calc MS Excel 2007 XML", 1, MakeXlsxSecondSheetActive},
+      {"r.ods", "calc8", 1, MakeOdsSecondSheetActive},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(std::string(row.name) + ", " + std::to_string(row.titleRows) + " title rows");
     TSheetContent title = {"Титул", {}};
-    for (int row = 1; row <= titleRows; ++row)
-      title.Rows.push_back({"Станция KS-45, строка " + std::to_string(row)});
-    const fs::path path = MakeReport("r.xls", {title, {"Протокол", {{Text("Конец теста")}}}});
-    MakeSecondSheetActive(path);
+    for (int line = 1; line <= row.titleRows; ++line)
+      title.Rows.push_back({"Станция KS-45, строка " + std::to_string(line)});
+    title.Rows.push_back({Text("Конец теста")});
+    const fs::path path = MakeReport(row.name, {title, {"Протокол", {{Text("шапка")}, {Text("Конец теста")}}}},
+                                     row.filter);
+    row.makeSecondSheetActive(path);
     form.MainState.ParamValues = TParamValues();
     Open(path);
     WriteReport(form);
     EXPECT_TRUE(boxes.Messages.empty());
     EXPECT_TRUE(boxes.Errors.empty());
-    const TWorkbookContent expected = {title, {"Протокол", {{Text("Конец теста")}, {Zeros}, {Zeros}}}};
+    const TWorkbookContent expected = {
+        title, {"Протокол", {{Text("шапка")}, {Text("Конец теста")}, {Zeros}, {Zeros}}}};
     EXPECT_EQ(Workbooks().Read(path), expected);
   }
 }
@@ -466,12 +536,7 @@ int RunInside(const std::vector<std::string> &prefix, const std::vector<std::str
   std::vector<std::string> args = prefix;
   args.push_back(fs::read_symlink("/proc/self/exe").string());
   args.push_back(std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name());
-  const pid_t pid = SpawnProgram(args, environment);
-  if (pid <= 0)
-    return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return RunProgram(args, environment);
 }
 
 std::vector<std::string> FolderEntries(const fs::path &folder) {
