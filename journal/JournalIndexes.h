@@ -2,6 +2,8 @@
 // The indexes every reader of the journal relies on, made by kstune with the table and by the
 // viewer on an older local file it may write. One definition, so that both make the same index
 // and neither finds a different one of the same name.
+#include <string_view>
+
 namespace journal_indexes {
 
 // A session's records in their order.
@@ -11,5 +13,8 @@ inline constexpr const char *Session = "CREATE INDEX IF NOT EXISTS journal_sessi
 inline constexpr const char *Visits =
     "CREATE INDEX IF NOT EXISTS journal_visits ON journal (session, at, serial, model, bench, \"operator\", "
     "operation) WHERE operation IN ('connect', 'serial', 'disconnect')";
+// A query that reads the visits must say the index's condition word for word to be answered by it.
+inline constexpr std::string_view VisitsWhere = "operation IN ('connect', 'serial', 'disconnect')";
+static_assert(std::string_view(Visits).ends_with(VisitsWhere));
 
 } // namespace journal_indexes

@@ -1,9 +1,9 @@
 #include "viewer/JournalSource.h"
 
+#include "journal/JournalSchema.h"
 #include "platform/PrivateProfile.h"
 #include "platform/WindowsDirectory.h"
 
-#include <QDir>
 #include <QUrl>
 
 #include <cstdlib>
@@ -11,11 +11,8 @@
 namespace viewer {
 
 JournalSource LocalJournal() {
-  QString base = QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"));
-  if (base.isEmpty())
-    base = QDir::homePath() + QStringLiteral("/.local/share");
   JournalSource source;
-  source.path = base + QStringLiteral("/kstune/journal.sqlite");
+  source.path = JournalFilePath();
   return source;
 }
 

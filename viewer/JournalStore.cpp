@@ -1,6 +1,8 @@
 #include "viewer/JournalStore.h"
 
+#include "journal/FactoryUri.h"
 #include "journal/JournalIndexes.h"
+#include "journal/JournalSchema.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -8,23 +10,15 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QUrl>
-#include <QUrlQuery>
 #include <QUuid>
 
 namespace viewer {
 
-const QStringList JournalColumns{
-    QStringLiteral("id"),     QStringLiteral("at"),        QStringLiteral("seq"),      QStringLiteral("session"),
-    QStringLiteral("bench"),  QStringLiteral("operator"),  QStringLiteral("port"),     QStringLiteral("model"),
-    QStringLiteral("serial"), QStringLiteral("operation"), QStringLiteral("parameter"), QStringLiteral("value"),
-    QStringLiteral("series"), QStringLiteral("outcome"),   QStringLiteral("detail")};
+const QStringList JournalColumns = ::JournalColumns();
 
 const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits)};
 
 namespace {
-
-const char *const VisitsWhere = "operation IN ('connect', 'serial', 'disconnect')";
 
 // A server copy may arrive this much later than records already shown and still be followed.
 constexpr int LateArrivalSeconds = 60;
@@ -144,29 +138,21 @@ QString JournalStore::Connect(bool &writable) {
       return QStringLiteral("Файл %1 поврежден или это не журнал kstune: %2")
                       .arg(source.path, ErrorText(probe.lastError()));
   } else {
-    const QUrl url(source.uri);
-    if (!url.isValid() || (url.path().size() < 2 && url.host().isEmpty()))
+    // Read as kstune reads the options file's key, so that both reach the same server.
+    QString why;
+    const std::optional<TFactoryUri> server = ParseFactoryUri(source.uri, why);
+    if (!server || (server->Host.isEmpty() && server->Database.isEmpty()))
       return QStringLiteral("Адрес заводского журнала %1 не понят: нужен вид postgresql://пользователь@сервер/база.")
                       .arg(WithoutPassword(source.uri));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
     if (!db.isValid())
       return QStringLiteral("Нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql).");
-    db.setHostName(url.host());
-    if (url.port() > 0)
-      db.setPort(url.port());
-    db.setUserName(url.userName());
-    db.setPassword(url.password());
-    db.setDatabaseName(url.path().mid(1));
-    QStringList options;
-    bool timeout = false;
-    for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
-      options << key + QLatin1Char('=') + value;
-      timeout = timeout || key == QLatin1String("connect_timeout");
-    }
-    // A server that does not answer must not hang the window.
-    if (!timeout)
-      options << QStringLiteral("connect_timeout=5");
-    db.setConnectOptions(options.join(QLatin1Char(';')));
+    db.setHostName(server->Host);
+    if (server->Port > 0)
+      db.setPort(server->Port);
+    db.setUserName(server->User);
+    db.setDatabaseName(server->Database);
+    db.setConnectOptions(server->Options);
     if (!db.open())
       return QStringLiteral("Сервер журнала %1 отказал в подключении: %2")
                       .arg(WithoutPassword(source.uri), ErrorText(db.lastError()));
@@ -277,7 +263,7 @@ std::vector<SessionSummary> JournalStore::LoadSessions() {
                     "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = 'disconnect' "
                     "THEN model END), max(CASE WHEN operation = 'serial' THEN model END), max(model)), max(bench), "
                     "max(\"operator\") FROM journal WHERE ") +
-                QLatin1String(VisitsWhere);
+                QLatin1String(journal_indexes::VisitsWhere.data(), journal_indexes::VisitsWhere.size());
   // Rows after the mark come again through NewRecords(); a server's overlap is harmless.
   if (haveRowid_)
     sql += QStringLiteral(" AND rowid <= %1").arg(lastRowid_);
