@@ -1,27 +1,16 @@
 #include "journal/JournalFailure.h"
 
+#include "platform/os/OsErrorReason.h"
+
 #include <QSqlError>
 
 #include <cerrno>
-#include <cstring>
 
 QString ReasonOfErrno(int error) {
-  switch (error) {
-  case EACCES:
-  case EPERM:
-    return QStringLiteral("нет прав на запись");
-  case ENOSPC:
-  case EDQUOT:
-  case EFBIG:
-    return QStringLiteral("нет места на диске");
-  case EROFS:
-    return QStringLiteral("диск доступен только для чтения");
-  case ENOTDIR:
-  case EEXIST:
+  // The one case the journal words itself: its folder's place taken by a file.
+  if (error == ENOTDIR || error == EEXIST)
     return QStringLiteral("на месте папки журнала лежит файл");
-  default:
-    return QString::fromLocal8Bit(std::strerror(error));
-  }
+  return QString::fromStdString(OsErrorReason(error));
 }
 
 QString ReasonOfSqlError(const QSqlError &error) {
