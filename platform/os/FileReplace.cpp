@@ -229,18 +229,20 @@ int TFileReplacement::Prepare() {
 
 // The new contents over the old ones: room first, so that a full disk fails before a byte of
 // the old file is touched; then the bytes, the new length and the disk.
-int TFileReplacement::OverwriteWith(int out, off_t oldSize, off_t newSize) {
+int TFileReplacement::OverwriteWith(int out, off_t oldSize, off_t newSize, bool &touched) {
+  touched = false;
   if (newSize > oldSize) {
     int err = Injected(TInPlaceStep::Extend);
     if (err == 0)
       err = ::posix_fallocate(out, 0, newSize);
     if (err != 0) {
-      // Whatever the allocation got to, the old length is all the file had; should even this
-      // fail, the restore that follows cuts it again.
-      [[maybe_unused]] const int cut = ::ftruncate(out, oldSize);
+      // Whatever the allocation got to, the old length is all the file had.
+      struct stat st {};
+      touched = ::fstat(out, &st) != 0 || st.st_size != oldSize;
       return err;
     }
   }
+  touched = true;
   if (int err = Injected(TInPlaceStep::Write); err != 0)
     return err;
   if (::lseek(out, 0, SEEK_SET) < 0)
@@ -272,8 +274,9 @@ int TFileReplacement::WriteInPlace() {
     ::close(out);
     return err;
   }
-  err = OverwriteWith(out, static_cast<off_t>(old.size()), next.st_size);
-  if (err != 0) {
+  bool touched = false;
+  err = OverwriteWith(out, static_cast<off_t>(old.size()), next.st_size, touched);
+  if (err != 0 && touched) {
     int restored = Injected(TInPlaceStep::Restore);
     if (restored == 0)
       restored = WriteAllAt(out, old.data(), old.size(), 0);

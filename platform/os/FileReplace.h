@@ -64,7 +64,8 @@ public:
 private:
   int KeepAttributes();
   int WriteInPlace();
-  int OverwriteWith(int out, off_t oldSize, off_t newSize);
+  // touched: whether the old file was changed at all before a failure.
+  int OverwriteWith(int out, off_t oldSize, off_t newSize, bool &touched);
   void KeepNewContents();
 
   std::string target_;

@@ -148,6 +148,14 @@ struct TInPlaceFile {
     fs::create_directories(folder);
     std::ofstream(path, std::ios::binary) << old;
     fs::create_hard_link(path, second);
+    // Long ago, so that any change of the file shows in its time.
+    const timespec past[2] = {{1'500'000'000, 0}, {1'500'000'000, 0}};
+    utimensat(AT_FDCWD, path.c_str(), past, 0);
+  }
+  // Not a byte of it touched (nor its length).
+  bool Untouched() const {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && st.st_mtim.tv_sec == 1'500'000'000 && st.st_mtim.tv_nsec == 0;
   }
 };
 
@@ -197,6 +205,9 @@ TEST(FileReplace, AFailedWriteInPlaceNeverLosesTheWorkbook) {
       EXPECT_EQ(replacement.KeptPath(), "");
       EXPECT_EQ(Bytes(file.path), old) << "the old workbook whole";
       EXPECT_EQ(Bytes(file.second), old);
+    }
+    if (row.fails == TInPlaceStep::Extend) {
+      EXPECT_TRUE(file.Untouched()) << "the room is taken before a byte is written";
     }
     EXPECT_FALSE(fs::exists(dir.KstuneDir() / ".~kstune.1.r.xls")) << "no temporary file left";
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.KstuneDir()), {}), row.restoreFails ? 3 : 2);
@@ -255,6 +266,7 @@ TEST(FileReplace, AFullFileSystemLeavesTheWorkbookWhole) {
     EXPECT_EQ(replacement.Commit(), ENOSPC);
     EXPECT_EQ(replacement.KeptPath(), "");
     EXPECT_EQ(Bytes(file.path), old);
+    EXPECT_TRUE(file.Untouched()) << "the room is taken before a byte is written";
     EXPECT_EQ(fs::file_size(file.path), old.size());
     EXPECT_FALSE(fs::exists(folder / ".~kstune.1.r.xls"));
     // With the room back, the same write goes through.
