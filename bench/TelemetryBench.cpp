@@ -1,8 +1,7 @@
 // One DAC poll (140, 100 ms, the 8-byte block) and one "REFL-FORV" (two answered triples with
 // 300 ms between) against the simulated station at 1200-baud pacing. Each is set against
 //  - the floor: its pauses plus whatever wire time they do not cover (a poll's block is on the
-//    wire during the 100 ms pause; every answered byte costs two byte times), and the poll's look
-//    for a surplus byte after its block;
+//    wire during the 100 ms pause; every answered byte costs two byte times);
 //  - a raw termios client doing the same sends, sleeps and reads with poll(), in the same run.
 //
 //   TelemetryBench [rounds]
@@ -107,9 +106,7 @@ int main(int argc, char **argv) {
   const Figures raw = Raw(station.SlavePath(), rounds);
   const Figures tool = Tool(rounds);
   // The block (8 bytes) follows the command byte on the wire while the pause runs.
-  // Then the tool watches the line a little longer for a surplus byte, which the raw client does
-  // not: its cost shows against the raw client, not against the floor.
-  const double pollFloor = std::max<double>(Pause::BeforeTelemetryBlock, 9 * ByteMs) + Budget::Surplus;
+  const double pollFloor = std::max<double>(Pause::BeforeTelemetryBlock, 9 * ByteMs);
   const double reflForwFloor = 6 * 2 * ByteMs + Pause::AfterRefl;
   std::printf("1200-baud paced line, %d rounds:\n", rounds);
   Report("DAC poll", tool.poll, raw.poll, pollFloor);

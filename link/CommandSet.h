@@ -54,9 +54,6 @@ namespace Budget {
 inline constexpr int Answer = 250;  // WaitAnswer
 inline constexpr int Block = 200;   // block receive: first budget, and again after every byte
 inline constexpr int Connect = 350; // first budget of the handshake
-// Not the protocol's: how long the line is watched for a surplus byte once a block reply is
-// complete. About four byte times at 1200 baud, room for a USB adapter's latency as well.
-inline constexpr int Surplus = 35;
 
 } // namespace Budget
 

@@ -16,6 +16,7 @@
 #include "serial/AdExcept.h"
 #include "serial/AdPort.h"
 
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -111,15 +112,31 @@ void ConnectStation(TForm1 &form) {
     }
     throw;
   }
+  // Whether this adapter echoes is found anew: it may be another one than last time.
+  form.MainState.AdapterEchoes = false;
+  form.MainState.EchoesDue = 0;
   PurgeStaleInput(form);
   TracePortOpened(number, DeviceTried(number), LineSettings(*form.MainState.ComPort));
   TJournalNote note = Journal().Connecting(form.MainState.ComNumber, form.MainState.ModelCode);
-  form.MainState.ComPort->SendByte(Command::Connect);
+  const auto sentAt = std::chrono::steady_clock::now();
+  SendToStation(form, Command::Connect);
   uint8_t answer = 0;
-  if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {
+  bool answered = ReceiveBlock(form, {&answer, 1}, Budget::Connect);
+  bool echoOnly = false;
+  if (answered &&
+      LooksLikeEcho(Command::Connect, answer, std::chrono::steady_clock::now() - sentAt, Line::Baud)) {
+    // That was the adapter giving the byte back; the station's answer, if any, follows it.
+    form.MainState.AdapterEchoes = true;
+    answered = ReceiveBlock(form, {&answer, 1}, Budget::Connect);
+    echoOnly = !answered;
+  }
+  if (!answered) {
     // The port stays open; the next connect closes and reopens it.
+    form.MainState.AdapterEchoes = false;
     ClearMessages(form);
     AddMessage(form, QStringLiteral("Нет соединения со станцией..."));
+    if (echoOnly)
+      AddMessage(form, QString::fromUtf8(EchoOnlyMessage));
     SetControlEnabled(form, form.BitBtn9, true);
     SetControlEnabled(form, form.BitBtn10, false);
     return;
@@ -130,6 +147,8 @@ void ConnectStation(TForm1 &form) {
   AddMessage(form, QStringLiteral("Связь установлена"));
   AddMessage(form, QStringLiteral("Не забудьте выбрать Параметр"));
   AddMessage(form, QStringLiteral("Диапазон всех вводимых значений: 0...255"));
+  if (form.MainState.AdapterEchoes)
+    AddMessage(form, QString::fromUtf8(EchoDroppedMessage));
   EnablePanels(form);
   // A column overwrite or a serial number read that stopped early left its button disabled; a
   // new link is the point where the technician can use them again.
@@ -142,7 +161,7 @@ void ConnectStation(TForm1 &form) {
 void DisconnectStation(TForm1 &form) {
   DisablePanels(form);
   PurgeStaleInput(form);
-  form.MainState.ComPort->SendByte(Command::Disconnect);
+  SendToStation(form, Command::Disconnect);
   Sleep(Pause::AfterDisconnect);
   form.Button1->setText(QStringLiteral("Дата Процессора"));
   ClearMessages(form);

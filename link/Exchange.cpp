@@ -9,6 +9,7 @@
 #include "serial/AdPort.h"
 #include "serial/AwUser.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -33,13 +34,40 @@ bool ByteBy(TApdComPort &port, Clock::time_point deadline) {
   }
 }
 
+// Takes off the echoes of what was sent since the last answer; each comes a byte time after its
+// byte, so the answer's budget starts when they are off. False when one did not come: the
+// adapter is gone, and so is the answer.
+bool TakeEchoes(TForm1 &form) {
+  auto &state = form.MainState;
+  TApdComPort &port = *state.ComPort;
+  for (; state.EchoesDue > 0; --state.EchoesDue) {
+    if (!ByteBy(port, DeadlineAfter(Budget::Answer)))
+      return false;
+    port.ReadByte();
+  }
+  return true;
+}
+
 } // namespace
+
+void SendToStation(TForm1 &form, uint8_t byte) {
+  form.MainState.ComPort->SendByte(byte);
+  if (form.MainState.AdapterEchoes)
+    ++form.MainState.EchoesDue;
+}
+
+bool LooksLikeEcho(uint8_t sent, uint8_t back, std::chrono::steady_clock::duration after, int baud) {
+  using namespace std::chrono;
+  // Start bit, eight data bits, stop bit; a tenth off for the adapter's clock and our own.
+  const auto byteTime = duration_cast<nanoseconds>(seconds(10)) / baud;
+  return back == sent && after >= byteTime * 9 / 10 && after < byteTime * 2;
+}
 
 void WaitAnswer(TForm1 &form) {
   auto &state = form.MainState;
   TApdComPort &port = *state.ComPort;
   state.LinkAck = false;
-  if (ByteBy(port, DeadlineAfter(Budget::Answer))) {
+  if (TakeEchoes(form) && ByteBy(port, DeadlineAfter(Budget::Answer))) {
     state.LastReply = port.ReadByte();
     state.LinkAck = true;
     Journal().AnswerCame();
@@ -52,6 +80,11 @@ void WaitAnswer(TForm1 &form) {
 
 bool ReceiveBlock(TForm1 &form, std::span<uint8_t> block, int firstBudget) {
   TApdComPort &port = *form.MainState.ComPort;
+  if (!TakeEchoes(form)) {
+    TraceAnswerMissing();
+    Journal().AnswerMissing();
+    return false;
+  }
   // The receive fails on the idle poll that takes the budget below 0: one more than the budget.
   auto deadline = DeadlineAfter(firstBudget + 1);
   for (uint8_t &byte : block) {
@@ -71,8 +104,13 @@ unsigned PurgeStaleInput(TForm1 &form) {
   TApdComPort &port = *form.MainState.ComPort;
   // Counted in the receive buffer, where the exchanges would find them; a closed port has none
   // and PurgeInput raises its not-open error.
-  const unsigned stale = port.Dispatcher() ? port.Dispatcher()->InBuffUsed() : 0;
+  const unsigned waiting = port.Dispatcher() ? port.Dispatcher()->InBuffUsed() : 0;
   port.PurgeInput();
+  // The echoes of unanswered bytes (a front-panel key, the disconnect) are no stale answers.
+  auto &echoes = form.MainState.EchoesDue;
+  const unsigned dropped = std::min(waiting, echoes);
+  echoes -= dropped;
+  const unsigned stale = waiting - dropped;
   if (stale > 0) {
     TraceStaleInput(stale);
     Journal().StaleBytesDropped(static_cast<int>(stale));
@@ -90,7 +128,7 @@ void ReportSurplus(TForm1 &form) {
 }
 
 bool SendAnswered(TForm1 &form, uint8_t byte) {
-  form.MainState.ComPort->SendByte(byte);
+  SendToStation(form, byte);
   WaitAnswer(form);
   return form.MainState.LinkAck;
 }

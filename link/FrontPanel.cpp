@@ -31,7 +31,7 @@ void PressFrontPanel(TForm1 &form, uint8_t command) {
   // Queued, never awaited: a byte the station might send back waits in the input until the next
   // command drops it.
   PurgeStaleInput(form);
-  form.MainState.ComPort->SendByte(command);
+  SendToStation(form, command);
   Sleep(Pause::AfterPanelKey);
   ArmRefresh(form);
   JournalFrontPanel(command, CaptionOf(form, command));
@@ -39,7 +39,7 @@ void PressFrontPanel(TForm1 &form, uint8_t command) {
 
 void PressScramblerKey(TForm1 &form) {
   PurgeStaleInput(form);
-  form.MainState.ComPort->SendByte(Command::Scrambler);
+  SendToStation(form, Command::Scrambler);
   Sleep(Pause::AfterScramblerKey);
   JournalFrontPanel(Command::Scrambler, QStringLiteral("M"));
 }

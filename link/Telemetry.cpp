@@ -66,7 +66,7 @@ void PollDacValues(TForm1 &form) {
     return;
   PurgeStaleInput(form);
   TJournalNote note(JournalOp::Dac);
-  form.MainState.ComPort->SendByte(Command::Telemetry);
+  SendToStation(form, Command::Telemetry);
   Sleep(Pause::BeforeTelemetryBlock);
   // Received apart, so that a block cut short leaves the last whole one in DacValues.
   std::array<uint8_t, 8> block{};
@@ -75,10 +75,6 @@ void PollDacValues(TForm1 &form) {
     AddMessage(form, QStringLiteral("Нет соединения со станцией..."));
     SetControlEnabled(form, form.BitBtn9, true);
     SetControlEnabled(form, form.BitBtn10, false);
-    return;
-  }
-  if (SurplusWithin(form, Budget::Surplus)) {
-    ReportSurplus(form);
     return;
   }
   auto &dac = form.MainState.DacValues;

@@ -36,6 +36,10 @@ struct TMainState {
   uint8_t LastReply = 0;  // the byte it got
   uint8_t PollMode = 0;   // telemetry refresh: 2 armed, 3 due
   uint8_t ComNumber = 0;  // port of the next connect
+  // The adapter gives back every byte sent (found at connect); each echo still on its way is
+  // counted, and taken off before the station's answer is awaited.
+  bool AdapterEchoes = false;
+  unsigned EchoesDue = 0;
   int32_t SelectedColumn = 0;
   int32_t SelectedRow = 0;
   std::string ModelCode;

@@ -17,7 +17,7 @@ void ReadSerialNumber(TForm1 &form) {
     PurgeStaleInput(form);
     if (!SendAnswered(form, Command::ReadSerial) || !SendAnswered(form, Command::ZeroOperand))
       return;
-    state.ComPort->SendByte(n);
+    SendToStation(form, n);
     Sleep(Pause::SerialByte);
     WaitAnswer(form);
     if (!state.LinkAck)
@@ -37,20 +37,14 @@ void ReadProcessorDate(TForm1 &form) {
   auto &state = form.MainState;
   PurgeStaleInput(form);
   TJournalNote note(JournalOp::ProcessorDate);
-  state.ComPort->SendByte(Command::ReadDate);
+  SendToStation(form, Command::ReadDate);
   // Bytes land in ProcessorDate as they arrive; a cut block leaves those it brought.
-  const auto before = state.ProcessorDate;
   for (uint8_t &byte : state.ProcessorDate) {
     if (!ReceiveBlock(form, {&byte, 1}, Budget::Block)) {
       ClearMessages(form);
       AddMessage(form, QStringLiteral("Нет соединения с радиостанцией..."));
       return;
     }
-  }
-  if (SurplusWithin(form, Budget::Surplus)) {
-    state.ProcessorDate = before;
-    ReportSurplus(form);
-    return;
   }
   QString text = QStringLiteral("Дата: ");
   for (size_t j = 0; j < state.ProcessorDate.size(); ++j) {

@@ -30,7 +30,7 @@ void ReadAll(TForm1 &form) {
   TJournalNote note(JournalOp::ReadAll);
   port.PurgeOutput();
   const TParamValues before = state.ParamValues;
-  port.SendByte(Command::ReadAll);
+  SendToStation(form, Command::ReadAll);
   // Each value lands in ParamValues as it arrives, so a cut block leaves those it brought. One
   // byte at a time is the block receive itself: every byte gets the same budget.
   for (int number = 1; number <= ParamCount; ++number) {

@@ -53,6 +53,7 @@ void TSimStation::Start(const TStationOptions &options) {
   received_.clear();
   sent_.clear();
   errors_.clear();
+  early_.clear();
   parser_.Abandon();
   exchangeNote_.clear();
   lastActivity_ = Clock::now();
@@ -174,7 +175,7 @@ void TSimStation::ReadMaster(Clock::time_point now) {
     // It is served at once with that arrival time, its answer scheduled from there: one timed
     // wait per exchange instead of two keeps the station's own lateness out of the wire time.
     Clock::time_point at = now;
-    if (pace_) {
+    if (LineTimed()) {
       at = std::max(now, rxLineFree_) + StationProtocol::ByteTime;
       rxLineFree_ = at;
     }
@@ -183,24 +184,35 @@ void TSimStation::ReadMaster(Clock::time_point now) {
 }
 
 void TSimStation::Serve(std::uint8_t byte, Clock::time_point at) {
+  if (std::any_of(outbound_.begin(), outbound_.end(), [](const TOutByte &out) { return out.Kind == TOutKind::Answer; })) {
+    early_.push_back(byte);
+    pendingLog_.push_back(HexBytes({byte}) + "  sent before the station's answer to the byte before");
+  }
   received_.push_back({byte, at});
   lastActivity_ = std::max(lastActivity_, at);
   changed_.notify_all();
 
   std::vector<std::string> violations = LineViolations();
+  const bool handshake = !parser_.MidExchange() && byte == StationProtocol::Connect;
   TParseResult r = parser_.Feed(byte, state_);
   violations.insert(violations.end(), r.Errors.begin(), r.Errors.end());
   NoteViolations(violations);
 
   const bool muted = CountAnswer();
   std::string note;
+  std::size_t awaited = 0;
   if (!r.Reply.empty())
-    note = muted ? Silence(r.Reply) : Distort(r);
+    note = muted ? Silence(r.Reply) : Distort(r, awaited);
   if (echo_)
     Echo(byte, at);
-  for (const auto b : r.Reply)
+  // The handshake's answer always takes its time on the wire, untimed line or not: heard, then
+  // sent, two byte times after the tool sent it. It is the answer the tool tells from an
+  // adapter's echo (back after one byte time) by when it comes.
+  const auto turnaround = handshake && !LineTimed() ? 2 * StationProtocol::ByteTime : Clock::duration::zero();
+  for (std::size_t i = 0; i < r.Reply.size(); ++i)
     if (outbound_.size() < MaxQueued)
-      outbound_.push_back({b, at + delay_});
+      outbound_.push_back({r.Reply[i], at + turnaround + delay_ + static_cast<long>(i) * gap_,
+                           i < awaited ? TOutKind::Answer : TOutKind::Reply});
   NoteExchange(note, r.Log);
 }
 
@@ -241,13 +253,15 @@ std::string TSimStation::Silence(std::vector<std::uint8_t> &reply) {
   return note;
 }
 
-// The reply as the set faults make it; returns the note for the exchange's log line.
-std::string TSimStation::Distort(TParseResult &r) {
+// The reply as the set faults make it; returns the note for the exchange's log line. awaited:
+// how many of its first bytes the tool waits for before it sends again.
+std::string TSimStation::Distort(TParseResult &r, std::size_t &awaited) {
   std::string note;
   if (r.Block && blockCut_ && *blockCut_ < r.Reply.size()) {
     note += "  [block cut to " + std::to_string(*blockCut_) + " of " + std::to_string(r.Reply.size()) + " bytes]";
     r.Reply.resize(*blockCut_);
   }
+  awaited = r.Reply.size();
   if (zeroAnswers_) {
     std::fill(r.Reply.begin(), r.Reply.end(), std::uint8_t{0});
     note += "  [answered with 0]";
@@ -267,21 +281,26 @@ std::string TSimStation::Distort(TParseResult &r) {
     note += "  [answer delayed " + std::to_string(delay_.count()) + " ms]";
   // An answer later than the tool waits finds the exchange given up: so the station gives it up
   // too, and reads the tool's next byte as a new exchange.
-  if (delay_ > StationProtocol::AnswerBudget)
+  awaited = std::min(awaited, r.Reply.size());
+  if (gap_.count() > 0)
+    note += "  [bytes " + std::to_string(gap_.count()) + " ms apart]";
+  if (delay_ > StationProtocol::AnswerBudget) {
+    awaited = 0;
     GiveUpExchange(note);
+  }
   return note;
 }
 
-// Ends the open exchange, if any, with `note` on its log line; the note is then used up.
-// The line gives the tool's byte back at once, before any reply to it.
+// The line gives the tool's byte back as it has crossed, before any reply to it.
 void TSimStation::Echo(std::uint8_t byte, Clock::time_point at) {
   if (outbound_.size() >= MaxQueued)
     return;
-  outbound_.push_back({byte, at});
+  outbound_.push_back({byte, at, TOutKind::Echo});
   if (exchangeNote_.find("  [echoed]") == std::string::npos)
     exchangeNote_ += "  [echoed]";
 }
 
+// Ends the open exchange, if any, with `note` on its log line; the note is then used up.
 void TSimStation::GiveUpExchange(std::string &note) {
   if (!parser_.MidExchange())
     return;
@@ -301,9 +320,13 @@ void TSimStation::NoteExchange(const std::string &note, const std::vector<std::s
   }
 }
 
+// An echo is the tool's byte, timed already by its arrival; what the station sends takes its
+// own byte time on a timed line, one byte after the other.
 TSimStation::Clock::time_point TSimStation::NextWrite() const {
-  const auto ready = outbound_.front().Ready;
-  return pace_ ? std::max(ready, txLineFree_) + StationProtocol::ByteTime : ready;
+  const auto &out = outbound_.front();
+  if (out.Kind == TOutKind::Echo || !LineTimed())
+    return out.Ready;
+  return std::max(out.Ready, txLineFree_) + StationProtocol::ByteTime;
 }
 
 void TSimStation::CheckClients() {
@@ -335,10 +358,11 @@ void TSimStation::WriteDue(Clock::time_point now) {
       return;
     if (!pty_->ClientPresent())
       return DropUnheard();
-    // Paced, one byte per line slot; unpaced, everything due at once.
+    // Timed, one byte per line slot; otherwise everything due at once.
     std::vector<std::uint8_t> bytes;
+    const bool echo = outbound_.front().Kind == TOutKind::Echo;
     for (const auto &out : outbound_) {
-      if (out.Ready > now || (pace_ && !bytes.empty()))
+      if (out.Ready > now || (LineTimed() && !bytes.empty()))
         break;
       bytes.push_back(out.Byte);
     }
@@ -354,7 +378,7 @@ void TSimStation::WriteDue(Clock::time_point now) {
       sent_.push_back(outbound_.front().Byte);
       outbound_.pop_front();
     }
-    if (pace_)
+    if (LineTimed() && !echo)
       txLineFree_ = due;
     lastActivity_ = std::max(lastActivity_, now);
     changed_.notify_all();
@@ -449,6 +473,12 @@ void TSimStation::ClearReceived() {
   std::lock_guard lock(mutex_);
   received_.clear();
   sent_.clear();
+  early_.clear();
+}
+
+std::vector<std::uint8_t> TSimStation::EarlyBytes() const {
+  std::lock_guard lock(mutex_);
+  return early_;
 }
 
 std::vector<std::string> TSimStation::ProtocolErrors() const {
@@ -553,6 +583,11 @@ void TSimStation::SetEcho(bool on) {
   echo_ = on;
 }
 
+void TSimStation::SetReplyGap(std::chrono::milliseconds gap) {
+  std::lock_guard lock(mutex_);
+  gap_ = std::max(gap, std::chrono::milliseconds{0});
+}
+
 void TSimStation::SetDoubleAnswers(bool on) {
   std::lock_guard lock(mutex_);
   doubleAnswers_ = on;
@@ -578,6 +613,7 @@ void TSimStation::ClearFaults() {
   blockCut_.reset();
   sendsLeft_.reset();
   delay_ = std::chrono::milliseconds{0};
+  gap_ = std::chrono::milliseconds{0};
   zeroAnswers_ = false;
   echo_ = false;
   doubleAnswers_ = false;

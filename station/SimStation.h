@@ -77,6 +77,10 @@ public:
   // them (a wrong command, operand or device address), and exchanges opened while the client's
   // line was not 1200 baud, 8 data bits, no parity, 1 stop bit. Each is also logged.
   std::vector<std::string> ProtocolErrors() const;
+  // Bytes the tool sent while the station's answer to the byte before was still due: a tool
+  // that took something else for that answer (a stale byte, an echo) and went on one behind.
+  // Answers delayed past the tool's budget are not waited for and do not count.
+  std::vector<std::uint8_t> EarlyBytes() const;
 
   // State. Setters may be used before Start as well.
   std::uint8_t Value(std::uint8_t address) const;
@@ -107,9 +111,14 @@ public:
   void SetAnswerDelay(std::chrono::milliseconds delay);
   // Every reply byte goes out as 0.
   void SetZeroAnswers(bool on);
-  // The line gives back every byte the tool sends, at once and before any reply to it: a two-wire
-  // converter with its receiver on.
+  // The line gives back every byte the tool sends, as a two-wire converter with its receiver on
+  // does: the byte comes back as its last bit leaves the wire, a byte time after it was sent and
+  // a byte time before the station's reply to it can have arrived. The line then keeps 1200-baud
+  // timing, as with pacing.
   void SetEcho(bool on);
+  // A slow station: each byte of a reply leaves this long after the one before it (within the
+  // tool's 200 ms between the bytes of a block).
+  void SetReplyGap(std::chrono::milliseconds gap);
   // Every reply goes out twice: a single answer as two bytes, a block reply as two blocks.
   void SetDoubleAnswers(bool on);
   // Queues bytes that answer nothing, at once.
@@ -128,9 +137,15 @@ public:
   static constexpr std::chrono::milliseconds ExchangeTimeout{1000};
 
 private:
+  enum class TOutKind {
+    Reply,  // sent by the station, unawaited (a second copy, a stray byte, a late answer)
+    Answer, // sent by the station, awaited by the tool before its next byte
+    Echo,   // the tool's own byte coming back: the line's, not the station's transmitter
+  };
   struct TOutByte {
     std::uint8_t Byte;
     Clock::time_point Ready; // not before this
+    TOutKind Kind = TOutKind::Reply;
   };
 
   void Run();
@@ -140,7 +155,7 @@ private:
   void NoteViolations(const std::vector<std::string> &violations);
   bool CountAnswer();
   std::string Silence(std::vector<std::uint8_t> &reply);
-  std::string Distort(TParseResult &r);
+  std::string Distort(TParseResult &r, std::size_t &awaited);
   void GiveUpExchange(std::string &note);
   void Echo(std::uint8_t byte, Clock::time_point at);
   void NoteExchange(const std::string &note, const std::vector<std::string> &lines);
@@ -148,6 +163,7 @@ private:
   void CheckClients();
   void DropUnheard(); // nobody has the port open: what would be sent now is lost
   Clock::time_point NextWrite() const;
+  bool LineTimed() const { return pace_ || echo_; }
   void DoHangUp();
   void Wake() const;
 
@@ -172,6 +188,7 @@ private:
   std::vector<TReceivedByte> received_;
   std::vector<std::uint8_t> sent_;
   std::vector<std::string> errors_;
+  std::vector<std::uint8_t> early_;
   std::vector<std::string> pendingLog_;
   std::string exchangeNote_; // faults met by the open exchange, for its log line
 
@@ -181,6 +198,7 @@ private:
   std::optional<std::size_t> blockCut_;
   std::optional<std::size_t> sendsLeft_;
   std::chrono::milliseconds delay_{0};
+  std::chrono::milliseconds gap_{0};
   bool zeroAnswers_ = false;
   bool echo_ = false;
   bool doubleAnswers_ = false;

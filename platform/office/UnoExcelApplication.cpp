@@ -350,8 +350,13 @@ void ReplaceReport(const std::string &path, const TFileVersion &loaded, const st
     replacement.Abandon();
     throw EReportChanged(changed);
   }
-  if (const int commitError = replacement.Commit(); commitError != 0)
-    throw Exception(what + ": " + OsErrorReason(commitError));
+  if (const int commitError = replacement.Commit(); commitError != 0) {
+    // The report itself is whole again, or may not be: then the new workbook is kept beside it.
+    const std::string kept = replacement.KeptPath();
+    throw Exception(what + ": " + OsErrorReason(commitError) +
+                    (kept.empty() ? std::string()
+                                  : ". Файл мог остаться недописанным; новая книга сохранена рядом: \"" + kept + "\""));
+  }
 }
 
 } // namespace

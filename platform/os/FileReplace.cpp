@@ -1,6 +1,7 @@
 #include "platform/os/FileReplace.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
@@ -78,7 +79,50 @@ std::vector<char> AclOf(const std::string &path) {
   return acl;
 }
 
+std::function<int(TInPlaceStep)> &InPlaceFault() {
+  static std::function<int(TInPlaceStep)> fault;
+  return fault;
+}
+
+int Injected(TInPlaceStep step) { return InPlaceFault() ? InPlaceFault()(step) : 0; }
+
+// Writes all of data at offset, from the start of the file.
+int WriteAllAt(int fd, const char *data, size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, size, offset);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += n;
+  }
+  return 0;
+}
+
+// The whole of a file, read from its start.
+int ReadWhole(int fd, off_t size, std::string &bytes) {
+  bytes.resize(static_cast<size_t>(size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return errno;
+    if (n == 0)
+      break;
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
+  return 0;
+}
+
 } // namespace
+
+void SetInPlaceFault(std::function<int(TInPlaceStep)> fault) { InPlaceFault() = std::move(fault); }
 
 std::string ReplacementTarget(const std::string &path) {
   struct stat st {};
@@ -94,6 +138,7 @@ std::string ReplacementTarget(const std::string &path) {
 
 int TFileReplacement::Begin(const std::string &target, TKeep keep, const std::string &temporaryName) {
   Abandon();
+  kept_.clear();
   target_ = target;
   keep_ = keep;
   struct stat old {};
@@ -182,23 +227,86 @@ int TFileReplacement::Prepare() {
   return err;
 }
 
+// The new contents over the old ones: room first, so that a full disk fails before a byte of
+// the old file is touched; then the bytes, the new length and the disk.
+int TFileReplacement::OverwriteWith(int out, off_t oldSize, off_t newSize, bool &touched) {
+  touched = false;
+  if (newSize > oldSize) {
+    int err = Injected(TInPlaceStep::Extend);
+    if (err == 0)
+      err = ::posix_fallocate(out, 0, newSize);
+    if (err != 0) {
+      // Whatever the allocation got to, the old length is all the file had.
+      struct stat st {};
+      touched = ::fstat(out, &st) != 0 || st.st_size != oldSize;
+      return err;
+    }
+  }
+  touched = true;
+  if (int err = Injected(TInPlaceStep::Write); err != 0)
+    return err;
+  if (::lseek(out, 0, SEEK_SET) < 0)
+    return errno;
+  if (const int err = CopyAll(fd_, out); err != 0)
+    return err;
+  if (newSize < oldSize) {
+    if (int err = Injected(TInPlaceStep::Truncate); err != 0)
+      return err;
+    if (::ftruncate(out, newSize) != 0)
+      return errno;
+  }
+  if (int err = Injected(TInPlaceStep::Sync); err != 0)
+    return err;
+  return ::fsync(out) == 0 ? 0 : errno;
+}
+
 int TFileReplacement::WriteInPlace() {
-  const int out = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  const int out = ::open(target_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   if (out < 0)
     return errno;
-  struct stat st {};
-  int err = ::fstat(out, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : 0;
-  // Truncated only once the new contents are complete in the temporary file: a failure from
-  // here on is the one case where the old file is lost, and the folder had the room for it.
-  if (err == 0 && ::ftruncate(out, 0) != 0)
-    err = errno;
+  struct stat st {}, next {};
+  int err = ::fstat(out, &st) != 0 || ::fstat(fd_, &next) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : 0;
+  // The old bytes, to put back if the new ones cannot be completed.
+  std::string old;
   if (err == 0)
-    err = CopyAll(fd_, out);
-  if (err == 0 && ::fsync(out) != 0)
+    err = ReadWhole(out, st.st_size, old);
+  if (err != 0) {
+    ::close(out);
+    return err;
+  }
+  bool touched = false;
+  err = OverwriteWith(out, static_cast<off_t>(old.size()), next.st_size, touched);
+  if (err != 0 && touched) {
+    int restored = Injected(TInPlaceStep::Restore);
+    if (restored == 0)
+      restored = WriteAllAt(out, old.data(), old.size(), 0);
+    if (restored == 0 && ::ftruncate(out, static_cast<off_t>(old.size())) != 0)
+      restored = errno;
+    if (restored == 0 && ::fsync(out) != 0)
+      restored = errno;
+    // The old bytes could not be put back either: the file may be half-written, so the new
+    // contents stay beside it, whole and on disk since Prepare.
+    if (restored != 0)
+      KeepNewContents();
+  }
+  if (::close(out) != 0 && err == 0) {
+    // The new bytes may not all have reached the file: keep them beside it.
     err = errno;
-  if (::close(out) != 0 && err == 0)
-    err = errno;
+    KeepNewContents();
+  }
   return err;
+}
+
+// Under a name of its own ("report.новая.xls"), which no clean-up of temporary files takes for a
+// leftover; under the temporary name where that cannot be had.
+void TFileReplacement::KeepNewContents() {
+  const std::string name = NameOf(target_);
+  const auto dot = name.rfind('.');
+  const std::string keep = FolderOf(target_) + "/" +
+                           (dot == std::string::npos || dot == 0 ? name + ".новая"
+                                                                 : name.substr(0, dot) + ".новая" + name.substr(dot));
+  kept_ = ::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, keep.c_str(), RENAME_NOREPLACE) == 0 ? keep : temporary_;
+  temporary_.clear();
 }
 
 int TFileReplacement::Commit() {

@@ -2,6 +2,7 @@
 // Putting new contents in place of a file so that a failure never leaves it half-written: the
 // bytes go to a temporary file beside it, which is made durable and then renamed over it; the
 // folder is made durable too, so the rename survives a power cut.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -15,9 +16,17 @@ enum class TKeep {
   Mode,
   // Its owner, group, permission bits, access control list and hard links. Where the renamed
   // copy cannot keep them (another user's file in a shared folder, several links), the
-  // contents are written into the old file itself, once they are complete.
+  // contents are written into the old file itself, once they are complete: the room for them
+  // is taken first, and a failure after that puts the old bytes back, or, where even that
+  // fails, keeps the new contents beside the file (KeptPath).
   Everything,
 };
+
+// The steps of a write into the old file, for a test that makes one of them fail.
+enum class TInPlaceStep { Extend, Write, Truncate, Sync, Restore };
+// Called before each step with the step; a non-zero errno makes it fail with that error. Empty
+// (the default): no step is made to fail.
+void SetInPlaceFault(std::function<int(TInPlaceStep)> fault);
 
 // Every step returns 0 or the errno of its failure; a failed step abandons the replacement.
 class TFileReplacement {
@@ -37,8 +46,12 @@ public:
   // The new contents on disk, with what the old file keeps; after it the target still holds
   // its old contents (the last moment to decide against the replacement).
   int Prepare();
-  // Puts the prepared contents in place of the old ones.
+  // Puts the prepared contents in place of the old ones. On failure the target holds its old
+  // contents, or KeptPath names the file beside it that holds the new ones.
   int Commit();
+  // After a failed Commit: where the new contents were kept because the old ones could not be
+  // put back into the target (which may then be half-written); empty when they were.
+  const std::string &KeptPath() const { return kept_; }
   void Abandon() noexcept;
 
   bool Active() const { return fd_ >= 0; }
@@ -51,9 +64,13 @@ public:
 private:
   int KeepAttributes();
   int WriteInPlace();
+  // touched: whether the old file was changed at all before a failure.
+  int OverwriteWith(int out, off_t oldSize, off_t newSize, bool &touched);
+  void KeepNewContents();
 
   std::string target_;
   std::string temporary_;
+  std::string kept_;
   int fd_ = -1;
   TKeep keep_ = TKeep::Mode;
   bool hadOld_ = false;

@@ -31,6 +31,10 @@ enum class TLossReport {
 inline const QString SurplusLine =
     QStringLiteral("Пришло больше байтов, чем передаёт станция: проверьте, не возвращает ли адаптер посланное (эхо)");
 
+// The line under "Связь установлена" behind an adapter that gives back what it sends.
+inline const QString EchoDroppedLine =
+    QStringLiteral("Адаптер возвращает посланные байты (эхо): kstune отбрасывает это эхо");
+
 struct TExchangeRow {
   const char *Name;
   std::function<void(ExchangeFixture &)> Prepare; // connected, with known values around
@@ -342,7 +346,10 @@ inline std::vector<TExchangeRow> ExchangeRows() {
        {170, 50, 60, 170, 50, 70},
        Boxes(6),
        [](F &f, std::size_t) {
-         EXPECT_EQ(MessageLines(*f.form), F::ConnectedLines);
+         // The connect's lines stay: nothing is shown.
+         EXPECT_EQ(MessageLines(*f.form), f.form->MainState.AdapterEchoes
+                                              ? F::ConnectedLines + QStringList{EchoDroppedLine}
+                                              : F::ConnectedLines);
          EXPECT_EQ(f.form->MainState.PollMode, 3) << "no refresh armed";
          EXPECT_FALSE(f.form->Timer1->Enabled());
        },

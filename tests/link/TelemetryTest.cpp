@@ -231,8 +231,9 @@ TEST_F(TelemetryTest, ADueRefreshRunsInsideTheLinkLostBox) {
   station.ClearReceived();
   const auto start = Clock::now();
   Clock::time_point closed;
-  QTimer::singleShot(1200, [&] { station.ClearFaults(); }); // answers the poll, not the 170
-  QTimer::singleShot(2600, [&] {
+  // Precise: a coarse timer may fire 5 % early, before the bound asserted below.
+  QTimer::singleShot(1200, Qt::PreciseTimer, [&] { station.ClearFaults(); }); // answers the poll, not the 170
+  QTimer::singleShot(2600, Qt::PreciseTimer, [&] {
     closed = Clock::now();
     if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
       box->accept();

@@ -129,10 +129,17 @@ TEST_F(EditingTest, KeysBeforeConnectingOnlyGetTheRefusal) {
   Click("BitBtn10Click");
   station.ClearReceived();
   Focus(form->StringGrid1);
-  for (int key : {int(Qt::Key_Return), int(Qt::Key_A), int(Qt::Key_M), int(Qt::Key_5)}) {
+  const int row = form->StringGrid1->currentRow(), column = form->StringGrid1->currentColumn();
+  const auto selected = form->MainState.SelectedParam;
+  for (int key : {int(Qt::Key_Return), int(Qt::Key_A), int(Qt::Key_M), int(Qt::Key_5), int(Qt::Key_Up),
+                  int(Qt::Key_Down), int(Qt::Key_Left), int(Qt::Key_Right)}) {
     ClearMessages(*form);
     Key(key);
     EXPECT_EQ(MessageLines(*form), QStringList{"Вы не подключились к радиостанции!!!"}) << key;
+    // An arrow moves nothing either: no other cell, so no other parameter chosen.
+    EXPECT_EQ(form->StringGrid1->currentRow(), row) << key;
+    EXPECT_EQ(form->StringGrid1->currentColumn(), column) << key;
+    EXPECT_EQ(form->MainState.SelectedParam, selected) << key;
   }
   EXPECT_EQ(QApplication::focusWidget(), form->StringGrid1) << "no editor opened";
   EXPECT_EQ(form->Cells(1, 1), "0");

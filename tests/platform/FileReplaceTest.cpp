@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -134,4 +137,142 @@ TEST(FileReplace, RefusesWhatIsNoRegularFileAndLeavesNothingBehind) {
   }
   EXPECT_EQ(Bytes(target), "new");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.KstuneDir()), {}), 4) << "a temporary file was left";
+}
+
+namespace {
+
+// A file that must be written in place (a second name would keep the old contents otherwise).
+struct TInPlaceFile {
+  fs::path path, second;
+  TInPlaceFile(const fs::path &folder, const std::string &old) : path(folder / "r.xls"), second(folder / "копия.xls") {
+    fs::create_directories(folder);
+    std::ofstream(path, std::ios::binary) << old;
+    fs::create_hard_link(path, second);
+    // Long ago, so that any change of the file shows in its time.
+    const timespec past[2] = {{1'500'000'000, 0}, {1'500'000'000, 0}};
+    utimensat(AT_FDCWD, path.c_str(), past, 0);
+  }
+  // Not a byte of it touched (nor its length).
+  bool Untouched() const {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && st.st_mtim.tv_sec == 1'500'000'000 && st.st_mtim.tv_nsec == 0;
+  }
+};
+
+std::string Filled(size_t size, char c) { return std::string(size, c); }
+
+} // namespace
+
+// A write into the old file that fails at any step leaves the workbook whole: the old bytes, or,
+// where even they cannot be put back, the new contents beside it under the name the caller gets.
+TEST(FileReplace, AFailedWriteInPlaceNeverLosesTheWorkbook) {
+  const std::string old = Filled(5000, 'o');
+  const struct {
+    const char *name;
+    size_t newSize;
+    TInPlaceStep fails;
+    int error;
+    bool restoreFails;
+  } rows[] = {
+      {"no room for the larger file", 9000, TInPlaceStep::Extend, ENOSPC, false},
+      {"the share gone while writing", 9000, TInPlaceStep::Write, EIO, false},
+      {"the share gone while writing a smaller file", 100, TInPlaceStep::Write, EIO, false},
+      {"cut to the new length fails", 100, TInPlaceStep::Truncate, EIO, false},
+      {"sync fails", 9000, TInPlaceStep::Sync, EIO, false},
+      {"sync fails, the old bytes cannot go back", 9000, TInPlaceStep::Sync, EIO, true},
+      {"writing fails, the old bytes cannot go back", 100, TInPlaceStep::Write, EIO, true},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.name);
+    TempConfigDir dir;
+    const TInPlaceFile file(dir.KstuneDir(), old);
+    const std::string next = Filled(row.newSize, 'n');
+    SetInPlaceFault([&](TInPlaceStep step) {
+      return step == row.fails || (row.restoreFails && step == TInPlaceStep::Restore) ? row.error : 0;
+    });
+    TFileReplacement replacement;
+    ASSERT_EQ(replacement.Begin(file.path.string(), TKeep::Everything, ".~kstune.1.r.xls"), 0);
+    ASSERT_EQ(replacement.Write(next), 0);
+    ASSERT_EQ(replacement.Prepare(), 0);
+    ASSERT_TRUE(replacement.InPlace());
+    EXPECT_EQ(replacement.Commit(), row.error);
+    SetInPlaceFault({});
+    const fs::path kept = dir.KstuneDir() / "r.новая.xls";
+    if (row.restoreFails) {
+      EXPECT_EQ(replacement.KeptPath(), kept.string());
+      EXPECT_EQ(Bytes(kept), next) << "the new workbook whole beside the report";
+    } else {
+      EXPECT_EQ(replacement.KeptPath(), "");
+      EXPECT_EQ(Bytes(file.path), old) << "the old workbook whole";
+      EXPECT_EQ(Bytes(file.second), old);
+    }
+    if (row.fails == TInPlaceStep::Extend) {
+      EXPECT_TRUE(file.Untouched()) << "the room is taken before a byte is written";
+    }
+    EXPECT_FALSE(fs::exists(dir.KstuneDir() / ".~kstune.1.r.xls")) << "no temporary file left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.KstuneDir()), {}), row.restoreFails ? 3 : 2);
+  }
+  // Without a fault the same write goes through, larger and smaller.
+  for (const size_t size : {9000u, 100u}) {
+    TempConfigDir dir;
+    const TInPlaceFile file(dir.KstuneDir(), old);
+    bool inPlace = false;
+    ASSERT_EQ(Replace(file.path, Filled(size, 'n'), TKeep::Everything, &inPlace), 0);
+    EXPECT_TRUE(inPlace);
+    EXPECT_EQ(Bytes(file.second), Filled(size, 'n'));
+  }
+}
+
+// On a real file system that fills up: before the new contents are complete, and when the
+// larger file needs its room. The workbook stays whole either way. (Mounting a small file
+// system of its own needs root, as CI has.)
+TEST(FileReplace, AFullFileSystemLeavesTheWorkbookWhole) {
+  if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+    GTEST_SKIP() << "needs root to mount a small file system of its own";
+  TempConfigDir dir;
+  const fs::path folder = dir.KstuneDir() / "share";
+  fs::create_directories(folder);
+  ASSERT_EQ(mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=256k"), 0) << std::strerror(errno);
+  const std::string old = Filled(64 * 1024, 'o'), next = Filled(96 * 1024, 'n');
+  // Fills what room is left.
+  const auto fill = [&](const fs::path &name) {
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string chunk(4096, 'f');
+    while (write(fd, chunk.data(), chunk.size()) > 0) {
+    }
+    close(fd);
+  };
+  {
+    SCOPED_TRACE("full before the new contents are complete");
+    const TInPlaceFile file(folder, old);
+    fill(folder / "filler");
+    TFileReplacement replacement;
+    ASSERT_EQ(replacement.Begin(file.path.string(), TKeep::Everything, ".~kstune.1.r.xls"), 0);
+    EXPECT_EQ(replacement.Write(next), ENOSPC);
+    EXPECT_EQ(Bytes(file.path), old);
+    EXPECT_FALSE(fs::exists(folder / ".~kstune.1.r.xls"));
+    fs::remove(folder / "filler");
+    fs::remove(file.path);
+    fs::remove(file.second);
+  }
+  {
+    SCOPED_TRACE("full when the larger file takes its room");
+    const TInPlaceFile file(folder, old);
+    TFileReplacement replacement;
+    ASSERT_EQ(replacement.Begin(file.path.string(), TKeep::Everything, ".~kstune.1.r.xls"), 0);
+    ASSERT_EQ(replacement.Write(next), 0);
+    ASSERT_EQ(replacement.Prepare(), 0);
+    fill(folder / "filler");
+    EXPECT_EQ(replacement.Commit(), ENOSPC);
+    EXPECT_EQ(replacement.KeptPath(), "");
+    EXPECT_EQ(Bytes(file.path), old);
+    EXPECT_TRUE(file.Untouched()) << "the room is taken before a byte is written";
+    EXPECT_EQ(fs::file_size(file.path), old.size());
+    EXPECT_FALSE(fs::exists(folder / ".~kstune.1.r.xls"));
+    // With the room back, the same write goes through.
+    fs::remove(folder / "filler");
+    ASSERT_EQ(Replace(file.path, next, TKeep::Everything), 0);
+    EXPECT_EQ(Bytes(file.second), next);
+  }
+  umount2(folder.c_str(), MNT_DETACH);
 }
