@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -68,77 +69,119 @@ std::string ParamName(uint8_t address) {
   for (const auto &p : params::Params)
     if (p.address == address)
       return (p.key.empty() ? std::string() : std::string(p.key) + " ") + "(" + std::to_string(p.number) + ")";
-  return "address " + Hex(address);
+  return "адрес 0x" + Hex(address);
 }
 
-std::string PanelKeyName(uint8_t command) {
+// A value of a block by its parameter: "CORF=120", or "№13=0" for the five the window does not show.
+std::string NamedValue(int number, uint8_t value) {
+  const auto p = params::ParamByNumber(number);
+  const std::string name = p && !p->key.empty() ? std::string(p->key) : "№" + std::to_string(number);
+  return name + "=" + std::to_string(value);
+}
+
+// The values of a write-all or read-all block, the first at parameter 1.
+std::string NamedValues(const std::vector<uint8_t> &bytes, size_t from) {
+  std::string text;
+  for (size_t i = from; i < bytes.size(); ++i)
+    text += (text.empty() ? "" : " ") + NamedValue(static_cast<int>(i - from + 1), bytes[i]);
+  return text;
+}
+
+// The DAC block in the order it arrives, named as the "ЦАП" display names its values.
+constexpr const char *DacNames[] = {"P1", "TUN", "CORF", "POW", "MOD2", "MOD1", "AF1", "VC"};
+
+std::string NamedDacValues(const std::vector<uint8_t> &bytes) {
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i)
+    text += (text.empty() ? "" : " ") +
+            (i < std::size(DacNames) ? std::string(DacNames[i]) + "=" + std::to_string(bytes[i]) : Hex(bytes[i]));
+  return text;
+}
+
+// The window's caption of the control that sends the command.
+std::string CommandCaption(uint8_t command) {
   using namespace Command;
   switch (command) {
   case Disconnect:
-    return "disconnect";
+    return "Отключиться";
   case ChannelUp:
-    return "channel up";
+    return "Канал +";
   case ChannelDown:
-    return "channel down";
+    return "Канал -";
   case ReceiveMode:
-    return "receive mode";
+    return "Прием";
   case Squelch:
-    return "squelch on/off";
+    return "ШП";
   case VolumeUp:
-    return "volume up";
+    return "Громкость +";
   case VolumeDown:
-    return "volume down";
+    return "Громкость -";
   case TransmitMinPower:
-    return "transmit at minimum power";
+    return "Pmin";
   case TransmitMaxPower:
-    return "transmit at maximum power";
+    return "Pmax";
   case Scrambler:
-    return "scrambler on/off";
+    return "Маскиратор";
   default:
-    return "unknown command";
+    return "неизвестная команда";
   }
 }
 
-// "N bytes", or "n of N bytes" for a block that stopped short.
-std::string BlockSize(size_t got, size_t wanted) {
-  return (got < wanted ? std::to_string(got) + " of " : std::string()) + std::to_string(wanted) + " bytes";
+// ", получено n из N" (or "отправлено") for a block that stopped short.
+std::string ShortBlock(const char *done, size_t got, size_t wanted) {
+  return got < wanted ? std::string(", ") + done + " " + std::to_string(got) + " из " + std::to_string(wanted)
+                      : std::string();
 }
 
-// What the bytes mean, from the command set; received holds the answers so far.
+// Blocks of values are shown by parameter, everything else byte by byte.
+bool NamedBlock(const std::vector<uint8_t> &sent) {
+  return sent[0] == Command::WriteAll || sent[0] == Command::ReadAll || sent[0] == Command::Telemetry;
+}
+
+// What was sent, from the command set: the bytes, then their meaning. received holds the
+// answers so far.
 std::string Meaning(const std::vector<uint8_t> &sent, const std::vector<uint8_t> &received) {
   using namespace Command;
   const auto answer = [&](size_t i) { return i < received.size() ? " " + std::to_string(received[i]) : std::string(); };
+  const std::string command = Hex(sent[0]);
   switch (sent[0]) {
   case Connect:
-    return " connect";
+    return command + "  Подключиться";
   case SetValue:
     if (sent.size() < 3)
-      return " set value";
-    return " " + ParamName(sent[2]) + (sent.size() > 3 ? " = " + std::to_string(sent[3]) : std::string());
+      return HexList(sent) + "  значение параметра";
+    return HexList(sent) + "  " + ParamName(sent[2]) + (sent.size() > 3 ? " = " + std::to_string(sent[3]) : std::string());
   case WriteAll:
-    return " write all (" + (sent.size() - 1 < size_t(params::ParamCount)
-                                 ? std::to_string(sent.size() - 1) + " of 34 values)"
-                                 : std::string("34 values)"));
+    return command + "  Запись" + ShortBlock("отправлено", sent.size() - 1, params::ParamCount) +
+           (sent.size() > 1 ? ": " + NamedValues(sent, 1) : std::string());
   case ReadAll:
-    return "→ " + BlockSize(received.size(), params::ParamCount);
+    return command + "  Чтение" + ShortBlock("получено", received.size(), params::ParamCount);
   case StoreModel:
-    return " store model index" + (sent.size() > 3 ? " " + std::to_string(sent[3]) : std::string());
+    return HexList(sent) + "  Ok, индекс модели" + (sent.size() > 3 ? " " + std::to_string(sent[3]) : std::string());
   case Query:
     if (sent.size() > 1 && sent[1] == QueryModel)
-      return "→ model index" + answer(3);
+      return HexList(sent) + " → индекс модели" + answer(3);
     if (sent.size() > 2 && sent[1] == QueryMeasure && (sent[2] == Refl || sent[2] == Forw))
-      return std::string("→ ") + (sent[2] == Refl ? "REFL" : "FORW") + (received.size() > 2 ? " =" + answer(2) : "");
-    return "→ measurement";
+      return HexList(sent) + " → " + (sent[2] == Refl ? "REFL" : "FORW") + (received.size() > 2 ? " =" + answer(2) : "");
+    return HexList(sent) + " → измерение";
   case ReadSerial:
-    return sent.size() > 2 ? "→ serial byte " + std::to_string(sent[2]) + (received.size() > 2 ? " =" + answer(2) : "")
-                           : "→ serial byte";
+    return HexList(sent) + (sent.size() > 2 ? " → серийный номер, байт " + std::to_string(sent[2]) +
+                                                  (received.size() > 2 ? " =" + answer(2) : "")
+                                            : " → серийный номер");
   case ReadDate:
-    return "→ " + BlockSize(received.size(), 4) + ", processor date";
+    return command + " → Дата Процессора" + ShortBlock("получено", received.size(), 4);
   case Telemetry:
-    return "→ " + BlockSize(received.size(), 8) + ", DAC values";
+    return command + " → ЦАП" + ShortBlock("получено", received.size(), 8);
   default:
-    return " " + PanelKeyName(sent[0]);
+    return command + "  " + CommandCaption(sent[0]);
   }
+}
+
+// What came back: blocks of values by name, other answers in hexadecimal.
+std::string Answers(const std::vector<uint8_t> &sent, const std::vector<uint8_t> &received) {
+  if (sent.empty() || !NamedBlock(sent) || sent[0] == Command::WriteAll)
+    return HexList(received);
+  return sent[0] == Command::ReadAll ? NamedValues(received, 0) : NamedDacValues(received);
 }
 
 } // namespace
@@ -170,13 +213,12 @@ void TTraceRecord::End(bool missing) {
   open_ = false;
   std::string line = x_.wallTime + " | " + x_.operation + " | ";
   if (x_.sent.empty()) {
-    line += "— | ← " + HexList(x_.received) + "  unexpected";
+    line += "— | ← " + HexList(x_.received) + "  без запроса";
   } else {
-    const std::string meaning = Meaning(x_.sent, x_.received);
-    // "46 → 34 bytes": a reply's meaning follows an arrow, a command's two blanks.
-    line += HexList(x_.sent) + " " + meaning + " | ";
+    // "AA 14 61 → индекс модели 1": a reply's meaning follows an arrow, a command's two blanks.
+    line += Meaning(x_.sent, x_.received) + " | ";
     if (!x_.received.empty())
-      line += "← " + HexList(x_.received) + "  ";
+      line += "← " + Answers(x_.sent, x_.received) + "  ";
     if (missing)
       line += "нет ответа (" + Millis(clock_.Millis() - std::max(x_.lastSend, x_.lastByte), 0) + ")";
     else if (!Complete())

@@ -5,13 +5,15 @@
 // exchange ends:
 //
 //   2026-12-07 16:50:04.123 | Параметр + | 37 00 42 54  DEV (18) = 84 | ← 00 00 00 00  12.4 мс
-//   2026-12-07 16:50:09.876 | Чтение | 46 → 34 bytes | ← 78 78 … 11  291.0 мс
-//   2026-12-07 16:50:10.090 | Канал + | 5A  channel up | ответ не ожидается
+//   2026-12-07 16:50:09.876 | Чтение | 46  Чтение | ← UNCH_ON140_146=12 … G_OFF=55  291.0 мс
+//   2026-12-07 16:50:10.090 | Канал + | 5A  Канал + | ответ не ожидается
 //   2026-12-07 16:50:12.000 | Enter | 37 00 43  CORF (19) | ← 00 00  нет ответа (251 мс)
 //
 // The time, the operation that caused it (the button or key), the bytes sent with their meaning
-// from the command set, and what came back with the time from the first byte sent to the last
-// byte received. The record only watches: it changes nothing of what the tool does.
+// from the command set, named as the window names them, and what came back with the time from
+// the first byte sent to the last byte received. Blocks of values (Запись, Чтение, ЦАП) are
+// shown by parameter, "name=value", rather than byte by byte. The record only watches: it
+// changes nothing of what the tool does.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -11,13 +11,16 @@ const char *const Help =
     "Bench tool for the factory tuning of KS41, KS43, KS45 and KS47 VHF radio stations over a\n"
     "serial line. Everything is set in the window; the options file and the snapshot are kept in\n"
     "$XDG_CONFIG_HOME/kstune (or ~/.config/kstune). Port COM<N> is <that folder>/com<N> when it\n"
-    "exists (a link to the real device), otherwise /dev/ttyS<N-1>.\n"
+    "exists (a link to the real device), then /etc/xdg/kstune/com<N>, otherwise /dev/ttyS<N-1>.\n"
+    "An administrator's /etc/xdg/kstune/Q417Options.ini (each folder of $XDG_CONFIG_DIRS) gives\n"
+    "the keys the user's own options file lacks; kstune never writes it.\n"
     "\n"
     "  --help        show this text\n"
     "  --version     show the version\n"
     "  --trace FILE  add one line per exchange with the station to FILE, as it happens\n"
     "\n"
-    "See also: kstune-station(1), a simulated station for trying kstune without hardware.\n";
+    "See also: kstune-journal(1), the viewer of the station journal kstune keeps, and\n"
+    "kstune-station(1), a simulated station for trying kstune without hardware.\n";
 
 int Print(const char *text) {
   std::fputs(text, stdout);

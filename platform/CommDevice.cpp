@@ -17,6 +17,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -80,10 +81,16 @@ std::string CommDevicePath(const std::string &name) {
   }
   if (n < 1)
     return {};
+  // The user's own link first, then one an administrator set up for every user of the bench.
   const std::string link = WindowsDirectory() + "/com" + std::to_string(n);
-  struct stat st;
-  if (lstat(link.c_str(), &st) == 0)
-    return link;
+  std::vector<std::string> links{link};
+  for (std::string &counterpart : SystemCounterparts(link))
+    links.push_back(std::move(counterpart));
+  for (const std::string &candidate : links) {
+    struct stat st;
+    if (lstat(candidate.c_str(), &st) == 0)
+      return candidate;
+  }
   return "/dev/ttyS" + std::to_string(n - 1);
 }
 

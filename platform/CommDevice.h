@@ -110,8 +110,9 @@ struct TComStat {
 };
 
 // The path a device name stands for: "\\.\COMn" is <windows dir>/com<n> when that entry exists
-// (a dangling link included), else /dev/ttyS<n-1>; any other name is taken as a path. Empty
-// for a malformed COM name.
+// (a dangling link included), else the first <system dir>/com<n> that exists (an administrator's
+// link for every user of the bench), else /dev/ttyS<n-1>; any other name is taken as a path.
+// Empty for a malformed COM name.
 std::string CommDevicePath(const std::string &name);
 
 class TCommDevice {

@@ -1,5 +1,6 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/WindowsDirectory.h"
 #include "platform/os/FileIdentity.h"
 #include "runtime/Exception.h"
 #include "runtime/TextFile.h"
@@ -308,7 +309,25 @@ struct CachedProfile {
 };
 
 std::mutex cacheLock;
-CachedProfile cache;
+// One parsed copy per file: the user's options file and an administrator's under it are read
+// in turns, key by key, and must not push each other out. Few files are ever read; past that,
+// the one read longest ago goes.
+constexpr size_t MaxCachedFiles = 4;
+std::vector<CachedProfile> caches;
+
+CachedProfile &CacheFor(const std::string &fileName) {
+  const auto found =
+      std::find_if(caches.begin(), caches.end(), [&](const CachedProfile &c) { return c.fileName == fileName; });
+  if (found != caches.end()) {
+    std::rotate(caches.begin(), found, found + 1); // most recently read first
+    return caches.front();
+  }
+  if (caches.size() >= MaxCachedFiles)
+    caches.pop_back();
+  caches.insert(caches.begin(), CachedProfile{});
+  caches.front().fileName = fileName;
+  return caches.front();
+}
 
 // Reads an open regular file whole. Another process may be rewriting it: a read counts only when
 // the file's identity is the same before and after it; a file that never holds still for a few
@@ -350,10 +369,11 @@ TParsedProfile *ParsedFile(const std::string &fileName) {
   // Non-blocking, so that a FIFO in the file's place cannot hang the program.
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0)
-    return nullptr;
+    return nullptr; // a missing file (the usual administrator's) takes no place in the cache
+  CachedProfile &cache = CacheFor(fileName);
   struct stat st;
   const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (regular && cache.parsed && cache.settled && cache.fileName == fileName &&
+  if (regular && cache.parsed && cache.settled &&
       cache.identity == FileIdentityOf(st)) {
     ::close(fd);
     return cache.parsed.get();
@@ -369,12 +389,11 @@ TParsedProfile *ParsedFile(const std::string &fileName) {
   const bool settled =
       stable && Nanoseconds(now) - Nanoseconds(identity.Changed) > SettleNanoseconds(identity.Changed);
   // A recently changed file is read at every call, but parsed again only when its bytes differ.
-  if (!(cache.parsed && cache.fileName == fileName && cache.identity == identity &&
+  if (!(cache.parsed && cache.identity == identity &&
         cache.parsed->Bytes() == *bytes)) {
     cache.parsed.reset(); // the old copy goes before the new one is built
     cache.parsed = std::make_unique<TParsedProfile>(std::move(*bytes));
   }
-  cache.fileName = fileName;
   cache.identity = identity;
   cache.settled = settled;
   return cache.parsed.get();
@@ -385,11 +404,16 @@ TParsedProfile *ParsedFile(const std::string &fileName) {
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string &fileName) {
   const std::lock_guard<std::mutex> lock(cacheLock);
-  TParsedProfile *parsed = ParsedFile(fileName);
-  const std::optional<std::string_view> value = parsed ? parsed->Value(section, key) : std::nullopt;
-  if (!value)
-    return std::string(defaultValue);
-  return std::string(FirstCharacters(Unquote(*value), kMaxProfileValueLength));
+  // The user's file first, then, key by key, an administrator's under it.
+  std::vector<std::string> files{fileName};
+  for (std::string &counterpart : SystemCounterparts(fileName))
+    files.push_back(std::move(counterpart));
+  for (const std::string &file : files) {
+    TParsedProfile *parsed = ParsedFile(file);
+    if (const std::optional<std::string_view> value = parsed ? parsed->Value(section, key) : std::nullopt)
+      return std::string(FirstCharacters(Unquote(*value), kMaxProfileValueLength));
+  }
+  return std::string(defaultValue);
 }
 
 void WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,

@@ -10,6 +10,10 @@
 // its first 2047 characters. A missing or unreadable file, section or key gives the default, and
 // reading creates nothing.
 //
+// A file of the stand-in Windows directory has an administrator's defaults under it: a key it
+// lacks (or a whole section) is read from the same name in each of SystemDirectories(), the
+// first that has it winning. Writing only ever touches the file named.
+//
 // Writing keeps every other line of the file byte for byte; the file is replaced through a
 // temporary file, so a failure leaves it as it was. Failures raise EInOutError.
 #include <string>

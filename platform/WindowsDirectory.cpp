@@ -1,5 +1,6 @@
 #include "platform/WindowsDirectory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -34,4 +35,31 @@ std::string WindowsDirectory() {
   const std::string base =
       xdg.empty() ? WithoutTrailingSlashes(HomeDirectory()) + "/.config" : WithoutTrailingSlashes(xdg);
   return base + "/kstune";
+}
+
+std::vector<std::string> SystemDirectories() {
+  std::string list = NonEmptyVariable("XDG_CONFIG_DIRS");
+  if (list.empty())
+    list = "/etc/xdg";
+  std::vector<std::string> folders;
+  size_t begin = 0;
+  while (begin <= list.size()) {
+    const size_t end = std::min(list.find(':', begin), list.size());
+    const std::string entry = list.substr(begin, end - begin);
+    // "/" itself is absolute too; it only loses its slash.
+    if (!entry.empty() && entry.front() == '/')
+      folders.push_back(WithoutTrailingSlashes(entry) + "/kstune");
+    begin = end + 1;
+  }
+  return folders;
+}
+
+std::vector<std::string> SystemCounterparts(const std::string &fileName) {
+  const size_t slash = fileName.rfind('/');
+  if (slash == std::string::npos || slash + 1 == fileName.size() || fileName.substr(0, slash) != WindowsDirectory())
+    return {};
+  std::vector<std::string> files;
+  for (const std::string &folder : SystemDirectories())
+    files.push_back(folder + fileName.substr(slash));
+  return files;
 }

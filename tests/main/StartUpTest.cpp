@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 const QString Caption = QStringLiteral("Ручная настройка радиостанции ");
@@ -73,6 +76,25 @@ TEST_F(StartUpTest, PresetSectionFillsFieldsAndValues) {
   EXPECT_EQ(form.MainState.ParamValues[19], 130);
   const auto texts = PresetTexts(form);
   EXPECT_EQ(std::count(texts.begin(), texts.end(), QString("0")), static_cast<long>(texts.size()) - 1);
+}
+
+// A bench set up by its administrator: the system file's presets and port under the user's
+// own file, which wins key by key; starting writes neither.
+TEST_F(StartUpTest, TheAdministratorsFileLiesUnderTheUsersOwn) {
+  const std::string system = "[All]\r\nPoz=KS47\r\nPort=1\r\n[KS45]\r\nCORF=130\r\nDEV=90\r\n[KS47]\r\nCORF=7\r\n";
+  const std::string user = "[All]\r\nPoz=KS45\r\n[KS45]\r\nCORF=140\r\n";
+  dir.WriteSystemFile("Q417Options.ini", system);
+  dir.WriteFile("Q417Options.ini", user);
+  TForm1 form;
+  EXPECT_EQ(form.windowTitle(), Caption + "KS45");        // the user's model
+  EXPECT_EQ(form.MainState.ComNumber, 1);                 // the system's port
+  EXPECT_TRUE(form.RadioButton1->isChecked());
+  EXPECT_EQ(form.Edit1->text(), "140");                   // the user's CORF
+  EXPECT_EQ(form.Edit19->text(), "90");                   // the system's DEV of the same model
+  EXPECT_EQ(form.MainState.ParamValues[18], 90);
+  EXPECT_EQ(dir.ReadFile("Q417Options.ini"), user);
+  std::ifstream in(dir.SystemKstuneDir() / "Q417Options.ini", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), system);
 }
 
 TEST_F(StartUpTest, HandEditedFileIsReadLikeTheWindowsService) {

@@ -15,6 +15,11 @@ TempConfigDir::TempConfigDir() {
     oldValue_ = old;
   }
   setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+  if (const char *old = std::getenv("XDG_CONFIG_DIRS")) {
+    hadOldDirs_ = true;
+    oldDirs_ = old;
+  }
+  setenv("XDG_CONFIG_DIRS", (root_ / "system").c_str(), 1);
 }
 
 TempConfigDir::~TempConfigDir() {
@@ -22,6 +27,10 @@ TempConfigDir::~TempConfigDir() {
     setenv("XDG_CONFIG_HOME", oldValue_.c_str(), 1);
   else
     unsetenv("XDG_CONFIG_HOME");
+  if (hadOldDirs_)
+    setenv("XDG_CONFIG_DIRS", oldDirs_.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_DIRS");
   std::error_code ec;
   // A test may have made files read-only to provoke failures; give write access back first.
   for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
@@ -35,6 +44,14 @@ TempConfigDir::~TempConfigDir() {
 std::filesystem::path TempConfigDir::WriteFile(const std::string &name, const std::string &bytes) const {
   std::filesystem::create_directories(KstuneDir());
   const auto path = KstuneDir() / name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  return path;
+}
+
+std::filesystem::path TempConfigDir::WriteSystemFile(const std::string &name, const std::string &bytes) const {
+  std::filesystem::create_directories(SystemKstuneDir());
+  const auto path = SystemKstuneDir() / name;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   return path;
