@@ -5,6 +5,7 @@
 #include "link/Exchange.h"
 #include "link/Telemetry.h"
 #include "link/Trace.h"
+#include "main/BenchJournal.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
@@ -117,7 +118,7 @@ void ConnectStation(TForm1 &form) {
   form.MainState.EchoesDue = 0;
   PurgeStaleInput(form);
   TracePortOpened(number, DeviceTried(number), LineSettings(*form.MainState.ComPort));
-  TJournalNote note = Journal().Connecting(form.MainState.ComNumber, form.MainState.ModelCode);
+  TJournalNote note = Journal().Connecting(BenchPortName(form.MainState.ComNumber), form.MainState.ModelCode);
   const auto sentAt = std::chrono::steady_clock::now();
   SendToStation(form, Command::Connect);
   uint8_t answer = 0;
