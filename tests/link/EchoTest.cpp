@@ -26,7 +26,7 @@ TEST_F(EchoConnectTest, TheEchoIsToldApartFromTheStationsAnswer) {
       {"echo and no station", true, false, true, {NoLinkLine, EchoOnlyLine}, false},
       // Answers 250 with 250 two byte times after it was sent: the station's, not an echo.
       {"a station at 1200 baud", false, true, false, ConnectedLines, true},
-      {"a station faster than the line", false, false, false, ConnectedLines, true},
+      {"a station without pacing", false, false, false, ConnectedLines, true},
       {"nothing on the line", false, false, true, {NoLinkLine}, false},
   };
   PrepareFiles();
