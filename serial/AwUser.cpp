@@ -129,6 +129,7 @@ int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t ba
     std::lock_guard<TCriticalSection> in(InputLock);
     std::lock_guard<TCriticalSection> out(OutputLock);
     DispatchBuffer.Allocate(DispatchBufferSize);
+    NoteUnread();
     OutputBuffer.Allocate(outSize);
     DataArrived = LastNotified = 0;
     NotifyData = false;
@@ -209,6 +210,7 @@ void TApdBaseDispatcher::ReleaseBuffers() {
   std::lock_guard<TCriticalSection> in(InputLock);
   std::lock_guard<TCriticalSection> out(OutputLock);
   DispatchBuffer.Release();
+  NoteUnread();
   OutputBuffer.Release();
   BuffersReleased.store(true);
 }
@@ -441,12 +443,10 @@ int TApdBaseDispatcher::PutBlock(const void *block, unsigned count) {
   TComStat stat;
   ReadErrors(stat);
   const auto *bytes = static_cast<const uint8_t *>(block);
-  {
-    std::lock_guard<TCriticalSection> out(OutputLock);
-    if (count > OutputBuffer.Free())
-      return -ecOutputBufferTooSmall;
-    QueueOutput(bytes, count);
-  }
+  // Queued without holding OutputLock here: the output thread that the queueing wakes takes
+  // that lock first, and would otherwise wait to be woken again when this thread lets go.
+  if (QueueOutput(bytes, count) < 0)
+    return -ecOutputBufferTooSmall;
   std::lock_guard<TCriticalSection> state(StateLock);
   if (TraceOn)
     for (unsigned i = 0; i < count; ++i)
@@ -456,11 +456,16 @@ int TApdBaseDispatcher::PutBlock(const void *block, unsigned count) {
   return 0;
 }
 
+// All of the bytes or none; the output thread is signalled once the lock is let go.
 int TApdBaseDispatcher::QueueOutput(const uint8_t *bytes, unsigned count) {
-  std::lock_guard<TCriticalSection> out(OutputLock);
-  if (count == 0)
-    return 0;
-  OutputBuffer.Put(bytes, count);
+  {
+    std::lock_guard<TCriticalSection> out(OutputLock);
+    if (count > OutputBuffer.Free())
+      return -ecOutputBufferTooSmall;
+    if (count == 0)
+      return 0;
+    OutputBuffer.Put(bytes, count);
+  }
   OutputQueued->Set();
   return static_cast<int>(count);
 }
@@ -551,6 +556,7 @@ unsigned TApdBaseDispatcher::ReadInto(uint8_t *into, unsigned count) {
   if (got <= 0)
     return 0;
   DispatchBuffer.Produced(static_cast<unsigned>(got));
+  NoteUnread();
   DataArrived += static_cast<unsigned>(got);
   std::lock_guard<TCriticalSection> state(StateLock);
   if (LogOn)
@@ -563,6 +569,10 @@ bool TApdBaseDispatcher::RecipientRead() const {
 }
 
 bool TApdBaseDispatcher::CharReady() {
+  // Only a recipient reading inside a data notification counts differently, and it is the
+  // dispatch thread itself, which has set InNotify before calling it.
+  if (!InNotify.load())
+    return Unread.load(std::memory_order_acquire) > 0;
   std::lock_guard<TCriticalSection> in(InputLock);
   return DispatchBuffer.Used() > (RecipientRead() ? NotifyRead : 0);
 }
@@ -585,6 +595,7 @@ int TApdBaseDispatcher::GetChar(uint8_t &c) {
     ++NotifyRead;
   else
     DispatchBuffer.Skip(1);
+  NoteUnread();
   std::lock_guard<TCriticalSection> state(StateLock);
   if (TraceOn)
     AddTrace('R', c);
@@ -666,6 +677,7 @@ void TApdBaseDispatcher::Notify(unsigned msg, unsigned wParam) {
     std::lock_guard<TCriticalSection> in(InputLock);
     if (NotifyData && NotifyMaxRead > 0)
       DispatchBuffer.Skip(std::min(NotifyMaxRead, DispatchBuffer.Used()));
+    NoteUnread();
     NotifyData = false;
     NotifyRead = NotifyMaxRead = 0;
     NotifyThread = std::thread::id();

@@ -202,6 +202,12 @@ protected:
   // (OutputLock).
   TApdRing DispatchBuffer;
   TApdRing OutputBuffer;
+  // DispatchBuffer's unread count, stored after every change of it (under InputLock), so that
+  // a user polling CharReady outside a notification need not take InputLock: the dispatch
+  // thread storing a byte would otherwise meet the poller holding the lock and wait to be woken
+  // by it, one more hand-over between two threads for every answered byte.
+  std::atomic<unsigned> Unread{0};
+  void NoteUnread() { Unread.store(DispatchBuffer.Allocated() ? DispatchBuffer.Used() : 0, std::memory_order_release); }
 
   TDcb DCB{};
   uint32_t LastBaud = 115200;

@@ -60,6 +60,7 @@ int TApdWin32Dispatcher::PurgeQueue(uint32_t which) {
       NotifyMaxRead = DispatchBuffer.Used();
     else
       DispatchBuffer.Skip(DispatchBuffer.Used());
+    NoteUnread();
   }
   if (which & (PurgeTxAbort | PurgeTxClear)) {
     if (OutThread && !OutThread->Ended() && FlushRequest && Ack) {

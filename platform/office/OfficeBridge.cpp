@@ -25,17 +25,21 @@ std::string MissingText(const std::string &what) {
          "\nи нажмите \"...\" снова. Все остальное в программе работает и без него.";
 }
 
-// Beside the program (where the build puts it), then in the installed program's library folder,
-// then where the build made it.
+// Beside the program (where the build puts it), then in the installed program's library folder;
+// only a development build that asks for it looks in its build folder too. Nothing else: a
+// module is code run inside kstune, so it comes only from where kstune itself came from.
 fs::path ModulePath() {
   const fs::path folder = ExecutableFolder();
+  const fs::path installed = folder.parent_path() / "lib" / "kstune" / "office" / KSTUNE_OFFICE_MODULE_NAME;
   std::error_code ec;
-  for (const fs::path &candidate :
-       {folder / KSTUNE_OFFICE_MODULE_NAME,
-        folder.parent_path() / "lib" / "kstune" / "office" / KSTUNE_OFFICE_MODULE_NAME})
+  for (const fs::path &candidate : {folder / KSTUNE_OFFICE_MODULE_NAME, installed})
     if (fs::exists(candidate, ec))
       return candidate;
+#ifdef KSTUNE_OFFICE_MODULE
   return fs::path(KSTUNE_OFFICE_MODULE);
+#else
+  return installed;
+#endif
 }
 
 // The spreadsheet part of the office, packaged apart from the rest: without it the office

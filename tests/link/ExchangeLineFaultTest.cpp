@@ -270,6 +270,8 @@ TEST_P(SurplusOnTheLine, RefusesAReadWithASurplusAndShowsNoShiftedBlock) {
   const TSurplus surplus = std::get<1>(GetParam());
   station.SetEcho(surplus == TSurplus::Echo);
   Row().Prepare(*this);
+  if (surplus == TSurplus::Echo)
+    RecogniseEcho();
   const Values stored = Stored();
   station.ClearReceived();
   station.SetDoubleAnswers(surplus != TSurplus::Echo);

@@ -10,6 +10,7 @@ debs=("$build"/kstune_"$version"_*.deb)
 [ ${#debs[@]} -eq 1 ] || { echo "expected one kstune_${version}_*.deb in $build, found ${#debs[@]}"; exit 1; }
 deb=${debs[0]}
 office_debs=("$build"/kstune-office_"$version"_*.deb)
+office_root=
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
@@ -57,6 +58,12 @@ if [ -e "$build/main/kstune-office.so" ]; then
   [[ $office_depends == *"libreoffice-calc | libreoffice-calc-nogui"* ]] || fail "kstune-office Depends: $office_depends"
   [[ $office_depends == *libuno-cppu3* ]] || fail "kstune-office Depends lacks the UNO libraries: $office_depends"
 fi
+# An installed program names no folder of the build that made it: a module or file looked for
+# there could be planted by whoever can write that folder (a build in /tmp).
+build_dir=$(cd "$build" && pwd -P)
+for binary in "$root"/usr/bin/* ${office_root:+"$office_root"/usr/lib/kstune/office/*}; do
+  ! strings -a "$binary" | grep -qF "$build_dir" || fail "${binary#"$root"} names the build folder $build_dir"
+done
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* ]] || fail "Depends lacks the Qt libraries: $depends"
 for wanted in fonts-liberation2 qt6-translations-l10n libqt6sql6-sqlite; do
