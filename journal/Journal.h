@@ -104,7 +104,8 @@ template <typename Values> QString JournalSeries(const Values &values) {
 }
 
 // kstune's journal: the bench's file, and the factory database the options file names
-// ([Journal] Database). A failure is told in a message box on the user-interface thread.
+// ([Journal] Database). A failure, and its end, is told in a notice on the user-interface
+// thread: never a box that takes a click or holds closing.
 void StartBenchJournal();
 // Ends it, saying what could not be kept.
 void EndBenchJournal();

@@ -66,3 +66,51 @@ QString FactoryFailureMessage(const QString &server, const QString &why, const Q
 QString LostAtExitMessage(int count, const QString &file, const QString &why) {
   return QStringLiteral("Не сохранены записи журнала станций: %1.\nФайл %2: %3.").arg(count).arg(file, why);
 }
+
+QString LocalRecoveredMessage(const QString &file) {
+  return QStringLiteral("Журнал станций снова записывается в файл %1; записи, хранившиеся в памяти, записаны.")
+      .arg(file);
+}
+
+QString FactoryRecoveredMessage(const QString &server) {
+  return QStringLiteral("Журнал станций снова передается в базу данных завода %1.").arg(server);
+}
+
+QString RefusedRowMessage(const QString &server, const QString &id, const QString &why, const QString &file,
+                          long long refusedInFile) {
+  return QStringLiteral("База данных завода %1 не приняла запись журнала %2: %3.\n"
+                        "Запись оставлена в файле %4 (таблица journal_refused); таких записей в файле: %5. "
+                        "Остальные записи передаются.")
+      .arg(server, id, why, file)
+      .arg(refusedInFile);
+}
+
+QString ResentMessage(const QString &server, long long count) {
+  return QStringLiteral("В базе данных завода %1 не нашлось записей журнала этого стенда, переданных раньше: %2. "
+                        "Они переданы снова.")
+      .arg(server)
+      .arg(count);
+}
+
+QString UnsentAtExitMessage(long long count, const QString &file) {
+  return QStringLiteral("Записи журнала станций ждут передачи в базу данных завода: %1. Они хранятся в файле %2 "
+                        "и будут переданы при следующем запуске.")
+      .arg(count)
+      .arg(file);
+}
+
+QString RefusedAtExitMessage(long long count, const QString &file) {
+  return QStringLiteral("Записи журнала станций, не принятые базой данных завода: %1. Они хранятся в файле %2 "
+                        "(таблица journal_refused).")
+      .arg(count)
+      .arg(file);
+}
+
+QString MovedAsideMessage(const QString &file, const QString &unfitness, const QString &aside) {
+  const QString what = unfitness == QLatin1String("newer")     ? QStringLiteral("записан более новой версией kstune")
+                       : unfitness == QLatin1String("foreign") ? QStringLiteral("не является журналом kstune")
+                                                               : QStringLiteral("поврежден");
+  return QStringLiteral("Файл журнала станций %1 %2. Он сохранен без изменений как %3; журнал начат заново "
+                        "в новом файле %1, записи этого сеанса сохраняются в нем.")
+      .arg(file, what, aside);
+}

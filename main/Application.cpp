@@ -1,5 +1,6 @@
 #include "main/Application.h"
 
+#include "main/NoticeWindow.h"
 #include "platform/QuitSignals.h"
 #include "runtime/Dialogs.h"
 #include "runtime/Exception.h"
@@ -51,6 +52,7 @@ void InstallStandardBoxes() {
                     QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
   });
+  InstallNoticeWindow(QStringLiteral("TForm1"));
 }
 
 void InstallQuitSignals(QWidget &window) {
