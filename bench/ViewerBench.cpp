@@ -7,7 +7,9 @@
 //   ViewerBench [journal.sqlite]   a journal made by an earlier run is reused when named
 #include "bench/BenchStats.h"
 #include "bench/QuitOnPaint.h"
-#include "viewer/JournalStore.h"
+#include "journal/JournalIndexes.h"
+#include "journal/JournalRecord.h"
+#include "viewer/JournalReader.h"
 #include "viewer/JournalWindow.h"
 
 #include <QApplication>
@@ -77,31 +79,32 @@ void Generate(const QString &path) {
       const QString model = models[station % 4];
       QDateTime at = base.addDays(visit * 90 + station % 80).addSecs((station % 40) * 600);
       for (int seq = 1; seq <= RecordsPerSession && written < Records; ++seq, ++written) {
+        using namespace JournalOp;
         static const char *const plan[RecordsPerSession] = {
-            "connect", "serial", "processor_date", "read_all", "dac", "set_value", "dac", "set_value", "set_value", "dac",
-            "set_value", "dac", "set_value", "set_value", "dac", "refl_forw", "refl_forw", "write_all", "read_all", "disconnect"};
+            Connect,  JournalOp::Serial,  ProcessorDate, ReadAll,  Dac,      SetValue, Dac,      SetValue, SetValue, Dac,
+            SetValue, Dac,      SetValue,      SetValue, Dac,      ReflForw, ReflForw, WriteAll, ReadAll,  Disconnect};
         const QString operation = QString::fromLatin1(plan[seq - 1]);
         at = at.addMSecs(800 + random() % 4000);
         const bool serialKnown = readsSerial && seq >= 2;
         QVariant parameter = nullInt, value = nullInt, seriesValue = null, detail = null;
-        if (operation == QLatin1String("set_value")) {
+        if (Is(operation, SetValue)) {
           parameter = 18 + int(random() % 17);
           value = int(random() % 256);
-        } else if (operation == QLatin1String("write_all") || operation == QLatin1String("read_all")) {
+        } else if (Is(operation, WriteAll) || Is(operation, ReadAll)) {
           for (int k = 0; k < 102; k += 3)
             series.replace(k, 3, QStringLiteral("%1").arg(int(random() % 256), 3, 10, QLatin1Char('0')));
           seriesValue = series;
-        } else if (operation == QLatin1String("dac")) {
+        } else if (Is(operation, Dac)) {
           detail = QStringLiteral("%1 80 40 C0 20 10 90 A0").arg(int(random() % 256), 2, 16, QLatin1Char('0'));
-        } else if (operation == QLatin1String("refl_forw")) {
+        } else if (Is(operation, ReflForw)) {
           detail = QStringLiteral("REFL=%1 FORW=%2").arg(random() % 30).arg(100 + random() % 150);
-        } else if (operation == QLatin1String("serial") && readsSerial) {
+        } else if (Is(operation, JournalOp::Serial) && readsSerial) {
           detail = Serial(station);
         }
         const QVariantList row{QUuid::createUuid().toString(QUuid::WithoutBraces),
                                at.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")), seq, id, bench, op,
                                QStringLiteral("COM2 /dev/ttyUSB0"), model, serialKnown ? QVariant(Serial(station)) : null,
-                               operation, parameter, value, seriesValue, QStringLiteral("ok"), detail};
+                               operation, parameter, value, seriesValue, QString::fromLatin1(OutcomeName(TJournalOutcome::Ok)), detail};
         for (int i = 0; i < row.size(); ++i)
           q.bindValue(i, row[i]);
         if (!q.exec()) {
@@ -130,9 +133,10 @@ double ReferenceVisits(const QString &path) {
     q.setForwardOnly(true);
     // The viewer's own query of the station list, read and thrown away.
     q.exec(QStringLiteral("SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = "
-                          "'disconnect' THEN model END), max(CASE WHEN operation = 'serial' THEN model END), "
-                          "max(model)), max(bench), max(\"operator\") FROM journal WHERE operation IN ('connect', "
-                          "'serial', 'disconnect') GROUP BY session"));
+                          "'%1' THEN model END), max(CASE WHEN operation = '%2' THEN model END), "
+                          "max(model)), max(bench), max(\"operator\") FROM journal WHERE %3 GROUP BY session")
+               .arg(QLatin1String(JournalOp::Disconnect), QLatin1String(JournalOp::Serial),
+                    QLatin1String(journal_indexes::VisitsWhere.data(), qsizetype(journal_indexes::VisitsWhere.size()))));
     while (q.next())
       ++rows;
   }
@@ -152,7 +156,7 @@ int main(int argc, char **argv) {
   // The first open makes the viewer's indexes on a file it may write.
   {
     const auto started = Clock::now();
-    viewer::JournalStore store;
+    viewer::JournalReader store;
     viewer::JournalSource source;
     source.path = path;
     store.Open(source);
@@ -207,8 +211,8 @@ int main(int argc, char **argv) {
     historyCpu.push_back(CpuMs() - cpu);
     QStringList sessions;
     for (const auto &r : window.History())
-      if (!sessions.contains(r.session))
-        sessions << QStringLiteral("'") + r.session + QStringLiteral("'");
+      if (!sessions.contains(r.Session))
+        sessions << QStringLiteral("'") + r.Session + QStringLiteral("'");
     started = Clock::now();
     QSqlQuery q(db);
     q.setForwardOnly(true);

@@ -6,9 +6,6 @@
 #include "journal/JournalRecord.h"
 
 #include <QString>
-#include <QVariant>
-
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -43,7 +40,3 @@ private:
   QString movedAside_;
   bool damagedNow_ = false; // the last insert failed on a damaged file
 };
-
-// A text or number for binding, NULL when absent.
-QVariant Nullable(const QString &text);
-QVariant Nullable(const std::optional<int> &number);

@@ -129,7 +129,7 @@ TEST_F(JournalFactoryFaultTest, ARowTheServerRefusesIsSetAsideNamedAndCountedAnd
   for (int seq = 1; seq <= 10; ++seq) {
     TJournalRow row = StepRow(QStringLiteral("s"), seq);
     if (seq == 4) {
-      row.Entry.Detail = QStringLiteral("poison");
+      row.Detail = QStringLiteral("poison");
       poisonId = row.Id;
     }
     store->Push(row);

@@ -1,4 +1,4 @@
-#include "viewer/CommandLine.h"
+#include "viewer/ViewerOptions.h"
 #include "viewer/JournalWindow.h"
 
 #include <QApplication>
