@@ -96,6 +96,16 @@ bool TFactoryCopy::OpenLocal(TFactoryFailure &failure) {
     CloseLocal();
     return false;
   }
+  // The copy may run in a session that writes nothing, on a file of an older kstune.
+  QSqlQuery query(db);
+  for (const QString &statement : SqliteCopySchema())
+    if (!query.exec(statement)) {
+      failure.Why = ReasonOfSqlError(query.lastError());
+      query = QSqlQuery();
+      db = QSqlDatabase();
+      CloseLocal();
+      return false;
+    }
   localOpen_ = true;
   localFile_ = FileIdentity(localPath_);
   return true;

@@ -164,17 +164,17 @@ QStringList Schema(const char *timeType, const char *serverColumns = "") {
 
 } // namespace
 
-QStringList SqliteSchema() {
-  QStringList statements = Schema("text");
-  // Which records have reached each factory server: the local file is the outbox.
-  statements << QStringLiteral("CREATE TABLE IF NOT EXISTS journal_sent ("
-                               "server text PRIMARY KEY, last_rowid integer NOT NULL)");
-  // Records a factory server refused for what they hold, with its reason: kept, never sent again.
-  statements << QStringLiteral("CREATE TABLE IF NOT EXISTS journal_refused ("
-                               "server text NOT NULL, id text NOT NULL, sqlstate text, reason text, "
-                               "PRIMARY KEY (server, id))");
-  return statements;
+QStringList SqliteCopySchema() {
+  return {
+      // Which records have reached each factory server: the local file is the outbox.
+      QStringLiteral("CREATE TABLE IF NOT EXISTS journal_sent (server text PRIMARY KEY, last_rowid integer NOT NULL)"),
+      // Records a factory server refused for what they hold, with its reason: kept, never sent again.
+      QStringLiteral("CREATE TABLE IF NOT EXISTS journal_refused ("
+                     "server text NOT NULL, id text NOT NULL, sqlstate text, reason text, PRIMARY KEY (server, id))"),
+  };
 }
+
+QStringList SqliteSchema() { return Schema("text") + SqliteCopySchema(); }
 
 QStringList PostgresSchema() {
   // Who sent the row and when the server had it: filled by the server alone, never by a bench.

@@ -8,6 +8,10 @@
 #include "tests/journal/JournalFiles.h"
 #include "tests/journal/PostgresServer.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -174,6 +178,34 @@ TEST_F(JournalFactoryFaultTest, RowsTheServerLostAreSentAgainAtTheNextStart) {
   const auto told = recorder.Told();
   ASSERT_EQ(told.size(), 1u);
   EXPECT_TRUE(told[0].contains(QStringLiteral("переданных раньше: 4"))) << told[0].toStdString();
+}
+
+TEST_F(JournalFactoryFaultTest, AFileOfAnOlderKstuneIsCopiedInARunThatWritesNothing) {
+  // The journal's table alone, as the first kstune made it: none of the copy's bookkeeping.
+  fs::create_directories(root / "kstune");
+  const QString name = QStringLiteral("older");
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(file);
+    ASSERT_TRUE(db.open());
+    QSqlQuery query(db);
+    ASSERT_TRUE(query.exec(QStringLiteral(
+        "CREATE TABLE journal (id text PRIMARY KEY, at text NOT NULL, seq integer NOT NULL, session text NOT NULL, "
+        "bench text NOT NULL, operator text NOT NULL, port text, model text, serial text, operation text NOT NULL, "
+        "parameter integer, value integer, series text, outcome text NOT NULL, detail text)")));
+    for (int seq = 1; seq <= 12; ++seq)
+      ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO journal VALUES ('%1', '2026-12-07T15:04:05.123Z', %2, 's', "
+                                            "'b', 'o', NULL, NULL, NULL, 'connect', NULL, NULL, NULL, 'ok', NULL)")
+                                 .arg(QUuid::createUuid().toString(QUuid::WithoutBraces))
+                                 .arg(seq)));
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(name);
+  auto store = Store();
+  ASSERT_TRUE(WaitServerCount(12));
+  EXPECT_EQ(store->Stop().Unsent, 0);
+  EXPECT_EQ(ServerSeqs(), OneTo(12));
+  EXPECT_TRUE(recorder.Told().empty());
 }
 
 TEST_F(JournalFactoryFaultTest, APasswordFileOthersMayReadIsNamedAsTheReason) {
