@@ -2,7 +2,11 @@
 
 #include "platform/os/OsErrorReason.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
+
+#include <sys/statvfs.h>
 
 #include <cerrno>
 
@@ -43,10 +47,25 @@ QString ReasonOfSqlError(const QSqlError &error) {
     default:
       break;
     }
+  // SQLite's own words are English: they follow only a failure that has no Russian name here.
+  if (!why.isEmpty())
+    return why;
   const QString text = error.text().trimmed();
-  if (why.isEmpty())
-    return text;
-  return text.isEmpty() ? why : why + QStringLiteral(" (") + text + QLatin1Char(')');
+  return isNumber ? QStringLiteral("ошибка SQLite %1 (%2)").arg(error.nativeErrorCode(), text)
+                  : QStringLiteral("ошибка SQLite (%1)").arg(text);
+}
+
+QString ReasonOfLocalSqlError(const QSqlError &error, const QString &file) {
+  bool isNumber = false;
+  const int code = error.nativeErrorCode().toInt(&isNumber) & 0xFF;
+  // A disk that filled up while the file was being made shows as a failed write, not as "full".
+  struct statvfs disk {};
+  // Qt's driver gives no code for some failures (a commit), so those are checked the same way.
+  if ((!isNumber || code == 10 /* SQLITE_IOERR */ || code == 13 /* SQLITE_FULL */) &&
+      statvfs(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), &disk) == 0 &&
+      static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < 64 * 1024)
+    return QStringLiteral("нет места на диске");
+  return ReasonOfSqlError(error);
 }
 
 QString LocalFailureMessage(const QString &file, const QString &why) {

@@ -6,6 +6,8 @@ class QSqlError;
 
 QString ReasonOfErrno(int error);
 QString ReasonOfSqlError(const QSqlError &error);
+// The same for the file itself: a write that failed because its disk is full says so.
+QString ReasonOfLocalSqlError(const QSqlError &error, const QString &file);
 
 QString LocalFailureMessage(const QString &file, const QString &why);
 QString FactoryFailureMessage(const QString &server, const QString &why, const QString &file);

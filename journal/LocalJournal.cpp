@@ -99,7 +99,7 @@ TLocalJournal::TFit TLocalJournal::TryOpen(QString &why, QString &unfitness) {
     unfitness = QStringLiteral("damaged");
   if (!unfitness.isEmpty())
     return TFit::Unfit;
-  why = ReasonOfSqlError(failure);
+  why = ReasonOfLocalSqlError(failure, path_);
   return TFit::Failed;
 }
 
@@ -188,7 +188,7 @@ bool TLocalJournal::Insert(const std::vector<TJournalRow> &rows, QString &why) {
   }
   if (ok)
     return true;
-  why = ReasonOfSqlError(failure);
+  why = ReasonOfLocalSqlError(failure, path_);
   damagedNow_ = Damaged(failure);
   db.rollback();
   db = QSqlDatabase();

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -176,6 +178,44 @@ INSTANTIATE_TEST_SUITE_P(Ways, JournalUnwritableTest, ::testing::ValuesIn(Ways),
                              name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
                            return name;
                          });
+
+// A disk of its own that fills up: a tmpfs, which only a test run as root can mount.
+TEST_F(JournalStoreTest, AFullDiskIsSaidInRussianWhenTheFileIsMadeAndWhileItIsWritten) {
+  const fs::path disk = root / "disk";
+  fs::create_directories(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "a tmpfs of the test's own needs root";
+  struct Unmount {
+    fs::path path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  auto fill = [&] {
+    std::ofstream filler(disk / "filler", std::ios::binary | std::ios::app);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    }
+  };
+  file = QString::fromStdString((disk / "kstune" / "journal.sqlite").string());
+  fs::create_directories(disk / "kstune");
+  fill();
+  TJournalStore store(Settings());
+  for (int seq = 1; seq <= 5; ++seq)
+    store.Push(StepRow(QStringLiteral("s"), seq));
+  ASSERT_TRUE(WaitTold(1));
+  EXPECT_EQ(Told()[0], QStringLiteral("Журнал станций не записывается в файл ") + file +
+                           QStringLiteral(": нет места на диске.\nНастройку можно продолжать: записи журнала хранятся в "
+                                          "памяти и будут записаны, как только запись снова станет возможна."));
+  fs::remove(disk / "filler");
+  ASSERT_TRUE(store.WaitWritten(20s));
+  // At work: the file made, the disk full again under a burst of records.
+  fill();
+  for (int seq = 6; seq <= 3000; ++seq)
+    store.Push(StepRow(QStringLiteral("s"), seq));
+  EXPECT_FALSE(store.WaitWritten(2s));
+  const TJournalEnding ending = store.Stop();
+  EXPECT_GT(ending.Lost, 0);
+  EXPECT_EQ(ending.Why, QStringLiteral("нет места на диске"));
+}
 
 // Files in the journal's place that are no journal kstune can write: each is moved aside whole,
 // and the session goes into a fresh journal.
