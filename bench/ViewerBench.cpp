@@ -79,26 +79,27 @@ void Generate(const QString &path) {
       const QString model = models[station % 4];
       QDateTime at = base.addDays(visit * 90 + station % 80).addSecs((station % 40) * 600);
       for (int seq = 1; seq <= RecordsPerSession && written < Records; ++seq, ++written) {
-        using namespace JournalOp;
+        namespace ops = JournalOp;
         static const char *const plan[RecordsPerSession] = {
-            Connect,  JournalOp::Serial,  ProcessorDate, ReadAll,  Dac,      SetValue, Dac,      SetValue, SetValue, Dac,
-            SetValue, Dac,      SetValue,      SetValue, Dac,      ReflForw, ReflForw, WriteAll, ReadAll,  Disconnect};
+            ops::Connect,  ops::Serial, ops::ProcessorDate, ops::ReadAll,  ops::Dac,      ops::SetValue, ops::Dac,
+            ops::SetValue, ops::SetValue, ops::Dac,         ops::SetValue, ops::Dac,      ops::SetValue, ops::SetValue,
+            ops::Dac,      ops::ReflForw, ops::ReflForw,    ops::WriteAll, ops::ReadAll,  ops::Disconnect};
         const QString operation = QString::fromLatin1(plan[seq - 1]);
         at = at.addMSecs(800 + random() % 4000);
         const bool serialKnown = readsSerial && seq >= 2;
         QVariant parameter = nullInt, value = nullInt, seriesValue = null, detail = null;
-        if (Is(operation, SetValue)) {
+        if (ops::Is(operation, ops::SetValue)) {
           parameter = 18 + int(random() % 17);
           value = int(random() % 256);
-        } else if (Is(operation, WriteAll) || Is(operation, ReadAll)) {
+        } else if (ops::Is(operation, ops::WriteAll) || ops::Is(operation, ops::ReadAll)) {
           for (int k = 0; k < 102; k += 3)
             series.replace(k, 3, QStringLiteral("%1").arg(int(random() % 256), 3, 10, QLatin1Char('0')));
           seriesValue = series;
-        } else if (Is(operation, Dac)) {
+        } else if (ops::Is(operation, ops::Dac)) {
           detail = QStringLiteral("%1 80 40 C0 20 10 90 A0").arg(int(random() % 256), 2, 16, QLatin1Char('0'));
-        } else if (Is(operation, ReflForw)) {
+        } else if (ops::Is(operation, ops::ReflForw)) {
           detail = QStringLiteral("REFL=%1 FORW=%2").arg(random() % 30).arg(100 + random() % 150);
-        } else if (Is(operation, JournalOp::Serial) && readsSerial) {
+        } else if (ops::Is(operation, ops::Serial) && readsSerial) {
           detail = Serial(station);
         }
         const QVariantList row{QUuid::createUuid().toString(QUuid::WithoutBraces),
