@@ -1,7 +1,9 @@
 // The station journal's own speed: a burst of records into the local SQLite file, and through it
 // into PostgreSQL over a Unix socket (a server of the benchmark's own, with fsync on); the time
 // from a record's append to its row being on the server while the server is up; and the time the
-// copy takes to catch up with records held while the server was down.
+// copy takes to catch up with records held while the server was down; and how long the end of
+// kstune (stopping the journal) takes with a server frozen mid-session and with a backlog of
+// 200 000 records not yet on the server.
 //
 //   JournalBench [records]
 #include "bench/BenchStats.h"
@@ -146,6 +148,48 @@ int main(int argc, char **argv) {
                 "(of which the start %.0f ms; retries every 200 ms here, up to 15 s by default): %.0f records/s\n",
                 count, ms, startMs, count / (ms - startMs) * 1000);
     store.Stop();
+    std::filesystem::remove_all(folder);
+  }
+  // The end with a server frozen mid-session (SIGSTOP: it takes connections and never answers).
+  {
+    const std::string folder = Folder();
+    TJournalStore store(Settings(folder, uri));
+    for (int seq = 1; seq <= 100; ++seq)
+      store.Push(StepRow(QStringLiteral("frozen"), seq));
+    WaitServerCount(probe, count + 100, Clock::now());
+    server.Freeze();
+    for (int seq = 101; seq <= 200; ++seq)
+      store.Push(StepRow(QStringLiteral("frozen"), seq));
+    store.WaitWritten(60s);
+    std::this_thread::sleep_for(300ms);
+    const auto start = Clock::now();
+    const TJournalEnding ending = store.Stop();
+    const double ms = Millis(Clock::now() - start);
+    server.Thaw();
+    std::printf("The end with the server frozen mid-session: %.0f ms (%lld records left for the next start)\n", ms,
+                ending.Unsent);
+    std::filesystem::remove_all(folder);
+  }
+
+  // The end with a backlog: 200 000 records held while the server was down, the copy catching up.
+  {
+    constexpr int Backlog = 200000;
+    const std::string folder = Folder();
+    {
+      TJournalStore held(Settings(folder, "postgresql://nobody@/kstune?host=/nonexistent"));
+      for (int seq = 1; seq <= Backlog; ++seq)
+        held.Push(StepRow(QStringLiteral("backlog"), seq));
+      held.WaitWritten(600s);
+    }
+    for (const bool serverUp : {false, true}) {
+      TJournalStore store(Settings(folder, serverUp ? uri : "postgresql://nobody@/kstune?host=/nonexistent"));
+      std::this_thread::sleep_for(500ms); // under way
+      const auto start = Clock::now();
+      const TJournalEnding ending = store.Stop();
+      const double ms = Millis(Clock::now() - start);
+      std::printf("The end with %d records not on the server, %s: %.0f ms (%lld left for the next start)\n",
+                  Backlog, serverUp ? "the copy catching up" : "the server unreachable", ms, ending.Unsent);
+    }
     std::filesystem::remove_all(folder);
   }
   probe.close();

@@ -1,40 +1,70 @@
 #pragma once
 // Copies the local journal to the factory's PostgreSQL server, in the order the records were
 // written, each exactly once: the server keeps what it has by the record's id, and the local file
-// remembers, per server, the last record the server confirmed. Used by one thread.
+// remembers, per server, the last record the server confirmed. A record the server refuses for
+// its content is set aside (kept in the file with the server's reason) and the rest goes on.
+// Used by one thread; every wait on the server ends at the interrupt.
+#include "journal/FactoryLink.h"
 #include "journal/FactoryUri.h"
 
 #include <QString>
+#include <QVariant>
+
+#include <chrono>
+#include <utility>
+#include <vector>
 
 class TFactoryCopy {
 public:
+  using Clock = std::chrono::steady_clock;
   enum TResult { Copied, LocalFailed, ServerFailed };
 
-  TFactoryCopy(QString localPath, TFactoryUri server, QString connectionPrefix);
+  // How many of the last records believed sent are checked against the server at start.
+  static constexpr int RecentChecked = 20000;
+
+  TFactoryCopy(QString localPath, TFactoryUri server, QString connectionPrefix, const TFactoryInterrupt &interrupt);
   ~TFactoryCopy();
   TFactoryCopy(const TFactoryCopy &) = delete;
   TFactoryCopy &operator=(const TFactoryCopy &) = delete;
 
-  // Copies every local record the server does not have yet; on a failure why says what failed.
-  TResult CopyPending(QString &why);
-  bool ServerConnected() const { return serverOpen_; }
+  // Copies every local record the server does not have yet, starting no batch after until; on a
+  // failure failure.Why says what failed.
+  TResult CopyPending(TFactoryFailure &failure, Clock::time_point until = Clock::time_point::max());
+  // The last records the file counts as sent, looked up on the server by id; those it lacks (a
+  // server restored from a backup) are sent again. resent: how many.
+  TResult CheckRecent(TFactoryFailure &failure, long long &resent);
+  bool ServerConnected() const { return link_.Connected(); }
   // Records of the local file not yet confirmed by the server; -1 when that cannot be known.
   long long Unsent();
 
+  struct TRefusal {
+    QString Id;
+    QString Why;
+    QString SqlState;
+  };
+  // The records set aside since the last call, and how many the file holds for this server.
+  std::vector<TRefusal> TakeRefused();
+  long long RefusedCount();
+
 private:
-  bool OpenLocal(QString &why);
-  bool OpenServer(QString &why);
+  using TRow = std::vector<QVariant>; // rowid, then the journal's columns
+  using TFileIdentity = std::pair<unsigned long long, unsigned long long>; // device, inode
+  static TFileIdentity FileIdentity(const QString &path);
+  bool LocalReady(TFactoryFailure &failure);
+  bool OpenLocal(TFactoryFailure &failure);
+  bool OpenServer(TFactoryFailure &failure);
   void CloseLocal();
-  void CloseServer();
   long long Marker(bool &ok);
+  TResult Send(const std::vector<TRow> &rows, size_t begin, size_t end, TFactoryFailure &failure);
+  TResult LocalFailure(TFactoryFailure &failure, const class QSqlError &error);
+  // The batch is on the server: the refused rows set aside, the marker moved (when given).
+  TResult Confirm(long long marker, size_t refusedFrom, TFactoryFailure &failure);
 
   QString localPath_;
   TFactoryUri server_;
   QString localName_;
-  QString serverName_;
   bool localOpen_ = false;
-  bool serverOpen_ = false;
+  TFileIdentity localFile_;
+  TFactoryLink link_;
+  std::vector<TRefusal> refused_;
 };
-
-// What a failure of the server means for the technician, with the server's own words after it.
-QString ReasonOfServerError(const QString &text);

@@ -94,6 +94,7 @@ std::optional<TFactoryUri> ParseFactoryUri(const QString &uri, QString &error) {
     else {
       timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
       options << Keyword(key, value);
+      result.Keywords.emplace_back(key, value);
     }
     if (key != QLatin1String("password"))
       display += (display.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) + pair;

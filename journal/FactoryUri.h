@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 struct TFactoryUri {
   QString Host;
@@ -13,6 +15,7 @@ struct TFactoryUri {
   QString Database;
   QString User;
   QString Options;         // further libpq keywords, "key=value;key=value" as Qt's driver takes them
+  std::vector<std::pair<QString, QString>> Keywords; // the same keywords as the URI gave them
   bool HadPassword = false; // the URI carried one, which is not used
   QString Display;          // the URI without its password, for messages and as the server's name
 };

@@ -144,7 +144,7 @@ bool OpenFactoryJournal(QSqlDatabase &db, const QString &connectionName, const T
 namespace {
 
 // Both databases: the same columns, the same checks; only the types of id and at differ in name.
-QStringList Schema(const char *timeType) {
+QStringList Schema(const char *timeType, const char *serverColumns = "") {
   return {
       QStringLiteral("CREATE TABLE IF NOT EXISTS journal ("
                      "id text PRIMARY KEY, at %1 NOT NULL, seq integer NOT NULL, session text NOT NULL, "
@@ -153,8 +153,8 @@ QStringList Schema(const char *timeType) {
                      "parameter integer CHECK (parameter BETWEEN 1 AND 34), "
                      "value integer CHECK (value BETWEEN 0 AND 255), series text, "
                      "outcome text NOT NULL CHECK (outcome IN ('ok', 'link_lost', 'no_read')), "
-                     "detail text)")
-          .arg(QLatin1String(timeType)),
+                     "detail text%2)")
+          .arg(QLatin1String(timeType), QLatin1String(serverColumns)),
       QStringLiteral("CREATE INDEX IF NOT EXISTS journal_serial ON journal (serial, at)"),
       QLatin1String(journal_indexes::Session),
       QLatin1String(journal_indexes::Visits),
@@ -164,12 +164,20 @@ QStringList Schema(const char *timeType) {
 
 } // namespace
 
-QStringList SqliteSchema() {
-  QStringList statements = Schema("text");
-  // Which records have reached each factory server: the local file is the outbox.
-  statements << QStringLiteral("CREATE TABLE IF NOT EXISTS journal_sent ("
-                               "server text PRIMARY KEY, last_rowid integer NOT NULL)");
-  return statements;
+QStringList SqliteCopySchema() {
+  return {
+      // Which records have reached each factory server: the local file is the outbox.
+      QStringLiteral("CREATE TABLE IF NOT EXISTS journal_sent (server text PRIMARY KEY, last_rowid integer NOT NULL)"),
+      // Records a factory server refused for what they hold, with its reason: kept, never sent again.
+      QStringLiteral("CREATE TABLE IF NOT EXISTS journal_refused ("
+                     "server text NOT NULL, id text NOT NULL, sqlstate text, reason text, PRIMARY KEY (server, id))"),
+  };
 }
 
-QStringList PostgresSchema() { return Schema("timestamptz"); }
+QStringList SqliteSchema() { return Schema("text") + SqliteCopySchema(); }
+
+QStringList PostgresSchema() {
+  // Who sent the row and when the server had it: filled by the server alone, never by a bench.
+  return Schema("timestamptz", ", received_by text NOT NULL DEFAULT current_user, "
+                               "received_at timestamptz NOT NULL DEFAULT now()");
+}

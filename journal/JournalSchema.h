@@ -40,4 +40,6 @@ bool OpenFactoryJournal(QSqlDatabase &db, const QString &connectionName, const T
 
 // The statements that make the table and its indexes, for SQLite and for PostgreSQL.
 QStringList SqliteSchema();
+// The copy's own bookkeeping in the local file, which a file of an older kstune may lack.
+QStringList SqliteCopySchema();
 QStringList PostgresSchema();

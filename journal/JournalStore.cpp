@@ -59,6 +59,40 @@ void TJournalStore::Tell(const QString &message) {
     settings_.Tell(message);
 }
 
+namespace {
+
+// The reason without the words of SQLite or the server after it: one kind of failure.
+QString KindOf(const QString &why) { return why.left(why.indexOf(QStringLiteral(" ("))); }
+
+} // namespace
+
+void TJournalStore::Failed(const QString &target, const QString &kind, const QString &message) {
+  {
+    std::lock_guard lock(tellMutex_);
+    const QString key = target + QLatin1Char(' ') + kind;
+    if (std::find(toldKinds_.begin(), toldKinds_.end(), key) != toldKinds_.end())
+      return;
+    toldKinds_.push_back(key);
+    if (std::find(failingNow_.begin(), failingNow_.end(), target) == failingNow_.end())
+      failingNow_.push_back(target);
+  }
+  Tell(message);
+}
+
+void TJournalStore::Recovered(const QString &target, const QString &message) {
+  {
+    std::lock_guard lock(tellMutex_);
+    const auto failing = std::find(failingNow_.begin(), failingNow_.end(), target);
+    if (failing == failingNow_.end())
+      return;
+    failingNow_.erase(failing);
+    if (std::find(toldEnds_.begin(), toldEnds_.end(), target) != toldEnds_.end())
+      return;
+    toldEnds_.push_back(target);
+  }
+  Tell(message);
+}
+
 TJournalEnding TJournalStore::Stop() {
   {
     std::lock_guard lock(mutex_);
@@ -68,10 +102,15 @@ TJournalEnding TJournalStore::Stop() {
   if (writer_.joinable())
     writer_.join();
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (!stopCopying_)
+      copyUntil_ = Clock::now() + settings_.ExitWait;
     stopCopying_ = true;
+    copyWake_.notify_all();
+    // A copy under way may finish within ExitWait; then every wait on the server is cut short.
+    if (copier_.joinable() && !copierEnded_.wait_until(lock, copyUntil_, [this] { return copierDone_; }))
+      interrupt_.Fire();
   }
-  copyWake_.notify_all();
   if (copier_.joinable())
     copier_.join();
   std::lock_guard lock(mutex_);
@@ -82,7 +121,7 @@ void TJournalStore::WriteLoop() {
   TLocalJournal local(settings_.LocalFile, connectionPrefix_ + QStringLiteral("-writer"));
   TBackoff backoff(settings_.RetryFirst, settings_.RetryMost);
   std::vector<TJournalRow> pending; // taken from the queue, not yet in the file
-  bool failing = false, told = false;
+  bool failing = false;
   Clock::time_point retryAt{};
   QString why;
   std::unique_lock lock(mutex_);
@@ -98,7 +137,12 @@ void TJournalStore::WriteLoop() {
     }
     lock.unlock();
     const bool ok = pending.empty() || local.Append(pending, why);
-    bool tell = false;
+    if (const QString moved = local.TakeMovedAside(); !moved.isEmpty())
+      Tell(moved);
+    if (ok && failing)
+      Recovered(QStringLiteral("local"), LocalRecoveredMessage(settings_.LocalFile));
+    else if (!ok)
+      Failed(QStringLiteral("local"), KindOf(why), LocalFailureMessage(settings_.LocalFile, why));
     lock.lock();
     if (ok) {
       writtenCount_ += static_cast<long long>(pending.size());
@@ -112,14 +156,7 @@ void TJournalStore::WriteLoop() {
     } else {
       failing = true;
       retryAt = backoff.Next();
-      tell = !told;
-      told = true;
       ending_.Why = why;
-    }
-    if (tell) {
-      lock.unlock();
-      Tell(LocalFailureMessage(settings_.LocalFile, why));
-      lock.lock();
     }
     if (last)
       break;
@@ -131,18 +168,20 @@ void TJournalStore::CopyLoop() {
   QString error;
   const auto server = ParseFactoryUri(settings_.FactoryUri, error);
   if (!server) {
-    Tell(FactoryFailureMessage(settings_.FactoryUri, error, settings_.LocalFile));
+    Failed(QStringLiteral("server"), error, FactoryFailureMessage(settings_.FactoryUri, error, settings_.LocalFile));
     std::lock_guard lock(mutex_);
     ending_.Unsent = -1;
+    copierDone_ = true;
+    copierEnded_.notify_all();
     return;
   }
   if (server->HadPassword)
     Tell(FactoryFailureMessage(server->Display,
                                QStringLiteral("пароль в файле настроек не используется; он хранится в ~/.pgpass"),
                                settings_.LocalFile));
-  TFactoryCopy copy(settings_.LocalFile, *server, connectionPrefix_ + QStringLiteral("-copy"));
+  TFactoryCopy copy(settings_.LocalFile, *server, connectionPrefix_ + QStringLiteral("-copy"), interrupt_);
   TBackoff backoff(settings_.RetryFirst, settings_.RetryMost);
-  bool failing = false, told = false;
+  bool failing = false, checked = false;
   Clock::time_point retryAt{};
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -151,15 +190,33 @@ void TJournalStore::CopyLoop() {
     else
       copyWake_.wait(lock, [this] { return stopCopying_ || copyDue_; });
     const bool last = stopCopying_;
-    // At the end only a copy over a working connection is finished; the rest waits in the file
-    // for the next run, so that closing the window never waits for an absent server.
+    const Clock::time_point until = copyUntil_;
+    // At the end only a copy over a working connection goes on, and only until ExitWait: the
+    // rest waits in the file for the next run, so that closing never waits for the server.
     if (last && (failing || !copy.ServerConnected()))
       break;
     copyDue_ = false;
     lock.unlock();
-    QString why;
-    const auto result = copy.CopyPending(why);
-    bool tell = false;
+    TFactoryFailure failure;
+    auto result = TFactoryCopy::Copied;
+    long long resent = 0;
+    // Once a run, before the new records: what the server lost since it had it goes again.
+    if (!checked && !last)
+      result = copy.CheckRecent(failure, resent);
+    checked = checked || result == TFactoryCopy::Copied;
+    if (result == TFactoryCopy::Copied)
+      result = copy.CopyPending(failure, until);
+    for (const auto &refusal : copy.TakeRefused())
+      Failed(QStringLiteral("refused"), refusal.SqlState,
+             RefusedRowMessage(server->Display, refusal.Id, refusal.Why, settings_.LocalFile, copy.RefusedCount()));
+    if (resent > 0)
+      Tell(ResentMessage(server->Display, resent));
+    if (result == TFactoryCopy::Copied)
+      Recovered(QStringLiteral("server"), FactoryRecoveredMessage(server->Display));
+    else if (result == TFactoryCopy::ServerFailed && !interrupt_.Fired())
+      // A local failure is the writer's to tell; the server's is told here.
+      Failed(QStringLiteral("server"), failure.Kind(),
+             FactoryFailureMessage(server->Display, failure.Why, settings_.LocalFile));
     lock.lock();
     if (result == TFactoryCopy::Copied) {
       failing = false;
@@ -167,20 +224,16 @@ void TJournalStore::CopyLoop() {
     } else {
       failing = true;
       retryAt = backoff.Next();
-      // A local failure is the writer's to tell; the server's is told here.
-      tell = result == TFactoryCopy::ServerFailed && !told;
-      told = told || tell;
-    }
-    if (tell) {
-      lock.unlock();
-      Tell(FactoryFailureMessage(server->Display, why, settings_.LocalFile));
-      lock.lock();
     }
     if (last)
       break;
   }
   lock.unlock();
   const long long unsent = copy.Unsent();
+  const long long refused = copy.RefusedCount();
   lock.lock();
   ending_.Unsent = unsent;
+  ending_.Refused = std::max(refused, 0LL);
+  copierDone_ = true;
+  copierEnded_.notify_all();
 }

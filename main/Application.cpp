@@ -2,6 +2,7 @@
 
 #include "journal/Journal.h"
 #include "main/BenchJournal.h"
+#include "main/NoticeWindow.h"
 #include "platform/QuitSignals.h"
 #include "runtime/Dialogs.h"
 #include "runtime/Exception.h"
@@ -53,6 +54,7 @@ void InstallStandardBoxes() {
                     QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
   });
+  InstallNoticeWindow(QStringLiteral("TForm1"));
 }
 
 void InstallQuitSignals(QWidget &window) {

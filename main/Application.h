@@ -9,7 +9,8 @@ public:
   bool notify(QObject *receiver, QEvent *event) override;
 };
 
-// Installs the real modal boxes behind the runtime's message-box and error-box seams.
+// Installs the real modal boxes behind the runtime's message-box and error-box seams, and the
+// notice window behind its notice seam.
 void InstallStandardBoxes();
 
 class QWidget;

@@ -23,7 +23,7 @@ void StartBenchJournal() {
   settings.Tell = [](const QString &message) {
     std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
     if (QCoreApplication *app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, [message] { ShowMessageBox(message.toStdString()); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(app, [message] { ShowNotice(message.toStdString()); }, Qt::QueuedConnection);
   };
   Journal().Start(std::move(settings));
 }
@@ -33,13 +33,14 @@ void EndBenchJournal() {
   Journal().SessionEnded(TSessionEnd::WindowClosed);
   const TJournalEnding ending = Journal().Stop();
   if (ending.Unsent > 0)
-    std::fprintf(stderr, "kstune: %lld journal records wait in %s for the factory database\n", ending.Unsent,
-                 JournalFilePath().toLocal8Bit().constData());
+    std::fprintf(stderr, "kstune: %s\n", UnsentAtExitMessage(ending.Unsent, JournalFilePath()).toLocal8Bit().constData());
+  if (ending.Refused > 0)
+    std::fprintf(stderr, "kstune: %s\n", RefusedAtExitMessage(ending.Refused, JournalFilePath()).toLocal8Bit().constData());
   if (ending.Lost == 0)
     return;
   const QString message = LostAtExitMessage(static_cast<int>(ending.Lost), JournalFilePath(), ending.Why);
-  std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
-  ShowMessageBox(message.toStdString());
+  // Never a box: the window is gone, and nothing may hold the end of kstune.
+  ShowNotice(message.toStdString());
 }
 
 QString BenchPortName(int comNumber) {

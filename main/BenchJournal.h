@@ -8,7 +8,8 @@
 
 #include <optional>
 
-// Starts the journal. A failure is told in a message box on the user-interface thread.
+// Starts the journal. A failure, and its end, is told in a notice on the user-interface thread:
+// never a box that takes a click or holds closing.
 void StartBenchJournal();
 // Ends a session still connected as the window's closing, then the journal, saying what could
 // not be kept.

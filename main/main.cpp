@@ -30,13 +30,17 @@ int main(int argc, char **argv) {
   InstallStandardBoxes();
   TSerialLayerScope serialLayer; // the serial layer's message tables, for the life of the program
   StartBenchJournal();
-  TForm1 form;
-  PlaceOnItsScreen(form);
-  form.show();
-  InstallQuitSignals(form);
-  if (TraceOn())
-    WatchOperations(form);
-  const int status = app.exec();
+  int status = 0;
+  {
+    TForm1 form;
+    PlaceOnItsScreen(form);
+    form.show();
+    InstallQuitSignals(form);
+    if (TraceOn())
+      WatchOperations(form);
+    status = app.exec();
+  }
+  // The window, and the port with it, go first: the journal's end never holds the port.
   EndBenchJournal();
   StopTrace();
   return status;

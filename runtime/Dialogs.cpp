@@ -19,6 +19,11 @@ ErrorBoxHandler &ErrorHandler() {
   return handler;
 }
 
+NoticeHandler &NoticeHandlerSlot() {
+  static NoticeHandler handler = [](const std::string &text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+  return handler;
+}
+
 } // namespace
 
 int ShowMessageBox(const std::string &text, const std::string &caption, int buttons) {
@@ -30,3 +35,7 @@ void ShowErrorBox(const std::string &message) { ErrorHandler()(message); }
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) { return std::exchange(MessageHandler(), std::move(handler)); }
 
 ErrorBoxHandler SetErrorBoxHandler(ErrorBoxHandler handler) { return std::exchange(ErrorHandler(), std::move(handler)); }
+
+void ShowNotice(const std::string &text) { NoticeHandlerSlot()(text); }
+
+NoticeHandler SetNoticeHandler(NoticeHandler handler) { return std::exchange(NoticeHandlerSlot(), std::move(handler)); }

@@ -19,6 +19,8 @@ packages=(
   # The station journal: Qt's SQLite driver for the bench's own file, its PostgreSQL driver for a
   # factory database, and PostgreSQL itself, which the journal's tests start a server of.
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3
+  # The copy to the factory server is written against libpq itself.
+  libpq-dev pkg-config
   # The package test's checks of the .deb files: Debian's own linter and the AppStream validator.
   lintian appstream dpkg-dev
   "$@"

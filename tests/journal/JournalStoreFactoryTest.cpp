@@ -163,10 +163,13 @@ TEST_F(JournalStoreFactoryTest, AServerStoppedAndStartedAgainGetsEveryRecordOnce
   store->Stop();
   EXPECT_EQ(ServerSeqs(), OneTo(60));
   EXPECT_EQ(Sql("SELECT count(DISTINCT id) FROM journal"), "60\n");
+  // The outage once, and its end once.
   const auto messages = Told();
-  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_EQ(messages.size(), 2u);
   EXPECT_TRUE(messages[0].contains(QStringLiteral("базу данных завода"))) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains(file)) << messages[0].toStdString();
+  EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Журнал станций снова передается в базу данных завода")))
+      << messages[1].toStdString();
 }
 
 TEST_F(JournalStoreFactoryTest, AnAppendOnlyRoleIsEnoughAndRecordsLeftByAnEarlierRunFollow) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -125,12 +127,10 @@ const Unwritable Ways[] = {
        std::ofstream(folder) << "x";
      },
      [](const fs::path &folder) { fs::remove(folder); }, "на месте папки журнала лежит файл"},
-    {"a file that is not a database",
-     [](const fs::path &folder) {
-       fs::create_directories(folder);
-       std::ofstream(folder / "journal.sqlite") << std::string(8192, 'z');
-     },
-     [](const fs::path &folder) { fs::remove(folder / "journal.sqlite"); }, "файл поврежден"},
+    // (A file that is not a database is no longer a way: it is moved aside, below.)
+    {"a folder where the file belongs",
+     [](const fs::path &folder) { fs::create_directories(folder / "journal.sqlite"); },
+     [](const fs::path &folder) { fs::remove(folder / "journal.sqlite"); }, "файл не открывается на запись"},
 };
 
 class JournalUnwritableTest : public JournalStoreTest, public ::testing::WithParamInterface<Unwritable> {};
@@ -151,10 +151,13 @@ TEST_P(JournalUnwritableTest, TellsOnceHoldsTheRecordsAndWritesThemWhenItCan) {
   ASSERT_TRUE(store.WaitWritten(20s));
   EXPECT_EQ(store.Stop().Lost, 0);
   EXPECT_EQ(StoredSeqs(file), OneTo(20));
+  // The failure once, and its end once.
   const auto messages = Told();
-  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_EQ(messages.size(), 2u);
   EXPECT_TRUE(messages[0].contains(file)) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains(QString::fromUtf8(GetParam().reason))) << messages[0].toStdString();
+  EXPECT_EQ(messages[1], QStringLiteral("Журнал станций снова записывается в файл ") + file +
+                             QStringLiteral("; записи, хранившиеся в памяти, записаны."));
 }
 
 TEST_P(JournalUnwritableTest, SaysAtTheEndHowManyRecordsCouldNotBeKept) {
@@ -169,6 +172,134 @@ TEST_P(JournalUnwritableTest, SaysAtTheEndHowManyRecordsCouldNotBeKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, JournalUnwritableTest, ::testing::ValuesIn(Ways),
+                         [](const auto &info) {
+                           std::string name;
+                           for (const char *c = info.param.name; *c; ++c)
+                             name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                           return name;
+                         });
+
+// A disk of its own that fills up: a tmpfs, which only a test run as root can mount.
+TEST_F(JournalStoreTest, AFullDiskIsSaidInRussianWhenTheFileIsMadeAndWhileItIsWritten) {
+  const fs::path disk = root / "disk";
+  fs::create_directories(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "a tmpfs of the test's own needs root";
+  struct Unmount {
+    fs::path path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  auto fill = [&] {
+    std::ofstream filler(disk / "filler", std::ios::binary | std::ios::app);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size()) && filler.flush()) {
+    }
+  };
+  file = QString::fromStdString((disk / "kstune" / "journal.sqlite").string());
+  fs::create_directories(disk / "kstune");
+  fill();
+  TJournalStore store(Settings());
+  for (int seq = 1; seq <= 5; ++seq)
+    store.Push(StepRow(QStringLiteral("s"), seq));
+  ASSERT_TRUE(WaitTold(1));
+  EXPECT_EQ(Told()[0], QStringLiteral("Журнал станций не записывается в файл ") + file +
+                           QStringLiteral(": нет места на диске.\nНастройку можно продолжать: записи журнала хранятся в "
+                                          "памяти и будут записаны, как только запись снова станет возможна."));
+  fs::remove(disk / "filler");
+  ASSERT_TRUE(store.WaitWritten(20s));
+  // At work: the file made, the disk full again under a burst of records.
+  fill();
+  for (int seq = 6; seq <= 3000; ++seq)
+    store.Push(StepRow(QStringLiteral("s"), seq));
+  EXPECT_FALSE(store.WaitWritten(2s));
+  const TJournalEnding ending = store.Stop();
+  EXPECT_GT(ending.Lost, 0);
+  EXPECT_EQ(ending.Why, QStringLiteral("нет места на диске"));
+}
+
+// Files in the journal's place that are no journal kstune can write: each is moved aside whole,
+// and the session goes into a fresh journal.
+struct Unfit {
+  const char *name;
+  void (*make)(const QString &path);
+  const char *suffix; // of the name it is kept under
+  const char *said;   // what the technician is told of it
+};
+
+void SqliteFile(const QString &path, const QStringList &statements) {
+  const QString name = QStringLiteral("unfit-") + QUuid::createUuid().toString();
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    ASSERT_TRUE(db.open());
+    QSqlQuery query(db);
+    for (const QString &statement : statements)
+      ASSERT_TRUE(query.exec(statement)) << statement.toStdString();
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(name);
+}
+
+const Unfit UnfitFiles[] = {
+    {"bytes that are no database",
+     [](const QString &path) { std::ofstream(path.toStdString()) << std::string(8192, 'z'); }, ".damaged-",
+     "поврежден"},
+    {"a database of another program",
+     [](const QString &path) {
+       SqliteFile(path, {QStringLiteral("CREATE TABLE accounts (name text, balance integer)"),
+                         QStringLiteral("INSERT INTO accounts VALUES ('a', 1)")});
+     },
+     ".foreign-", "не является журналом kstune"},
+    {"a table journal of other columns",
+     [](const QString &path) { SqliteFile(path, {QStringLiteral("CREATE TABLE journal (id text, at text)")}); },
+     ".foreign-", "не является журналом kstune"},
+    {"a journal of a newer kstune",
+     [](const QString &path) {
+       QStringList statements = SqliteSchema();
+       statements << QStringLiteral("PRAGMA user_version=2");
+       SqliteFile(path, statements);
+     },
+     ".newer-", "записан более новой версией kstune"},
+};
+
+class JournalUnfitFileTest : public JournalStoreTest, public ::testing::WithParamInterface<Unfit> {};
+
+TEST_P(JournalUnfitFileTest, IsKeptAsideWholeAndTheSessionGoesIntoAFreshJournal) {
+  const fs::path folder = root / "data" / "kstune";
+  fs::create_directories(folder);
+  GetParam().make(file);
+  std::ifstream in(file.toStdString(), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  {
+    TJournalStore store(Settings());
+    for (int seq = 1; seq <= 10; ++seq)
+      store.Push(StepRow(QStringLiteral("s"), seq));
+    ASSERT_TRUE(store.WaitWritten(20s));
+    EXPECT_EQ(store.Stop().Lost, 0);
+  }
+  EXPECT_EQ(StoredSeqs(file), OneTo(10));
+  std::vector<fs::path> aside;
+  for (const auto &entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().starts_with("journal.sqlite" + std::string(GetParam().suffix)))
+      aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), 1u);
+  std::ifstream kept(aside[0], std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), bytes);
+  const auto messages = Told();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].contains(QString::fromStdString(aside[0].string()))) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains(QString::fromUtf8(GetParam().said))) << messages[0].toStdString();
+  // A second run takes the fresh journal as its own.
+  {
+    TJournalStore store(Settings());
+    store.Push(StepRow(QStringLiteral("s"), 11));
+    ASSERT_TRUE(store.WaitWritten(20s));
+  }
+  EXPECT_EQ(StoredSeqs(file), OneTo(11));
+  EXPECT_EQ(Told().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, JournalUnfitFileTest, ::testing::ValuesIn(UnfitFiles),
                          [](const auto &info) {
                            std::string name;
                            for (const char *c = info.param.name; *c; ++c)

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <csignal>
 #include <glob.h>
 #include <grp.h>
 #include <stdexcept>
@@ -73,6 +74,51 @@ public:
     return text;
   }
 
+  // Runs SQL (or a file with -f) through psql as any role, with its password; the outcome, and
+  // psql's error output with the server's SQLSTATE in it.
+  struct TAttempt {
+    bool Ok = false;
+    std::string Out;
+    std::string Err;
+  };
+  TAttempt PsqlAs(const std::string &user, const std::string &password, const std::vector<std::string> &args,
+                  const std::string &database = "kstune") const {
+    const std::string out = dir_ + "/psql-as.out", err = dir_ + "/psql-as.err";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (!password.empty())
+        setenv("PGPASSWORD", password.c_str(), 1);
+      if (FILE *f = std::fopen(err.c_str(), "w"))
+        dup2(fileno(f), 2);
+      std::vector<std::string> all = {bin_ + "/psql", "-X", "-q", "-At", "-v", "ON_ERROR_STOP=1", "-v",
+                                      "VERBOSITY=verbose", "-h", dir_, "-U", user, "-d", database, "-o", out};
+      all.insert(all.end(), args.begin(), args.end());
+      std::vector<char *> argv;
+      for (auto &a : all)
+        argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    TAttempt attempt;
+    attempt.Ok = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    auto slurp = [](const std::string &path) {
+      std::ifstream in(path);
+      return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    attempt.Out = slurp(out);
+    attempt.Err = slurp(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return attempt;
+  }
+
+  // Every process of the server (the postmaster and its children), stopped or let go on: a server
+  // that stops answering mid-session, its sockets still open.
+  void Freeze() { Signal(SIGSTOP); }
+  void Thaw() { Signal(SIGCONT); }
+
   std::string Log() const {
     std::ifstream in(dir_ + "/log");
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -80,6 +126,22 @@ public:
 
 private:
   std::string Data() const { return dir_ + "/data"; }
+
+  void Signal(int sig) {
+    std::ifstream pidFile(Data() + "/postmaster.pid");
+    pid_t postmaster = 0;
+    pidFile >> postmaster;
+    if (postmaster <= 0)
+      throw std::runtime_error("no postmaster.pid");
+    kill(postmaster, sig);
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+      std::ifstream stat(entry.path() / "stat");
+      std::string pid, name, state;
+      pid_t parent = 0;
+      if (stat >> pid >> name >> state >> parent && parent == postmaster)
+        kill(std::stoi(pid), sig);
+    }
+  }
 
   static std::string BinDir() {
     glob_t found{};

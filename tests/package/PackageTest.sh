@@ -40,7 +40,8 @@ err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kstune
 for file in usr/share/applications/kstune.desktop usr/share/icons/hicolor/48x48/apps/kstune.png \
   usr/share/icons/hicolor/scalable/apps/kstune.svg usr/share/man/man1/kstune.1.gz \
   usr/share/man/man1/kstune-station.1.gz usr/share/doc/kstune/copyright usr/share/doc/kstune/guide.md \
-  usr/share/doc/kstune/changelog.gz usr/share/metainfo/org.example.kstune.metainfo.xml; do
+  usr/share/doc/kstune/changelog.gz usr/share/metainfo/org.example.kstune.metainfo.xml \
+  usr/share/doc/kstune/factory-server.md usr/share/kstune/factory-journal.sql; do
   [ -s "$root/$file" ] || fail "$file missing from the package"
 done
 # The office bridge, when built, is a package of its own that brings the office suite; kstune

@@ -19,6 +19,7 @@ TApplication &TestApp() {
 namespace {
 MessageBoxHandler previousMessage;
 ErrorBoxHandler previousError;
+NoticeHandler previousNotice;
 } // namespace
 
 BoxRecorder::BoxRecorder() {
@@ -27,9 +28,11 @@ BoxRecorder::BoxRecorder() {
     return static_cast<int>(mbOK);
   });
   previousError = SetErrorBoxHandler([this](const std::string &message) { Errors.push_back(message); });
+  previousNotice = SetNoticeHandler([this](const std::string &text) { Notices.push_back(text); });
 }
 
 BoxRecorder::~BoxRecorder() {
   SetMessageBoxHandler(previousMessage);
   SetErrorBoxHandler(previousError);
+  SetNoticeHandler(previousNotice);
 }

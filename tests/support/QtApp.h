@@ -13,11 +13,12 @@ struct WithTestApp {
   WithTestApp() { TestApp(); }
 };
 
-// Records every message box and error box shown while it lives.
+// Records every message box, error box and notice shown while it lives.
 class BoxRecorder {
 public:
   BoxRecorder();
   ~BoxRecorder();
   std::vector<std::string> Messages;
   std::vector<std::string> Errors;
+  std::vector<std::string> Notices;
 };
