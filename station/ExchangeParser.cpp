@@ -154,10 +154,10 @@ void TExchangeParser::StartCommand(std::uint8_t byte, TStationState &state, TPar
   switch (byte) {
   case sp::Connect:
     out.Reply.push_back(byte);
-    Finish("connect", out);
+    Finish("connection asked and answered", out);
     return;
   case sp::Disconnect:
-    Finish("disconnect", out);
+    Finish("disconnection, not answered", out);
     return;
   case sp::SetValue:
     return openWith(TStep::SetZero);
