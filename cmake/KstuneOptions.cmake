@@ -30,6 +30,13 @@ if(KSTUNE_SANITIZE STREQUAL "" AND KSTUNE_HARDENING)
       endif()
     endforeach()
   endif()
+  # No folder of the build machine in what is built (file names in assertions, debug information,
+  # macros), so that the same sources built anywhere give the same packages: the stripped
+  # programs keep the build ID, a checksum that covers the debug information too. Both folders
+  # become ".", the working folder of the compiler (the build folder) included; the build folder
+  # comes last, as it may lie inside the sources and the last matching map wins. A compiler cache
+  # maps its working folder the same way, so a build in another folder can reuse its objects.
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 endif()
 
 # One library per source folder: every .cpp in the folder (not in subfolders) belongs to it.

@@ -42,19 +42,7 @@ install(FILES ${packaging}/kstune.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
 install(FILES ${packaging}/copyright DESTINATION ${doc_dir})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${doc_dir})
 
-# The release date is the date of the sources: SOURCE_DATE_EPOCH when the builder sets it, else
-# the last commit's, else the build's. The same sources then give the same package.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct OUTPUT_VARIABLE commit_time
-                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE git_result)
-  if(git_result EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
-    set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
-  endif()
-endif()
-string(TIMESTAMP KSTUNE_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-string(TIMESTAMP KSTUNE_RELEASE_DATE "%Y-%m-%d" UTC)
-string(TIMESTAMP KSTUNE_MAN_DATE "%B %Y" UTC)
-
+# Dates (KSTUNE_*_DATE) are the sources' own: cmake/SourceDate.cmake.
 configure_file(${packaging}/org.example.kstune.metainfo.xml ${packaging_out}/org.example.kstune.metainfo.xml @ONLY)
 install(FILES ${packaging_out}/org.example.kstune.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
@@ -109,6 +97,12 @@ kstune tunes KS41, KS43, KS45 and KS47 VHF radio stations over a serial
 line: it reads the station's tuning values, lets the technician change
 them, writes them back and keeps a snapshot of the last values written.
 
+Every operation on a station goes into the station journal (a local
+SQLite file, optionally copied to a factory PostgreSQL database).
+kstune-journal shows it: each station's history by serial number, the
+values written and read, their differences and the telemetry of a
+session as a chart, with CSV and PDF export.
+
 kstune-station simulates a station on a pseudo-terminal, for training and
 for trying kstune without hardware.
 
@@ -124,6 +118,13 @@ The bridge between kstune and LibreOffice Calc: with it, kstune writes the
 tuned values into the station's report workbook and takes a number series
 back from it. kstune loads it when the technician opens a report.")
 
+# Every file time in the packages (the archive members, the files and folders in them) is the
+# sources' date: CPack takes it from SOURCE_DATE_EPOCH in its own environment, which this file,
+# read by CPack at packaging time, sets unless the builder set one.
+set(epoch_file ${packaging_out}/SourceDateEpoch.cmake)
+file(WRITE ${epoch_file} "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n  set(ENV{SOURCE_DATE_EPOCH} ${KSTUNE_SOURCE_DATE_EPOCH})\nendif()\n")
+set(CPACK_PROJECT_CONFIG_FILE ${epoch_file})
+
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
@@ -133,4 +134,5 @@ include(CPack)
 # The package unpacked into a scratch root, both programs run from there.
 add_test(NAME PackageTest COMMAND ${PROJECT_SOURCE_DIR}/tests/package/PackageTest.sh ${PROJECT_BINARY_DIR}
                                   ${PROJECT_VERSION})
-set_tests_properties(PackageTest PROPERTIES LABELS package TIMEOUT 600)
+# Its second build of the packages (the reproducibility check) takes long on a cold compiler cache.
+set_tests_properties(PackageTest PROPERTIES LABELS package TIMEOUT 1800)

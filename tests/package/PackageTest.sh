@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # PackageTest.sh <build dir> <version>: builds the Debian package, unpacks it into a throw-away
-# root and runs both programs from there, as a bench PC would after installing it.
+# root and runs both programs from there, as a bench PC would after installing it; then builds
+# the packages again in another folder and compares them (Reproducible.sh).
 set -euo pipefail
 build=$1
 version=$2
@@ -39,7 +40,8 @@ err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kstune
 # What the menu and man need, and the office suite only recommended.
 for file in usr/share/applications/kstune.desktop usr/share/icons/hicolor/48x48/apps/kstune.png \
   usr/share/icons/hicolor/scalable/apps/kstune.svg usr/share/man/man1/kstune.1.gz \
-  usr/share/man/man1/kstune-station.1.gz usr/share/doc/kstune/copyright usr/share/doc/kstune/guide.md \
+  usr/share/man/man1/kstune-station.1.gz usr/share/man/man1/kstune-journal.1.gz usr/bin/kstune-journal \
+  usr/share/doc/kstune/copyright usr/share/doc/kstune/guide.md \
   usr/share/doc/kstune/changelog.gz usr/share/metainfo/org.example.kstune.metainfo.xml \
   usr/share/doc/kstune/factory-server.md usr/share/kstune/factory-journal.sql; do
   [ -s "$root/$file" ] || fail "$file missing from the package"
@@ -78,6 +80,12 @@ done
 changelog_date=$(zcat "$root/usr/share/doc/kstune/changelog.gz" | sed -n 's/^ -- .*>  //p')
 [ "$changelog_date" != "Mon, 07 Dec 2026 12:00:00 +0000" ] && date -d "$changelog_date" >/dev/null 2>&1 ||
   fail "changelog date: '$changelog_date'"
+# The manual pages carry the sources' date, one date for all, nothing written by hand.
+man_dates=$(for page in kstune kstune-station kstune-journal; do
+  zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 's/^\.TH [^ ]* 1 "\([^"]*\)".*/\1/p'
+done | sort -u)
+[ "$(wc -l <<<"$man_dates")" -eq 1 ] && [[ $man_dates != *@* ]] && [ "$man_dates" = "$(LC_ALL=C date -u -d "$changelog_date" '+%B %Y')" ] ||
+  fail "manual page dates: $(tr '\n' ' ' <<<"$man_dates"), changelog $changelog_date"
 # Debian's hardening flags: fortified calls, stack protector, full RELRO with bind-now.
 if command -v lintian >/dev/null; then
   tags=$(lintian --display-info --pedantic "$deb" ${office_debs[@]+"${office_debs[@]}"} 2>&1 | grep -E '^[EWIP]: ' || true)
@@ -91,5 +99,8 @@ if command -v appstreamcli >/dev/null; then
     fail "the AppStream metainfo does not validate: $(appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.kstune.metainfo.xml" 2>&1 | tail -n 5)"
 fi
 if find "$root" -type f -exec file {} + | grep -q 'ELF.*not stripped'; then fail "unstripped binaries"; fi
+
+# The same sources give the same packages, wherever they are built.
+"$(dirname "$0")/Reproducible.sh" "$build" || fail "the packages are not reproducible"
 
 [ $failures -eq 0 ] && echo "package $(basename "$deb") installs and runs" || exit 1
