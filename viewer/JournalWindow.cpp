@@ -24,10 +24,12 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 namespace viewer {
 
@@ -80,6 +82,8 @@ void JournalWindow::BuildUi() {
   message_ = new QLabel;
   message_->setObjectName(QStringLiteral("Message"));
   message_->setWordWrap(true);
+  // Texts from the journal (a serial "<b>…</b>") are shown as they are, never as markup.
+  message_->setTextFormat(Qt::PlainText);
   message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   message_->hide();
   layout->addWidget(message_);
@@ -94,7 +98,7 @@ void JournalWindow::BuildUi() {
   auto *filters = new QFormLayout;
   serialFilter_ = new QLineEdit;
   serialFilter_->setObjectName(QStringLiteral("SerialFilter"));
-  serialFilter_->setPlaceholderText(QStringLiteral("начало номера, например 00A3"));
+  serialFilter_->setPlaceholderText(QStringLiteral("часть номера, например A3F1"));
   serialFilter_->setClearButtonEnabled(true);
   modelFilter_ = new QComboBox;
   modelFilter_->setObjectName(QStringLiteral("ModelFilter"));
@@ -120,6 +124,25 @@ void JournalWindow::BuildUi() {
   dates->addWidget(from_);
   dates->addWidget(new QLabel(QStringLiteral("по")));
   dates->addWidget(to_);
+  // The two periods asked for most, in one click each.
+  for (const auto &[caption, name, days] : {std::tuple{"Сегодня", "Today", 0}, std::tuple{"7 дней", "LastWeek", 6}}) {
+    auto *button = new QToolButton;
+    button->setText(QString::fromUtf8(caption));
+    button->setObjectName(QString::fromLatin1(name));
+    connect(button, &QToolButton::clicked, this, [this, days = days] {
+      const QDate today = QDate::currentDate();
+      {
+        const QSignalBlocker blockFrom(from_), blockTo(to_), blockPeriod(period_);
+        from_->setDate(today.addDays(-days));
+        to_->setDate(today);
+        period_->setChecked(true);
+        from_->setEnabled(true);
+        to_->setEnabled(true);
+      }
+      ApplyFilter();
+    });
+    dates->addWidget(button);
+  }
   filters->addRow(QStringLiteral("Серийный номер"), serialFilter_);
   filters->addRow(QStringLiteral("Модель"), modelFilter_);
   filters->addRow(QStringLiteral("Стенд"), benchFilter_);
@@ -138,8 +161,11 @@ void JournalWindow::BuildUi() {
   stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   stations_->verticalHeader()->setDefaultSectionSize(22);
   stations_->horizontalHeader()->setStretchLastSection(true);
-  for (int column = 0; column < 5; ++column)
-    stations_->setColumnWidth(column, std::vector<int>{150, 55, 90, 145, 60}[static_cast<size_t>(column)]);
+  for (int column = 0; column < 6; ++column)
+    stations_->setColumnWidth(column, std::vector<int>{150, 55, 90, 145, 60, 90}[static_cast<size_t>(column)]);
+  // The serial column ascending is the list's own order; a click on a caption sorts by it.
+  stations_->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+  stations_->setSortingEnabled(true);
   leftLayout->addWidget(stations_, 1);
   splitter->addWidget(left);
 
@@ -149,6 +175,7 @@ void JournalWindow::BuildUi() {
   rightLayout->setContentsMargins(0, 0, 0, 0);
   stationTitle_ = new QLabel(QStringLiteral("Выберите радиостанцию в списке"));
   stationTitle_->setObjectName(QStringLiteral("StationTitle"));
+  stationTitle_->setTextFormat(Qt::PlainText);
   QFont big = stationTitle_->font();
   big.setPointSizeF(big.pointSizeF() * 1.25);
   big.setBold(true);
@@ -203,6 +230,7 @@ void JournalWindow::BuildUi() {
   valuesTitle_ = new QLabel(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
   valuesTitle_->setObjectName(QStringLiteral("ValuesTitle"));
   valuesTitle_->setWordWrap(true);
+  valuesTitle_->setTextFormat(Qt::PlainText);
   values_ = new QTableWidget(0, 5);
   values_->setObjectName(QStringLiteral("Values"));
   values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
@@ -264,6 +292,7 @@ void JournalWindow::BuildUi() {
 }
 
 void JournalWindow::Say(const QString &text, bool problem) {
+  messageAboutStation_ = station_ >= 0 && !text.isEmpty();
   message_->setText(text);
   message_->setStyleSheet(problem ? QStringLiteral("QLabel { background: #fde2e1; color: #8a1c13; padding: 4px; }")
                                   : QStringLiteral("QLabel { background: #e6f0fa; padding: 4px; }"));
@@ -274,14 +303,12 @@ QString JournalWindow::Message() const { return message_->text(); }
 
 bool JournalWindow::OpenJournal(const JournalSource &source) {
   follow_->setChecked(false);
+  // The list lets go of the old stations before they are gone; the right side, the title and
+  // any message about the old journal's station go with them.
+  stationsModel_->Show({});
   index_.Clear();
-  station_ = -1;
-  stationSerial_.clear();
-  stationSessions_.clear();
-  records_.clear();
-  FillHistory();
-  ShowValues({});
-  ShowSessionChart(QString());
+  ShowStation(-1);
+  Say(QString());
   setWindowTitle(QStringLiteral("Журнал kstune — %1").arg(source.server ? WithoutPassword(source.uri) : source.path));
   if (!store_.Open(source)) {
     stationsModel_->Show({});
@@ -331,6 +358,9 @@ void JournalWindow::ApplyFilter() {
       stations_->selectionModel()->setCurrentIndex(stationsModel_->index(row, 0),
                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   }
+  // A station the filter took away is not answered for on the right.
+  if (keep >= 0 && stationsModel_->RowOf(keep) < 0)
+    ShowStation(-1);
 }
 
 void JournalWindow::ShowStationRow(int row) {
@@ -339,6 +369,9 @@ void JournalWindow::ShowStationRow(int row) {
 }
 
 void JournalWindow::ShowStation(int station) {
+  // What was said about the station shown before is not about this one.
+  if (messageAboutStation_ && station != station_)
+    Say(QString());
   station_ = station;
   stationSessions_ = index_.SessionIdsOf(station);
   records_.clear();

@@ -64,6 +64,7 @@ private:
   StationIndex index_;
   StationsModel *stationsModel_ = nullptr;
   int station_ = -1;
+  bool messageAboutStation_ = false; // the message line speaks of station_
   QString stationSerial_;
   QStringList stationSessions_;
   std::vector<JournalRecord> records_;

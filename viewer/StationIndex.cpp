@@ -108,12 +108,12 @@ bool StationIndex::SessionMatches(const SessionSummary &s, const StationFilter &
 
 std::vector<int> StationIndex::Match(const StationFilter &filter) const {
   std::vector<int> matches;
-  const QString prefix = filter.serial.trimmed();
+  const QString part = filter.serial.trimmed();
   const bool bySession = !filter.model.isEmpty() || !filter.bench.isEmpty() || !filter.operatorName.isEmpty() ||
                          filter.from.isValid() || filter.to.isValid();
   for (size_t i = 0; i < stations_.size(); ++i) {
     const StationEntry &station = stations_[i];
-    if (!prefix.isEmpty() && !station.serial.startsWith(prefix, Qt::CaseInsensitive))
+    if (!part.isEmpty() && !station.serial.contains(part, Qt::CaseInsensitive))
       continue;
     if (bySession && std::none_of(station.sessions.begin(), station.sessions.end(), [&](int s) {
           return SessionMatches(sessions_[static_cast<size_t>(s)], filter);

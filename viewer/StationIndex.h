@@ -20,7 +20,7 @@ struct StationEntry {
   std::vector<int> sessions; // into Sessions(), oldest first
 };
 
-// Empty fields do not filter. Serial: prefix; bench and operator: any part; model: exact; the
+// Empty fields do not filter. Serial, bench and operator: any part; model: exact; the
 // dates: a session on or between them (local days). A station matches when its serial matches
 // and one of its sessions matches all the rest.
 struct StationFilter {

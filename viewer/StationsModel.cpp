@@ -4,13 +4,65 @@
 #include <QColor>
 
 #include <algorithm>
+#include <tuple>
 
 namespace viewer {
+
+namespace {
+
+enum Column { Serial, Model, Bench, Last, Sessions, Operator, ColumnCount };
+
+} // namespace
 
 void StationsModel::Show(std::vector<int> stations) {
   beginResetModel();
   shown_ = std::move(stations);
+  Sort();
   endResetModel();
+}
+
+void StationsModel::sort(int column, Qt::SortOrder order) {
+  sortColumn_ = column;
+  sortOrder_ = order;
+  emit layoutAboutToBeChanged();
+  const QModelIndexList before = persistentIndexList();
+  std::vector<int> stations;
+  for (const QModelIndex &index : before)
+    stations.push_back(StationAt(index.row()));
+  Sort();
+  for (qsizetype i = 0; i < before.size(); ++i)
+    changePersistentIndex(before[i], this->index(RowOf(stations[static_cast<size_t>(i)]), before[i].column()));
+  emit layoutChanged();
+}
+
+void StationsModel::Sort() {
+  if (sortColumn_ < 0 || sortColumn_ >= ColumnCount)
+    return;
+  const auto &all = index_.Stations();
+  auto key = [&](int station) -> const StationEntry & { return all[static_cast<size_t>(station)]; };
+  auto less = [&](int a, int b) {
+    const StationEntry &x = key(a), &y = key(b);
+    switch (sortColumn_) {
+    case Model:
+      return x.model < y.model;
+    case Bench:
+      return x.bench < y.bench;
+    case Last:
+      return x.last < y.last;
+    case Sessions:
+      return x.sessions.size() < y.sessions.size();
+    case Operator:
+      return x.operatorName < y.operatorName;
+    default:
+      // Stations without a serial after the read ones, as in the index's own order.
+      return std::make_tuple(x.serial.isEmpty(), x.serial, -x.date.toJulianDay()) <
+             std::make_tuple(y.serial.isEmpty(), y.serial, -y.date.toJulianDay());
+    }
+  };
+  if (sortOrder_ == Qt::AscendingOrder)
+    std::stable_sort(shown_.begin(), shown_.end(), less);
+  else
+    std::stable_sort(shown_.begin(), shown_.end(), [&](int a, int b) { return less(b, a); });
 }
 
 int StationsModel::StationAt(int row) const {
@@ -26,7 +78,7 @@ int StationsModel::rowCount(const QModelIndex &parent) const {
   return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
 
-int StationsModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 5; }
+int StationsModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant StationsModel::data(const QModelIndex &index, int role) const {
   const int station = StationAt(index.row());
@@ -49,6 +101,8 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
     return TimeText(s.last);
   case 4:
     return static_cast<int>(s.sessions.size());
+  case 5:
+    return s.operatorName;
   }
   return {};
 }
@@ -56,8 +110,8 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
 QVariant StationsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
     return {};
-  static const char *const titles[] = {"Серийный номер", "Модель", "Стенд", "Последний раз", "Сеансов"};
-  return section >= 0 && section < 5 ? QString::fromUtf8(titles[section]) : QVariant();
+  static const char *const titles[] = {"Серийный номер", "Модель", "Стенд", "Последний раз", "Сеансов", "Оператор"};
+  return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QVariant();
 }
 
 } // namespace viewer

@@ -188,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FilterCase{"SerialPrefix", "00A3", {}, {}, {}, {}, {}, {"00A3F1", "00A3F2"}},
         FilterCase{"SerialAnyCase", "00a3f2", {}, {}, {}, {}, {}, {"00A3F2"}},
-        FilterCase{"SerialIsAPrefixNotAPart", "1", {}, {}, {}, {}, {}, {}},
+        FilterCase{"SerialMatchesAnywhere", "a3f1", {}, {}, {}, {}, {}, {"00A3F1"}},
+        FilterCase{"SerialPartInTheMiddle", "B1", {}, {}, {}, {}, {}, {"0B1000"}},
         FilterCase{"Model", {}, "KS41", {}, {}, {}, {}, {"00A3F2"}},
         FilterCase{"Bench", {}, {}, "bench-2", {}, {}, {}, {"00A3F2", Unread4}},
         FilterCase{"OperatorAnyCase", {}, {}, {}, "PETROV", {}, {}, {"00A3F2", "0B1000"}},
