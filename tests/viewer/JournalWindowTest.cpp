@@ -225,10 +225,11 @@ TEST_F(JournalWindowTest, OneRecordShowsItsValuesByNumberAndName) {
   auto *values = window.findChild<QTableWidget *>("Values");
   ASSERT_EQ(values->rowCount(), 34);
   // Number, name, field, value: from the parameter table and the series S0.
-  const std::vector<QStringList> expected{{"1", "UNCH_ON140_146", "ячейка 1,1", "100"},
+  const std::vector<QStringList> expected{{"1", "UNCH_ON140_146", "УНЧ Вкл., 140-146 МГц", "100"},
+                                          {"12", "UNCH_OFF170_174", "УНЧ Выкл., 170-174 МГц", "100"},
                                           {"13", "—", "не показывается", "100"},
-                                          {"18", "DEV", "Edit19", "83"},
-                                          {"34", "G_OFF", "Edit18", "100"}};
+                                          {"18", "DEV", "Настройка уровня девиации", "83"},
+                                          {"34", "G_OFF", "Настройка уровня выключения защиты по КСВ", "100"}};
   for (const QStringList &row : expected) {
     const int r = row[0].toInt() - 1;
     for (int c = 0; c < 4; ++c)
