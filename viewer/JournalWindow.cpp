@@ -3,6 +3,7 @@
 #include "viewer/Export.h"
 #include "viewer/RecordValues.h"
 #include "viewer/StationsModel.h"
+#include "viewer/TelemetryView.h"
 
 #include <QApplication>
 #include <QChart>
@@ -220,10 +221,11 @@ void JournalWindow::BuildUi() {
 
   auto *tabs = new QTabWidget;
   tabs->setObjectName(QStringLiteral("Tabs"));
-  chart_ = new QChartView;
+  chart_ = new TelemetryView;
   chart_->setObjectName(QStringLiteral("Chart"));
   chart_->setRenderHint(QPainter::Antialiasing);
   chart_->setChart(TelemetryChart({}, QString()));
+  chart_->ConnectLegend();
   tabs->addTab(chart_, QStringLiteral("Телеметрия"));
   auto *valuesPage = new QWidget;
   auto *valuesLayout = new QVBoxLayout(valuesPage);

@@ -23,6 +23,7 @@ class QTreeWidgetItem;
 namespace viewer {
 
 class StationsModel;
+class TelemetryView;
 
 class JournalWindow : public QMainWindow {
 public:
@@ -86,7 +87,7 @@ private:
   QTreeWidget *history_ = nullptr;
   QTableWidget *values_ = nullptr;
   QLabel *valuesTitle_ = nullptr;
-  QChartView *chart_ = nullptr;
+  TelemetryView *chart_ = nullptr;
   QPushButton *leftWith_ = nullptr;
   QPushButton *copySeries_ = nullptr;
   QCheckBox *follow_ = nullptr;
