@@ -1,11 +1,14 @@
 #include "viewer/JournalWindow.h"
 
+#include "ui_JournalWindow.h"
+
 #include "viewer/Export.h"
 #include "viewer/RecordValues.h"
 #include "viewer/StationsModel.h"
 #include "viewer/TelemetryView.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -31,6 +34,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 
 namespace viewer {
 
@@ -57,79 +61,94 @@ JournalWindow::JournalWindow(QWidget *parent) : QMainWindow(parent) {
 JournalWindow::~JournalWindow() = default;
 
 void JournalWindow::BuildUi() {
-  setWindowTitle(QStringLiteral("Журнал стенда kstune"));
-  resize(1280, 800);
+  ui_ = std::make_unique<Ui::JournalWindow>();
+  ui_->setupUi(this);
+  message_ = ui_->Message;
+  serialFilter_ = ui_->SerialFilter;
+  modelFilter_ = ui_->ModelFilter;
+  benchFilter_ = ui_->BenchFilter;
+  operatorFilter_ = ui_->OperatorFilter;
+  period_ = ui_->PeriodFilter;
+  from_ = ui_->FromDate;
+  to_ = ui_->ToDate;
+  stations_ = ui_->Stations;
+  stationTitle_ = ui_->StationTitle;
+  history_ = ui_->History;
+  values_ = ui_->Values;
+  valuesTitle_ = ui_->ValuesTitle;
+  chart_ = ui_->Chart;
+  leftWith_ = ui_->LeftWith;
+  copySeries_ = ui_->CopySeries;
+  follow_ = ui_->Follow;
+  from_->setDate(QDate::currentDate().addMonths(-1));
+  to_->setDate(QDate::currentDate());
+  QFont big = stationTitle_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.25);
+  big.setBold(true);
+  stationTitle_->setFont(big);
+  valuesTitle_->setText(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
 
-  auto *journalMenu = menuBar()->addMenu(QStringLiteral("&Журнал"));
-  journalMenu->addAction(QStringLiteral("Журнал стенда"), this, [this] { OpenJournal(LocalJournal()); });
-  QAction *factory = journalMenu->addAction(QStringLiteral("Заводской журнал"), this, [this] {
+  // Sizes follow the font, so a larger font or QT_SCALE_FACTOR keeps every caption whole.
+  const QFontMetrics metrics(font());
+  const int rowHeight = metrics.height() + 6;
+  const auto chars = [&](int n) { return metrics.horizontalAdvance(QLatin1Char('0')) * n + 12; };
+  stationsModel_ = new StationsModel(index_, this);
+  stations_->setModel(stationsModel_);
+  stations_->verticalHeader()->hide();
+  // Fixed rows: the list is reset at every key typed into the filter, twenty thousand rows and more.
+  stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  stations_->verticalHeader()->setDefaultSectionSize(rowHeight);
+  stations_->horizontalHeader()->setStretchLastSection(true);
+  for (int column = 0; column < stationsModel_->columnCount(); ++column)
+    stations_->setColumnWidth(column, chars(std::vector<int>{16, 6, 9, 19, 7, 10}[static_cast<size_t>(column)]));
+  // The serial column ascending is the list's own order; a click on a caption sorts by it.
+  stations_->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+  history_->setColumnWidth(0, chars(24));
+  history_->setColumnWidth(1, chars(16));
+  history_->setColumnWidth(2, chars(3));
+  history_->setColumnWidth(3, chars(7));
+  history_->setColumnWidth(4, chars(14));
+  values_->setColumnCount(5);
+  values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
+                                      QStringLiteral("Значение"), QStringLiteral("Второе")});
+  values_->verticalHeader()->hide();
+  values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  values_->verticalHeader()->setDefaultSectionSize(rowHeight);
+  values_->setColumnWidth(0, chars(3));
+  values_->setColumnWidth(1, chars(16));
+  values_->setColumnWidth(2, chars(30));
+  values_->setColumnWidth(3, chars(18));
+  values_->horizontalHeader()->setStretchLastSection(true);
+  chart_->setRenderHint(QPainter::Antialiasing);
+  chart_->setChart(TelemetryChart({}, QString()));
+  chart_->ConnectLegend();
+  ui_->RightSplitter->setStretchFactor(0, 2);
+  ui_->RightSplitter->setStretchFactor(1, 3);
+  ui_->Splitter->setStretchFactor(0, 0);
+  ui_->Splitter->setStretchFactor(1, 1);
+  // Within the screen it opens on (1366×768 included), the list a third of the width.
+  QSize size(1200, 700);
+  if (const QScreen *screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() * 0.92);
+  resize(size);
+  ui_->Splitter->setSizes({size.width() * 2 / 5, size.width() * 3 / 5});
+
+  connect(ui_->LocalJournal, &QAction::triggered, this, [this] { OpenJournal(LocalJournal()); });
+  connect(ui_->FactoryJournal, &QAction::triggered, this, [this] {
     if (const auto source = FactoryJournal())
       OpenJournal(*source);
     else
       Say(QStringLiteral("Заводской журнал не задан: ключ Database в разделе [Journal] файла Q417Options.ini."), true);
   });
-  factory->setObjectName(QStringLiteral("FactoryJournal"));
-  journalMenu->addAction(QStringLiteral("Открыть файл…"), this, [this] {
+  connect(ui_->OpenFile, &QAction::triggered, this, [this] {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Журнал kstune"), QString(),
                                                       QStringLiteral("Журнал (*.sqlite);;Все файлы (*)"));
     if (!path.isEmpty())
       OpenJournal(SourceFromArgument(path));
   });
-  journalMenu->addSeparator();
-  journalMenu->addAction(QStringLiteral("Выход"), this, &QWidget::close);
-
-  auto *central = new QWidget;
-  auto *layout = new QVBoxLayout(central);
-  message_ = new QLabel;
-  message_->setObjectName(QStringLiteral("Message"));
-  message_->setWordWrap(true);
-  // Texts from the journal (a serial "<b>…</b>") are shown as they are, never as markup.
-  message_->setTextFormat(Qt::PlainText);
-  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  message_->hide();
-  layout->addWidget(message_);
-
-  auto *splitter = new QSplitter(Qt::Horizontal);
-  layout->addWidget(splitter, 1);
-
-  // Left: filters and stations.
-  auto *left = new QWidget;
-  auto *leftLayout = new QVBoxLayout(left);
-  leftLayout->setContentsMargins(0, 0, 0, 0);
-  auto *filters = new QFormLayout;
-  serialFilter_ = new QLineEdit;
-  serialFilter_->setObjectName(QStringLiteral("SerialFilter"));
-  serialFilter_->setPlaceholderText(QStringLiteral("часть номера, например A3F1"));
-  serialFilter_->setClearButtonEnabled(true);
-  modelFilter_ = new QComboBox;
-  modelFilter_->setObjectName(QStringLiteral("ModelFilter"));
-  benchFilter_ = new QLineEdit;
-  benchFilter_->setObjectName(QStringLiteral("BenchFilter"));
-  benchFilter_->setClearButtonEnabled(true);
-  operatorFilter_ = new QLineEdit;
-  operatorFilter_->setObjectName(QStringLiteral("OperatorFilter"));
-  operatorFilter_->setClearButtonEnabled(true);
-  auto *dates = new QHBoxLayout;
-  period_ = new QCheckBox(QStringLiteral("с"));
-  period_->setObjectName(QStringLiteral("PeriodFilter"));
-  from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
-  from_->setObjectName(QStringLiteral("FromDate"));
-  to_ = new QDateEdit(QDate::currentDate());
-  to_->setObjectName(QStringLiteral("ToDate"));
-  for (QDateEdit *edit : {from_, to_}) {
-    edit->setCalendarPopup(true);
-    edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-    edit->setEnabled(false);
-  }
-  dates->addWidget(period_);
-  dates->addWidget(from_);
-  dates->addWidget(new QLabel(QStringLiteral("по")));
-  dates->addWidget(to_);
+  connect(ui_->Quit, &QAction::triggered, this, &QWidget::close);
   // The two periods asked for most, in one click each.
-  for (const auto &[caption, name, days] : {std::tuple{"Сегодня", "Today", 0}, std::tuple{"7 дней", "LastWeek", 6}}) {
-    auto *button = new QToolButton;
-    button->setText(QString::fromUtf8(caption));
-    button->setObjectName(QString::fromLatin1(name));
+  for (const auto &[button, days] : {std::pair{ui_->Today, 0}, std::pair{ui_->LastWeek, 6}}) {
     connect(button, &QToolButton::clicked, this, [this, days = days] {
       const QDate today = QDate::currentDate();
       {
@@ -142,124 +161,7 @@ void JournalWindow::BuildUi() {
       }
       ApplyFilter();
     });
-    dates->addWidget(button);
   }
-  filters->addRow(QStringLiteral("Серийный номер"), serialFilter_);
-  filters->addRow(QStringLiteral("Модель"), modelFilter_);
-  filters->addRow(QStringLiteral("Стенд"), benchFilter_);
-  filters->addRow(QStringLiteral("Оператор"), operatorFilter_);
-  filters->addRow(QStringLiteral("Период"), dates);
-  leftLayout->addLayout(filters);
-
-  stationsModel_ = new StationsModel(index_, this);
-  stations_ = new QTableView;
-  stations_->setObjectName(QStringLiteral("Stations"));
-  stations_->setModel(stationsModel_);
-  stations_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  stations_->setSelectionMode(QAbstractItemView::SingleSelection);
-  stations_->verticalHeader()->hide();
-  // Fixed rows: the list is reset at every key typed into the filter, twenty thousand rows and more.
-  stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  stations_->verticalHeader()->setDefaultSectionSize(22);
-  stations_->horizontalHeader()->setStretchLastSection(true);
-  for (int column = 0; column < 6; ++column)
-    stations_->setColumnWidth(column, std::vector<int>{150, 55, 90, 145, 60, 90}[static_cast<size_t>(column)]);
-  // The serial column ascending is the list's own order; a click on a caption sorts by it.
-  stations_->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
-  stations_->setSortingEnabled(true);
-  leftLayout->addWidget(stations_, 1);
-  splitter->addWidget(left);
-
-  // Right: the station's history over its values and chart.
-  auto *right = new QWidget;
-  auto *rightLayout = new QVBoxLayout(right);
-  rightLayout->setContentsMargins(0, 0, 0, 0);
-  stationTitle_ = new QLabel(QStringLiteral("Выберите радиостанцию в списке"));
-  stationTitle_->setObjectName(QStringLiteral("StationTitle"));
-  stationTitle_->setTextFormat(Qt::PlainText);
-  QFont big = stationTitle_->font();
-  big.setPointSizeF(big.pointSizeF() * 1.25);
-  big.setBold(true);
-  stationTitle_->setFont(big);
-  rightLayout->addWidget(stationTitle_);
-
-  auto *buttons = new QHBoxLayout;
-  leftWith_ = new QPushButton(QStringLiteral("Значения на выходе"));
-  leftWith_->setObjectName(QStringLiteral("LeftWith"));
-  leftWith_->setToolTip(QStringLiteral("Последняя завершенная запись или чтение последнего сеанса"));
-  copySeries_ = new QPushButton(QStringLiteral("Копировать числовой ряд"));
-  copySeries_->setObjectName(QStringLiteral("CopySeries"));
-  copySeries_->setToolTip(QStringLiteral("Числовой ряд выбранной записи для поля \"Обновить\" kstune"));
-  auto *csv = new QPushButton(QStringLiteral("CSV…"));
-  csv->setObjectName(QStringLiteral("ExportCsv"));
-  csv->setToolTip(QStringLiteral("Показанные записи в файл CSV"));
-  auto *pdf = new QPushButton(QStringLiteral("PDF…"));
-  pdf->setObjectName(QStringLiteral("ExportPdf"));
-  pdf->setToolTip(QStringLiteral("История радиостанции с графиком на страницу PDF"));
-  follow_ = new QCheckBox(QStringLiteral("Следить"));
-  follow_->setObjectName(QStringLiteral("Follow"));
-  follow_->setToolTip(QStringLiteral("Показывать новые записи по мере их появления"));
-  for (QWidget *w : std::initializer_list<QWidget *>{leftWith_, copySeries_, csv, pdf})
-    buttons->addWidget(w);
-  buttons->addStretch(1);
-  buttons->addWidget(follow_);
-  rightLayout->addLayout(buttons);
-
-  auto *rightSplitter = new QSplitter(Qt::Vertical);
-  history_ = new QTreeWidget;
-  history_->setObjectName(QStringLiteral("History"));
-  history_->setHeaderLabels({QStringLiteral("Время"), QStringLiteral("Операция"), QStringLiteral("№"),
-                             QStringLiteral("Значение"), QStringLiteral("Итог"), QStringLiteral("Подробности")});
-  history_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  history_->setUniformRowHeights(true);
-  history_->setColumnWidth(0, 230);
-  history_->setColumnWidth(1, 140);
-  history_->setColumnWidth(2, 40);
-  history_->setColumnWidth(3, 70);
-  history_->setColumnWidth(4, 120);
-  rightSplitter->addWidget(history_);
-
-  auto *tabs = new QTabWidget;
-  tabs->setObjectName(QStringLiteral("Tabs"));
-  chart_ = new TelemetryView;
-  chart_->setObjectName(QStringLiteral("Chart"));
-  chart_->setRenderHint(QPainter::Antialiasing);
-  chart_->setChart(TelemetryChart({}, QString()));
-  chart_->ConnectLegend();
-  tabs->addTab(chart_, QStringLiteral("Телеметрия"));
-  auto *valuesPage = new QWidget;
-  auto *valuesLayout = new QVBoxLayout(valuesPage);
-  valuesTitle_ = new QLabel(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
-  valuesTitle_->setObjectName(QStringLiteral("ValuesTitle"));
-  valuesTitle_->setWordWrap(true);
-  valuesTitle_->setTextFormat(Qt::PlainText);
-  values_ = new QTableWidget(0, 5);
-  values_->setObjectName(QStringLiteral("Values"));
-  values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
-                                      QStringLiteral("Значение"), QStringLiteral("Второе")});
-  values_->verticalHeader()->hide();
-  values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  values_->verticalHeader()->setDefaultSectionSize(22);
-  values_->setWordWrap(false);
-  values_->setColumnWidth(0, 40);
-  values_->setColumnWidth(1, 150);
-  values_->setColumnWidth(2, 120);
-  values_->setColumnWidth(3, 200);
-  values_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  values_->horizontalHeader()->setStretchLastSection(true);
-  valuesLayout->addWidget(valuesTitle_);
-  valuesLayout->addWidget(values_, 1);
-  tabs->addTab(valuesPage, QStringLiteral("Значения"));
-  rightSplitter->addWidget(tabs);
-  rightSplitter->setStretchFactor(0, 2);
-  rightSplitter->setStretchFactor(1, 3);
-  rightLayout->addWidget(rightSplitter, 1);
-  splitter->addWidget(right);
-  splitter->setStretchFactor(0, 0);
-  splitter->setStretchFactor(1, 1);
-  splitter->setSizes({560, 800});
-  setCentralWidget(central);
-
   connect(serialFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
   connect(benchFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
   connect(operatorFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
@@ -276,14 +178,14 @@ void JournalWindow::BuildUi() {
   connect(history_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::HistorySelectionChanged);
   connect(leftWith_, &QPushButton::clicked, this, &JournalWindow::ShowLeftWith);
   connect(copySeries_, &QPushButton::clicked, this, &JournalWindow::CopySeries);
-  connect(csv, &QPushButton::clicked, this, [this] {
+  connect(ui_->ExportCsv, &QPushButton::clicked, this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Записи в CSV"),
                                                       stationSerial_ + QStringLiteral(".csv"),
                                                       QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty())
       SaveCsv(path);
   });
-  connect(pdf, &QPushButton::clicked, this, [this] {
+  connect(ui_->ExportPdf, &QPushButton::clicked, this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("История в PDF"),
                                                       stationSerial_ + QStringLiteral(".pdf"),
                                                       QStringLiteral("PDF (*.pdf)"));

@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 class QChartView;
 class QCheckBox;
 class QComboBox;
@@ -19,6 +21,10 @@ class QTableView;
 class QTableWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace Ui {
+class JournalWindow;
+}
 
 namespace viewer {
 
@@ -61,6 +67,7 @@ private:
   void SetFollow(bool on);
   std::vector<int> ChosenRecords() const;
 
+  std::unique_ptr<Ui::JournalWindow> ui_; // the layout, resources/JournalWindow.ui
   JournalStore store_;
   StationIndex index_;
   StationsModel *stationsModel_ = nullptr;
