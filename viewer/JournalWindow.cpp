@@ -6,6 +6,7 @@
 #include "viewer/RecordValues.h"
 #include "viewer/StationsModel.h"
 #include "viewer/TelemetryView.h"
+#include "viewer/VisitList.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -192,7 +193,37 @@ void JournalWindow::BuildUi() {
     if (!path.isEmpty())
       SavePdf(path);
   });
+  connect(ui_->ExportVisits, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Визиты в файл"), QStringLiteral("visits.xlsx"),
+                                                      QStringLiteral("Книга Excel (*.xlsx);;CSV (*.csv)"));
+    if (!path.isEmpty())
+      SaveVisitList(path);
+  });
   connect(follow_, &QCheckBox::toggled, this, &JournalWindow::SetFollow);
+}
+
+bool JournalWindow::SaveVisitList(const QString &path) {
+  // The visits of the stations the list shows, and of those only the visits the filter lets
+  // through: what the person sees is what goes into the file.
+  const StationFilter filter = CurrentFilter();
+  std::vector<SessionSummary> shown;
+  for (int row = 0; row < stationsModel_->rowCount(); ++row) {
+    const int station = stationsModel_->StationAt(row);
+    for (int session : index_.Stations()[static_cast<size_t>(station)].sessions)
+      if (index_.SessionMatches(index_.Sessions()[static_cast<size_t>(session)], filter))
+        shown.push_back(index_.Sessions()[static_cast<size_t>(session)]);
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::vector<VisitRow> rows = VisitRows(store_, shown, {});
+  QString error;
+  const bool saved = SaveVisits(path, rows, &error);
+  QApplication::restoreOverrideCursor();
+  if (!saved) {
+    Say(error, true);
+    return false;
+  }
+  Say(QStringLiteral("Визитов в %1: %2.").arg(path).arg(rows.size()));
+  return true;
 }
 
 void JournalWindow::Say(const QString &text, bool problem) {
@@ -242,7 +273,7 @@ bool JournalWindow::OpenJournal(const JournalSource &source) {
   return true;
 }
 
-void JournalWindow::ApplyFilter() {
+StationFilter JournalWindow::CurrentFilter() const {
   StationFilter filter;
   filter.serial = serialFilter_->text();
   if (modelFilter_->currentIndex() > 0)
@@ -253,6 +284,11 @@ void JournalWindow::ApplyFilter() {
     filter.from = from_->date();
     filter.to = to_->date();
   }
+  return filter;
+}
+
+void JournalWindow::ApplyFilter() {
+  const StationFilter filter = CurrentFilter();
   const int keep = station_;
   {
     const QSignalBlocker block(stations_->selectionModel());

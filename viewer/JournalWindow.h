@@ -52,11 +52,14 @@ public:
   void CopySeries();
   bool SaveCsv(const QString &path);
   bool SavePdf(const QString &path);
+  // "Экспорт списка…": the visits the list and its filter show, as .xlsx or .csv.
+  bool SaveVisitList(const QString &path);
   // One look for new records, as Follow does twice a second.
   void PollJournal();
 
 private:
   void BuildUi();
+  StationFilter CurrentFilter() const;
   void ApplyFilter();
   void ShowStation(int station);
   void FillHistory();

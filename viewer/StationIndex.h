@@ -47,9 +47,10 @@ public:
   int StationOfSession(const QString &session) const;
   QStringList SessionIdsOf(int station) const;
   QStringList Models() const;
+  // The filter's conditions other than the serial, on one session.
+  bool SessionMatches(const SessionSummary &s, const StationFilter &filter) const;
 
 private:
-  bool SessionMatches(const SessionSummary &s, const StationFilter &filter) const;
   void Regather();
 
   std::vector<SessionSummary> sessions_;

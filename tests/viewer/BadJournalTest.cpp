@@ -190,17 +190,62 @@ TEST_P(CommandLineTest, AnswersWithoutADisplay) {
   process.setProcessEnvironment(env);
   process.start(KSTUNE_JOURNAL_EXECUTABLE, GetParam().arguments);
   ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), GetParam().status);
   EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()).section('\n', 0, 0), GetParam().firstLine);
+  // A failure is said in one line (and a hint for a wrong option), never Qt's paragraph.
+  const QStringList said = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+  if (GetParam().status != 0) {
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_TRUE(said.first().startsWith("kstune-journal: ")) << said.join('\n').toStdString();
+    EXPECT_LE(said.size(), GetParam().status == 2 ? 2 : 1) << said.join('\n').toStdString();
+  }
+}
+
+TEST(ExportCommand, WritesTheVisitsWithoutADisplay) {
+  ViewerTestApp();
+  TestJournal journal;
+  Row read{"2026-12-05T10:00:02.000Z", 3, "S", "bench-1", "ivanov", "KS43", "000123", "read_all"};
+  read.series = SeriesWith(100, {{18, 83}});
+  Row set{"2026-12-05T10:00:03.000Z", 4, "S", "bench-1", "ivanov", "KS43", "000123", "set_value", 18, 90};
+  journal.Append({Row{"2026-12-05T10:00:00.000Z", 1, "S", "bench-1", "ivanov", "KS43", "", "connect"},
+                  Row{"2026-12-05T10:00:01.000Z", 2, "S", "bench-1", "ivanov", "KS43", "000123", "serial"}, read, set,
+                  Row{"2026-12-05T10:00:04.000Z", 5, "S", "bench-1", "ivanov", "KS43", "000123", "disconnect"},
+                  Row{"2026-12-06T10:00:00.000Z", 1, "T", "bench-2", "petrov", "KS41", "", "connect"},
+                  Row{"2026-12-06T10:00:01.000Z", 2, "T", "bench-2", "petrov", "KS41", "0B1000", "serial"}});
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("QT_QPA_PLATFORM");
+  process.setProcessEnvironment(env);
+  const QString csv = journal.Dir() + "/visits.csv";
+  process.start(KSTUNE_JOURNAL_EXECUTABLE, {"--export", csv, "--database", journal.Path(), "--serial", "0012",
+                                           "--from", "2026-12-05", "--to", "2026-12-05"});
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  QFile file(csv);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = file.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 3) << "the header, the one visit that passes, the end";
+  // The value set after the read is on exit: 18 = 090.
+  EXPECT_EQ(lines[1].trimmed(), "\"=\"\"000123\"\"\",KS43,bench-1,ivanov,2026-12-05 10:00:00,2026-12-05 10:00:04,завершен,1,"
+                                "\"=\"\"" + SeriesWith(100, {{18, 90}}).toUtf8() + "\"\"\",");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CommandLineTest,
-    testing::Values(CommandCase{"Help", {"--help"}, 0, "Usage: kstune-journal [--help | --version | --database URI]"},
+    testing::Values(CommandCase{"Help", {"--help"}, 0, "Usage: kstune-journal [options]"},
                     CommandCase{"Version", {"--version"}, 0, "kstune-journal " KSTUNE_VERSION_TEXT},
                     CommandCase{"Unknown", {"--frequency", "5"}, 2, ""},
                     CommandCase{"DatabaseWithoutUri", {"--database"}, 2, ""},
-                    CommandCase{"DatabaseTwice", {"--database", "a", "--database", "b"}, 2, ""}),
+                    CommandCase{"DatabaseTwice", {"--database", "a", "--database", "b"}, 2, ""},
+                    CommandCase{"NoDisplayIsOneLineAndStatus1", {"--database", "/nonexistent/j.sqlite"}, 1, ""},
+                    CommandCase{"ExportNeitherXlsxNorCsv", {"--export", "/tmp/visits.ods"}, 2, ""},
+                    CommandCase{"ExportDayNotADay", {"--export", "/tmp/v.xlsx", "--from", "2026-13-01"}, 2, ""},
+                    CommandCase{"ExportDayWrittenOtherwise", {"--export", "/tmp/v.xlsx", "--to", "07.12.2026"}, 2, ""},
+                    CommandCase{"ExportFromAfterTo", {"--export", "/tmp/v.csv", "--from", "2026-12-08", "--to", "2026-12-07"}, 2, ""},
+                    CommandCase{"FromWithoutExport", {"--from", "2026-12-01"}, 2, ""},
+                    CommandCase{"ExportOfAMissingJournal", {"--export", "/tmp/v.xlsx", "--database", "/nonexistent/j.sqlite"}, 1, ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

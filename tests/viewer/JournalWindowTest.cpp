@@ -424,3 +424,24 @@ TEST_F(JournalWindowTest, FollowShowsRecordsAppendedMeanwhile) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(JournalWindowTest, VisitListExportHoldsTheVisitsTheFilterShows) {
+  window.findChild<QLineEdit *>("OperatorFilter")->setText("petrov");
+  const QString path = journal.Dir() + "/visits.csv";
+  ASSERT_TRUE(window.SaveVisitList(path)) << window.Message().toStdString();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const std::vector<QStringList> rows = ReadCsv(file.readAll().mid(3));
+  ASSERT_EQ(rows.size(), 3u);
+  // Serial (kept as text), model, bench, operator, start, end, how it ended, values sent.
+  EXPECT_EQ(rows[1].mid(0, 8), (QStringList{"=\"00A3F2\"", "KS41", "bench-2", "petrov", "2026-12-03 11:00:00",
+                                            "2026-12-03 11:00:03", "завершен", "0"}));
+  EXPECT_EQ(rows[1][8], "=\"" + S0 + "\"");
+  EXPECT_EQ(rows[2].mid(0, 8), (QStringList{"=\"0B1000\"", "KS47", "bench-1", "petrov", "2026-12-05 12:00:00",
+                                            "2026-12-05 12:00:02", "завершен", "0"}));
+  EXPECT_EQ(rows[2][8], "") << "nothing read or written: the values on exit are not known";
+}
+
+} // namespace
