@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTableView>
 
 #include <functional>
@@ -70,6 +71,8 @@ TEST_P(BadJournalTest, SaysWhatIsWrongAndShowsNothingFalse) {
   EXPECT_EQ(window.OpenJournal(source), GetParam().opens);
   EXPECT_TRUE(window.Message().contains(GetParam().message))
       << "got: " << window.Message().toStdString() << "\nwanted: " << GetParam().message.toStdString();
+  for (const QString &shown : {window.Message(), window.windowTitle(), window.statusBar()->currentMessage()})
+    EXPECT_FALSE(shown.contains("s3cret")) << shown.toStdString();
   if (!GetParam().opens) {
     EXPECT_EQ(window.findChild<QTableView *>("Stations")->model()->rowCount(), 0);
   }
@@ -107,7 +110,18 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const QString &d) { return Server("postgresql:///kstune?host=" + d + "&port=1"); }, false,
                 "отказал в подключении"},
         BadCase{"ServerAddressNotUnderstood", [](const QString &) { return Server("postgresql://"); }, false,
-                "не понят"}),
+                "не понят"},
+        // A password in the address is never repeated, however it was written.
+        BadCase{"PasswordInUserPart",
+                [](const QString &d) { return Server("postgresql://bench:s3cret@/kstune?host=" + d + "&port=1"); },
+                false, "postgresql://bench@/kstune?host="},
+        BadCase{"PasswordAsParameter",
+                [](const QString &d) {
+                  return Server("postgresql://bench@/kstune?password=s3cret&host=" + d + "&port=1");
+                },
+                false, "postgresql://bench@/kstune?host="},
+        BadCase{"PasswordInAnAddressNotUnderstood",
+                [](const QString &) { return Server("postgresql://bench:s3cret@db:99999/kstune"); }, false, "не понят"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(NewerJournal, UnknownColumnsAreNamedAndTheRestShown) {
