@@ -97,6 +97,7 @@ bool JournalStore::Open(const JournalSource &source) {
   error_.clear();
   warning_.clear();
   lastRowid_ = 0;
+  pollError_.clear();
   newest_ = QDateTime();
   recentIds_.clear();
   bool writable = false;
@@ -232,6 +233,11 @@ JournalRecord JournalStore::RecordAt(QSqlQuery &query) const {
   return r;
 }
 
+QString JournalStore::PollFailure(const QString &why) const {
+  return QStringLiteral("Журнал %1 не отвечает: %2. Слежение продолжится, как только он ответит.")
+      .arg(source_.Display(), why.isEmpty() ? QStringLiteral("нет связи") : why);
+}
+
 void JournalStore::MarkNewest() {
   QSqlQuery query(QSqlDatabase::database(connection_, false));
   if (haveRowid_) {
@@ -262,7 +268,7 @@ std::vector<SessionSummary> JournalStore::LoadSessions() {
   QString sql = QStringLiteral(
                     "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = 'disconnect' "
                     "THEN model END), max(CASE WHEN operation = 'serial' THEN model END), max(model)), max(bench), "
-                    "max(\"operator\") FROM journal WHERE ") +
+                    "max(\"operator\"), max(CASE WHEN operation = 'disconnect' THEN 1 ELSE 0 END) FROM journal WHERE ") +
                 QLatin1String(journal_indexes::VisitsWhere.data(), journal_indexes::VisitsWhere.size());
   // Rows after the mark come again through NewRecords(); a server's overlap is harmless.
   if (haveRowid_)
@@ -275,7 +281,7 @@ std::vector<SessionSummary> JournalStore::LoadSessions() {
   while (query.next())
     sessions.push_back({query.value(0).toString(), query.value(3).toString(), TimeValue(query.value(1)),
                         TimeValue(query.value(2)), query.value(5).toString(), query.value(6).toString(),
-                        query.value(4).toString()});
+                        query.value(4).toString(), query.value(7).toInt() != 0});
   return sessions;
 }
 
@@ -304,14 +310,28 @@ std::vector<JournalRecord> JournalStore::NewRecords() {
   std::vector<JournalRecord> records;
   if (!open_)
     return records;
-  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  // A server that went away keeps its dead connection: each look tries a fresh one.
+  if (!pollError_.isEmpty() && source_.server) {
+    db.close();
+    if (!db.open()) {
+      pollError_ = PollFailure(ErrorText(db.lastError()));
+      return records;
+    }
+  }
+  QSqlQuery query(db);
   query.setForwardOnly(true);
+  auto failed = [&] {
+    pollError_ = PollFailure(ErrorText(query.lastError()));
+    return records;
+  };
+  pollError_.clear();
   if (haveRowid_) {
     query.prepare(Select().replace(QStringLiteral(" FROM journal "), QStringLiteral(", rowid FROM journal ")) +
                   QStringLiteral("WHERE rowid > ? ORDER BY rowid"));
     query.addBindValue(lastRowid_);
     if (!query.exec())
-      return records;
+      return failed();
     while (query.next()) {
       records.push_back(RecordAt(query));
       lastRowid_ = query.value(JournalColumns.size()).toLongLong();
@@ -322,7 +342,7 @@ std::vector<JournalRecord> JournalStore::NewRecords() {
   const QDateTime from = newest_.isValid() ? newest_.addSecs(-LateArrivalSeconds) : QDateTime::fromSecsSinceEpoch(0);
   query.addBindValue(TimeParameter(from));
   if (!query.exec())
-    return records;
+    return failed();
   QSet<QString> seen;
   while (query.next()) {
     JournalRecord record = RecordAt(query);

@@ -26,6 +26,7 @@ struct SessionSummary {
   QString bench;
   QString operatorName;
   QString model;
+  bool ended = false; // its disconnect is in the journal
 };
 
 // The columns the viewer knows, in the order it reads them.
@@ -57,6 +58,8 @@ public:
   std::vector<JournalRecord> RecordsOfSessions(const QStringList &sessions);
   // Records appended since the last LoadVisits() or NewRecords(), in the order they were written.
   std::vector<JournalRecord> NewRecords();
+  // Why the last NewRecords() found nothing because the journal did not answer; empty when it did.
+  const QString &PollError() const { return pollError_; }
 
 private:
   bool Fail(const QString &message);
@@ -68,6 +71,7 @@ private:
   QVariant TimeParameter(const QDateTime &at) const;
   QDateTime TimeValue(const QVariant &value) const;
   void MarkNewest();
+  QString PollFailure(const QString &why) const;
 
   QString connection_;
   JournalSource source_;
@@ -75,6 +79,7 @@ private:
   bool haveRowid_ = false;
   QString error_;
   QString warning_;
+  QString pollError_;
   // Where following goes on: the last rowid seen (SQLite), or the newest time seen and the ids
   // at or near it (a server, whose rows may arrive a little out of time order).
   qint64 lastRowid_ = 0;

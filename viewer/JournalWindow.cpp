@@ -44,6 +44,7 @@ namespace {
 constexpr int FollowIntervalMs = 500;
 constexpr int RecordRole = Qt::UserRole + 1; // position in records_, on record items only
 constexpr int SessionRole = Qt::UserRole + 2;
+constexpr int TelemetryRole = Qt::UserRole + 3; // a folded run of telemetry polls
 
 QString ParameterText(const JournalRecord &r) {
   if (!r.parameter)
@@ -101,7 +102,7 @@ void JournalWindow::BuildUi() {
   stations_->verticalHeader()->setDefaultSectionSize(rowHeight);
   stations_->horizontalHeader()->setStretchLastSection(true);
   for (int column = 0; column < stationsModel_->columnCount(); ++column)
-    stations_->setColumnWidth(column, chars(std::vector<int>{16, 6, 9, 19, 7, 10}[static_cast<size_t>(column)]));
+    stations_->setColumnWidth(column, chars(std::vector<int>{16, 6, 9, 19, 7, 10, 12}[static_cast<size_t>(column)]));
   // The serial column ascending is the list's own order; a click on a caption sorts by it.
   stations_->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
   history_->setColumnWidth(0, chars(24));
@@ -340,24 +341,52 @@ void JournalWindow::ShowStation(int station) {
 void JournalWindow::FillHistory() {
   const QSignalBlocker block(history_);
   history_->clear();
-  recordItems_.assign(records_.size(), nullptr);
-  QTreeWidgetItem *sessionItem = nullptr;
-  QString session;
-  for (size_t i = 0; i < records_.size(); ++i) {
+  recordItems_.clear();
+  AddHistoryItems(0);
+}
+
+namespace {
+
+bool IsTelemetry(const JournalRecord &r) {
+  return r.operation == QLatin1String("dac") || r.operation == QLatin1String("refl_forw");
+}
+
+} // namespace
+
+void JournalWindow::AddHistoryItems(size_t from) {
+  const QSignalBlocker block(history_);
+  recordItems_.resize(records_.size(), nullptr);
+  QTreeWidgetItem *sessionItem =
+      history_->topLevelItemCount() > 0 ? history_->topLevelItem(history_->topLevelItemCount() - 1) : nullptr;
+  for (size_t i = from; i < records_.size(); ++i) {
     const JournalRecord &r = records_[i];
-    if (!sessionItem || r.session != session) {
-      session = r.session;
+    if (!sessionItem || sessionItem->data(0, SessionRole).toString() != r.session) {
       sessionItem = new QTreeWidgetItem(history_);
       sessionItem->setText(0, QStringLiteral("Сеанс %1").arg(TimeText(r.at)));
       sessionItem->setText(5, QStringLiteral("стенд %1, оператор %2, порт %3, модель %4")
                                   .arg(r.bench, r.operatorName, r.port, r.model));
       sessionItem->setData(0, SessionRole, r.session);
-      sessionItem->setFirstColumnSpanned(false);
       QFont bold = sessionItem->font(0);
       bold.setBold(true);
       sessionItem->setFont(0, bold);
+      sessionItem->setExpanded(true);
     }
-    auto *item = new QTreeWidgetItem(sessionItem);
+    // A poll a second would bury the operations: a run of telemetry is one folded row, the chart
+    // shows it.
+    QTreeWidgetItem *parent = sessionItem;
+    if (IsTelemetry(r)) {
+      QTreeWidgetItem *last = sessionItem->childCount() > 0 ? sessionItem->child(sessionItem->childCount() - 1) : nullptr;
+      if (!last || !last->data(0, TelemetryRole).toBool()) {
+        last = new QTreeWidgetItem(sessionItem);
+        last->setText(0, TimeText(r.at));
+        last->setText(1, QStringLiteral("Телеметрия"));
+        last->setData(0, TelemetryRole, true);
+        last->setData(0, SessionRole, r.session);
+      }
+      last->setText(5, QStringLiteral("опросов: %1, до %2").arg(last->childCount() + 1).arg(TimeText(r.at)));
+      parent = last;
+    }
+    auto *item = new QTreeWidgetItem(parent);
     item->setText(0, TimeText(r.at));
     item->setText(1, OperationText(r.operation));
     item->setText(2, ParameterText(r));
@@ -370,9 +399,10 @@ void JournalWindow::FillHistory() {
       item->setForeground(4, QBrush(QColor(0xb0, 0x20, 0x20)));
     recordItems_[i] = item;
   }
-  history_->expandAll();
-  if (!recordItems_.empty())
-    history_->scrollToItem(recordItems_.back());
+  if (!recordItems_.empty() && from < recordItems_.size())
+    history_->scrollToItem(recordItems_.back()->parent() && recordItems_.back()->parent()->data(0, TelemetryRole).toBool()
+                               ? recordItems_.back()->parent()
+                               : recordItems_.back());
 }
 
 std::vector<int> JournalWindow::ChosenRecords() const {
@@ -583,33 +613,87 @@ void JournalWindow::SetFollow(bool on) {
 
 void JournalWindow::PollJournal() {
   std::vector<JournalRecord> fresh = store_.NewRecords();
+  // A journal that stops answering is said once, and followed again as soon as it answers.
+  if (!store_.PollError().isEmpty()) {
+    if (!followLost_)
+      Say(store_.PollError(), true);
+    followLost_ = true;
+    statusBar()->showMessage(QStringLiteral("Слежение: журнал не отвечает, новые записи будут показаны, когда он ответит"));
+    return;
+  }
+  if (followLost_) {
+    followLost_ = false;
+    Say(QStringLiteral("Журнал снова отвечает, слежение продолжается."));
+  }
   if (fresh.empty())
     return;
-  // Every new record counts for its session, so a session shows while it is being worked on.
+  // Only what changes the list regathers it: a new session, a serial read, a disconnect. Every
+  // other record just moves its station's last time on.
   std::vector<SessionSummary> visits;
-  for (const JournalRecord &r : fresh)
-    visits.push_back({r.session, r.serial, r.at, r.at, r.bench, r.operatorName, r.model});
-  const std::vector<int> chosen = ChosenRecords();
-  QStringList chosenIds;
-  for (int p : chosen)
-    chosenIds << records_[static_cast<size_t>(p)].id;
-  const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.back();
-  index_.Add(visits);
-  // The list is regathered, so stations are found again by their sessions; the one being
-  // worked on is the one to show.
-  const int shown = shownSession.isEmpty() ? -1 : index_.StationOfSession(shownSession);
-  const int live = index_.StationOfSession(fresh.back().session);
-  station_ = live >= 0 ? live : shown;
-  ApplyFilter();
-  ShowStation(station_);
-  if (station_ == shown && !chosenIds.isEmpty()) {
-    std::vector<int> again;
-    for (size_t i = 0; i < records_.size(); ++i)
-      if (chosenIds.contains(records_[i].id))
-        again.push_back(static_cast<int>(i));
-    ChooseRecords(again);
+  for (const JournalRecord &r : fresh) {
+    const int known = index_.StationOfSession(r.session);
+    const bool changes = known < 0 || r.operation == QLatin1String("serial") ||
+                         r.operation == QLatin1String("disconnect") || r.operation == QLatin1String("model") ||
+                         (!r.serial.isEmpty() && index_.Stations()[static_cast<size_t>(known)].serial != r.serial);
+    if (changes || !index_.Touch(r.session, r.at))
+      visits.push_back({r.session, r.serial, r.at, r.at, r.bench, r.operatorName, r.model,
+                        r.operation == QLatin1String("disconnect")});
   }
-  statusBar()->showMessage(QStringLiteral("Новых записей: %1, последняя %2").arg(fresh.size()).arg(TimeText(fresh.back().at)));
+  // The station the user chose stays chosen, found again by its sessions after a regathering.
+  const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.front();
+  if (!visits.empty()) {
+    index_.Add(visits);
+    station_ = shownSession.isEmpty() ? station_ : index_.StationOfSession(shownSession);
+    ApplyFilter();
+    if (station_ >= 0)
+      stationSessions_ = index_.SessionIdsOf(station_);
+  } else {
+    stationsModel_->RowsChanged();
+  }
+  // What is new for the shown station is added to its history and chart, nothing redrawn.
+  std::vector<JournalRecord> mine;
+  QSet<int> live;
+  QStringList liveNames;
+  for (JournalRecord &r : fresh) {
+    const int station = index_.StationOfSession(r.session);
+    if (station >= 0 && station == station_ && stationSessions_.contains(r.session)) {
+      mine.push_back(std::move(r));
+    } else if (station >= 0 && !live.contains(station)) {
+      live.insert(station);
+      const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
+      liveNames << QStringLiteral("%1 (%2)").arg(s.serial.isEmpty() ? QStringLiteral("без номера") : s.serial, s.bench);
+    }
+  }
+  stationsModel_->SetLive(live);
+  if (!mine.empty())
+    AppendRecords(std::move(mine));
+  statusBar()->showMessage(liveNames.isEmpty()
+                               ? QStringLiteral("Новых записей: %1, последняя %2").arg(fresh.size()).arg(TimeText(fresh.back().at))
+                               : QStringLiteral("Новых записей: %1; идет запись: %2").arg(fresh.size()).arg(liveNames.join(QStringLiteral(", "))));
+}
+
+void JournalWindow::AppendRecords(std::vector<JournalRecord> records) {
+  const size_t from = records_.size();
+  std::vector<JournalRecord> charted;
+  for (JournalRecord &r : records) {
+    if (r.session == chartSession_ || chartSession_.isEmpty())
+      charted.push_back(r);
+    records_.push_back(std::move(r));
+  }
+  AddHistoryItems(from);
+  if (chartSession_.isEmpty() && !records_.empty()) {
+    ShowSessionChart(records_.back().session);
+    return;
+  }
+  if (charted.empty())
+    return;
+  const TelemetryData more = TelemetryOf(charted);
+  for (size_t i = 0; i < telemetry_.dac.size(); ++i)
+    telemetry_.dac[i] += more.dac[i];
+  telemetry_.refl += more.refl;
+  telemetry_.forw += more.forw;
+  telemetry_.marks.insert(telemetry_.marks.end(), more.marks.begin(), more.marks.end());
+  ShowTelemetry(chart_->chart(), telemetry_, chart_->chart()->title());
 }
 
 } // namespace viewer

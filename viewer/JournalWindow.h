@@ -63,6 +63,10 @@ private:
   void ApplyFilter();
   void ShowStation(int station);
   void FillHistory();
+  // Items for records_[from…], after those already shown.
+  void AddHistoryItems(size_t from);
+  // Records of the shown station that came while following.
+  void AppendRecords(std::vector<JournalRecord> records);
   void HistorySelectionChanged();
   void ShowSessionChart(const QString &session);
   void ShowValues(const std::vector<int> &chosen);
@@ -76,6 +80,7 @@ private:
   StationsModel *stationsModel_ = nullptr;
   int station_ = -1;
   bool messageAboutStation_ = false; // the message line speaks of station_
+  bool followLost_ = false;          // following, and the journal stopped answering
   QString stationSerial_;
   QStringList stationSessions_;
   std::vector<JournalRecord> records_;

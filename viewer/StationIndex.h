@@ -17,6 +17,7 @@ struct StationEntry {
   QString bench;
   QString operatorName;
   QDateTime last;
+  bool lastEnded = true;     // its latest session has its disconnect
   std::vector<int> sessions; // into Sessions(), oldest first
 };
 
@@ -38,6 +39,9 @@ public:
   // Adds sessions, or more of sessions already known (in any order, again or anew), and
   // regathers the stations.
   void Add(const std::vector<SessionSummary> &sessions);
+  // A record of a session already gathered that changes nothing but its times: no regathering.
+  // False when the session is unknown (then Add() it).
+  bool Touch(const QString &session, const QDateTime &at);
   // The stations that pass, by serial number, then the groups without one, newest day first.
   std::vector<int> Match(const StationFilter &filter) const;
 

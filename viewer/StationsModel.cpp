@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 
 #include <algorithm>
 #include <tuple>
@@ -10,7 +11,14 @@ namespace viewer {
 
 namespace {
 
-enum Column { Serial, Model, Bench, Last, Sessions, Operator, ColumnCount };
+enum Column { Serial, Model, Bench, Last, Sessions, Operator, Ending, ColumnCount };
+
+// How the station's latest visit ended, as the list says it.
+QString EndingOf(const StationEntry &s, bool live) {
+  if (live)
+    return QStringLiteral("идет запись");
+  return s.lastEnded ? QStringLiteral("завершен") : QStringLiteral("не завершен");
+}
 
 } // namespace
 
@@ -35,6 +43,18 @@ void StationsModel::sort(int column, Qt::SortOrder order) {
   emit layoutChanged();
 }
 
+void StationsModel::SetLive(QSet<int> stations) {
+  if (stations == live_)
+    return;
+  live_ = std::move(stations);
+  RowsChanged();
+}
+
+void StationsModel::RowsChanged() {
+  if (!shown_.empty())
+    emit dataChanged(index(0, 0), index(static_cast<int>(shown_.size()) - 1, ColumnCount - 1));
+}
+
 void StationsModel::Sort() {
   if (sortColumn_ < 0 || sortColumn_ >= ColumnCount)
     return;
@@ -53,6 +73,8 @@ void StationsModel::Sort() {
       return x.sessions.size() < y.sessions.size();
     case Operator:
       return x.operatorName < y.operatorName;
+    case Ending:
+      return x.lastEnded < y.lastEnded;
     default:
       // Stations without a serial after the read ones, as in the index's own order.
       return std::make_tuple(x.serial.isEmpty(), x.serial, -x.date.toJulianDay()) <
@@ -85,8 +107,16 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
   if (station < 0)
     return {};
   const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
+  const bool live = live_.contains(station);
+  if (role == Qt::ForegroundRole && index.column() == Ending)
+    return live ? QBrush(QColor(0x1a, 0x7f, 0x37)) : s.lastEnded ? QVariant() : QBrush(QColor(0xb0, 0x20, 0x20));
   if (role == Qt::ForegroundRole && s.serial.isEmpty())
     return QBrush(QColor(0x70, 0x70, 0x70));
+  if (role == Qt::FontRole && (live || (index.column() == Ending && !s.lastEnded))) {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
   if (role != Qt::DisplayRole)
     return {};
   switch (index.column()) {
@@ -103,6 +133,8 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
     return static_cast<int>(s.sessions.size());
   case 5:
     return s.operatorName;
+  case 6:
+    return EndingOf(s, live);
   }
   return {};
 }
@@ -110,7 +142,7 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
 QVariant StationsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
     return {};
-  static const char *const titles[] = {"Серийный номер", "Модель", "Стенд", "Последний раз", "Сеансов", "Оператор"};
+  static const char *const titles[] = {"Серийный номер", "Модель", "Стенд", "Последний раз", "Сеансов", "Оператор", "Итог"};
   return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QVariant();
 }
 

@@ -4,6 +4,7 @@
 #include "viewer/StationIndex.h"
 
 #include <QAbstractTableModel>
+#include <QSet>
 
 namespace viewer {
 
@@ -22,12 +23,17 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   // By a column's text (serials as text, times and counts as what they are); kept through Show().
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+  // Stations being written to by a bench now, other than the one shown: marked in the list.
+  void SetLive(QSet<int> stations);
+  // The shown rows' texts changed (a later time), not the rows themselves.
+  void RowsChanged();
 
 private:
   void Sort();
 
   const StationIndex &index_;
   std::vector<int> shown_;
+  QSet<int> live_;
   int sortColumn_ = -1; // -1: the index's own order
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };

@@ -409,18 +409,36 @@ TEST_F(JournalWindowTest, PdfPageIsWritten) {
 
 TEST_F(JournalWindowTest, FollowShowsRecordsAppendedMeanwhile) {
   ShowSerial("00A3F2");
+  const size_t shown = window.History().size();
   window.findChild<QCheckBox *>("Follow")->setChecked(true);
   journal.Append({R("6T08:00:00.000", 1, "D", "bench-3", "orlov", "KS45", "", "connect"),
                   R("6T08:00:01.000", 2, "D", "bench-3", "orlov", "KS45", "0C2000", "serial")});
-  // The session being worked on is shown as soon as it is written.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.History().empty() && window.History().back().session == "D"; }, 10000));
-  EXPECT_TRUE(ListColumn().contains("0C2000"));
+  // Another bench's station is listed and marked live; the one the user chose stays shown.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ListColumn().contains("0C2000"); }, 10000));
+  const int live = static_cast<int>(ListColumn().indexOf("0C2000"));
+  EXPECT_EQ(ListColumn(6)[live], "идет запись");
+  EXPECT_EQ(window.History().size(), shown);
+  EXPECT_EQ(window.History().back().session, "B");
+  // Chosen, the live station's records come in as they are written, added to what is shown.
+  ShowSerial("0C2000");
+  ASSERT_EQ(window.History().size(), 2u);
   Row dac = R("6T08:00:02.000", 3, "D", "bench-3", "orlov", "KS45", "0C2000", "dac");
   dac.detail = "10 20 30 40 50 60 70 80";
   journal.Append({dac});
   EXPECT_TRUE(QTest::qWaitFor([&] { return window.History().size() == 3; }, 10000));
   EXPECT_EQ(window.Telemetry().dac[0].size(), 1);
   window.findChild<QCheckBox *>("Follow")->setChecked(false);
+}
+
+TEST_F(JournalWindowTest, ListMarksVisitsThatDidNotEnd) {
+  journal.Append({R("6T09:00:00.000", 1, "E", "bench-2", "orlov", "KS45", "", "connect"),
+                  R("6T09:00:01.000", 2, "E", "bench-2", "orlov", "KS45", "0D3000", "serial")});
+  JournalSource source;
+  source.path = journal.Path();
+  ASSERT_TRUE(window.OpenJournal(source));
+  const QStringList serials = ListColumn(0), endings = ListColumn(6);
+  EXPECT_EQ(endings[serials.indexOf("0D3000")], "не завершен");
+  EXPECT_EQ(endings[serials.indexOf("00A3F1")], "завершен");
 }
 
 } // namespace
