@@ -8,7 +8,9 @@
 //   ViewerBench [--records N] [journal.sqlite]   a journal made by an earlier run is reused when named
 #include "bench/BenchStats.h"
 #include "bench/QuitOnPaint.h"
-#include "viewer/JournalStore.h"
+#include "journal/JournalIndexes.h"
+#include "journal/JournalRecord.h"
+#include "viewer/JournalReader.h"
 #include "viewer/JournalWindow.h"
 
 #include <QApplication>
@@ -86,7 +88,7 @@ int Generate(const QString &path) {
       const int seconds = 3600 + int(random() % 3600);
       int seq = 0;
       auto put = [&](const char *operation, QVariant parameter, QVariant value, QVariant seriesValue, QVariant detail,
-                     const char *outcome = "ok") {
+                     const char *outcome = OutcomeName(TJournalOutcome::Ok)) {
         const bool serialKnown = readsSerial && seq >= 1;
         const QVariantList row{QUuid::createUuid().toString(QUuid::WithoutBraces),
                                at.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")), ++seq, id, bench, op,
@@ -106,45 +108,45 @@ int Generate(const QString &path) {
           series.replace(k, 3, QStringLiteral("%1").arg(int(random() % 256), 3, 10, QLatin1Char('0')));
         return QVariant(series);
       };
-      put("connect", nullInt, nullInt, null, null);
+      put(JournalOp::Connect, nullInt, nullInt, null, null);
       at = at.addMSecs(700);
-      put("serial", nullInt, nullInt, null, readsSerial ? QVariant(Serial(station)) : null, readsSerial ? "ok" : "link_lost");
+      put(JournalOp::Serial, nullInt, nullInt, null, readsSerial ? QVariant(Serial(station)) : null, OutcomeName(readsSerial ? TJournalOutcome::Ok : TJournalOutcome::LinkLost));
       at = at.addMSecs(400);
-      put("processor_date", nullInt, nullInt, null, QStringLiteral("12.03.2025"));
+      put(JournalOp::ProcessorDate, nullInt, nullInt, null, QStringLiteral("12.03.2025"));
       at = at.addMSecs(900);
-      put("read_all", nullInt, nullInt, newSeries(), QString::number(station % 4));
+      put(JournalOp::ReadAll, nullInt, nullInt, newSeries(), QString::number(station % 4));
       int power = 40;
       bool lost = false;
       for (int second = 0; second < seconds && !lost; ++second) {
         at = at.addMSecs(1000);
         if (second % 600 == 300) {
           power = power > 100 ? 40 : 200; // "Pmax" and "Прием", the biggest jumps
-          put("front_panel", nullInt, power > 100 ? 1 : 2, null,
+          put(JournalOp::FrontPanel, nullInt, power > 100 ? 1 : 2, null,
               power > 100 ? QStringLiteral("Pmax") : QStringLiteral("Прием"));
         }
-        put("dac", nullInt, nullInt, null,
+        put(JournalOp::Dac, nullInt, nullInt, null,
             QStringLiteral("%1 80 %2 C0 20 10 90 A0")
                 .arg(int(random() % 8) + 48, 2, 16, QLatin1Char('0'))
                 .arg(power + int(random() % 4), 2, 16, QLatin1Char('0'))
                 .toUpper());
         if (second % 10 == 5)
-          put("refl_forw", nullInt, nullInt, null,
+          put(JournalOp::ReflForw, nullInt, nullInt, null,
               QStringLiteral("REFL=%1 FORW=%2").arg(random() % 30).arg(power + random() % 20));
         if (random() % 30 == 0) {
           lost = losesLink && second > seconds / 2;
-          put("set_value", 18 + int(random() % 17), int(random() % 256), null,
-              lost ? QVariant(QStringLiteral("нет ответа на байт 3")) : null, lost ? "link_lost" : "ok");
+          put(JournalOp::SetValue, 18 + int(random() % 17), int(random() % 256), null,
+              lost ? QVariant(QStringLiteral("нет ответа на байт 3")) : null, OutcomeName(lost ? TJournalOutcome::LinkLost : TJournalOutcome::Ok));
         }
       }
       if (!lost) {
         at = at.addMSecs(1500);
-        put("write_all", nullInt, nullInt, newSeries(), null);
+        put(JournalOp::WriteAll, nullInt, nullInt, newSeries(), null);
         at = at.addMSecs(1500);
-        put("read_all", nullInt, nullInt, QVariant(series), QString::number(station % 4));
+        put(JournalOp::ReadAll, nullInt, nullInt, QVariant(series), QString::number(station % 4));
       }
       if (!cutOff) {
         at = at.addMSecs(2000);
-        put("disconnect", nullInt, nullInt, null, null);
+        put(JournalOp::Disconnect, nullInt, nullInt, null, null);
       }
       // The next station on this bench after a short pause; nights and weekends skipped.
       benchClock[benchNo] = at.addSecs(300 + random() % 600);
@@ -172,9 +174,10 @@ double ReferenceVisits(const QString &path) {
     q.setForwardOnly(true);
     // The viewer's own query of the station list, read and thrown away.
     q.exec(QStringLiteral("SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = "
-                          "'disconnect' THEN model END), max(CASE WHEN operation = 'serial' THEN model END), "
-                          "max(model)), max(bench), max(\"operator\") FROM journal WHERE operation IN ('connect', "
-                          "'serial', 'disconnect') GROUP BY session"));
+                          "'%1' THEN model END), max(CASE WHEN operation = '%2' THEN model END), "
+                          "max(model)), max(bench), max(\"operator\") FROM journal WHERE %3 GROUP BY session")
+               .arg(QLatin1String(JournalOp::Disconnect), QLatin1String(JournalOp::Serial),
+                    QLatin1String(journal_indexes::VisitsWhere.data(), qsizetype(journal_indexes::VisitsWhere.size()))));
     while (q.next())
       ++rows;
   }
@@ -199,7 +202,7 @@ int main(int argc, char **argv) {
   // The first open makes the viewer's indexes on a file it may write.
   {
     const auto started = Clock::now();
-    viewer::JournalStore store;
+    viewer::JournalReader store;
     viewer::JournalSource source;
     source.path = path;
     store.Open(source);
@@ -254,8 +257,8 @@ int main(int argc, char **argv) {
     historyCpu.push_back(CpuMs() - cpu);
     QStringList sessions;
     for (const auto &r : window.History())
-      if (!sessions.contains(r.session))
-        sessions << QStringLiteral("'") + r.session + QStringLiteral("'");
+      if (!sessions.contains(r.Session))
+        sessions << QStringLiteral("'") + r.Session + QStringLiteral("'");
     started = Clock::now();
     QSqlQuery q(db);
     q.setForwardOnly(true);

@@ -80,21 +80,16 @@ bool TFactoryCopy::OpenLocal(QString &why) {
 
 bool TFactoryCopy::OpenServer(QString &why) {
   {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), serverName_);
-    if (!db.isValid()) {
-      why = QStringLiteral("нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql)");
+    QSqlDatabase db;
+    QString failure;
+    bool driverMissing = false;
+    bool ok = OpenFactoryJournal(db, serverName_, server_, failure, driverMissing);
+    if (driverMissing) {
+      why = failure;
       db = QSqlDatabase();
       CloseServer();
       return false;
     }
-    db.setHostName(server_.Host);
-    if (server_.Port > 0)
-      db.setPort(server_.Port);
-    db.setDatabaseName(server_.Database);
-    db.setUserName(server_.User);
-    db.setConnectOptions(server_.Options);
-    bool ok = db.open();
-    QString failure = db.lastError().text();
     if (ok) {
       // The table is made where the role may; an append-only role finds it made by the administrator.
       QSqlQuery query(db);

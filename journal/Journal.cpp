@@ -1,21 +1,13 @@
 #include "journal/Journal.h"
 
+#include "journal/JournalDetail.h"
 #include "journal/JournalFailure.h"
-#include "journal/JournalSchema.h"
-#include "platform/CommDevice.h"
-#include "platform/IniFile.h"
-#include "platform/WindowsDirectory.h"
 #include "platform/os/ThisSystem.h"
-#include "runtime/Dialogs.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
-#include <QMetaObject>
 #include <QSysInfo>
 #include <QUuid>
 
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -34,13 +26,6 @@ TJournalEntry EntryOf(const char *operation, std::optional<int> value, const QSt
 }
 
 QString NewUuid() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
-
-// "COM2 /dev/pts/3": the port as chosen, and the device it led to.
-QString PortName(int comNumber) {
-  const QString path = QString::fromStdString(CommDevicePath("\\\\.\\COM" + std::to_string(comNumber)));
-  const QString device = QFileInfo(path).canonicalFilePath();
-  return QStringLiteral("COM%1 %2").arg(comNumber).arg(device.isEmpty() ? path : device);
-}
 
 } // namespace
 
@@ -68,11 +53,13 @@ TJournalEnding TJournal::Stop() {
 
 bool TJournal::WaitWritten(std::chrono::milliseconds timeout) { return !store_ || store_->WaitWritten(timeout); }
 
-TJournalNote TJournal::Connecting(int comNumber, const std::string &modelCode) {
+TJournalNote TJournal::Connecting(const QString &port, const std::string &modelCode) {
+  // Connecting again after the link was lost ends the old session, or it would look cut off.
+  SessionEnded(TSessionEnd::Reconnected);
   session_ = NewUuid();
   seq_ = 0;
   serial_.clear();
-  port_ = On() ? PortName(comNumber) : QString();
+  port_ = port;
   model_ = QString::fromStdString(modelCode);
   return TJournalNote(JournalOp::Connect);
 }
@@ -81,6 +68,15 @@ void TJournal::Disconnected() {
   Append(EntryOf(JournalOp::Disconnect, std::nullopt, {}));
   // Whatever happens after it belongs to no connection.
   session_.clear();
+  connected_ = false;
+}
+
+void TJournal::SessionEnded(TSessionEnd how) {
+  if (!connected_)
+    return;
+  Append(EntryOf(JournalOp::Disconnect, std::nullopt, SessionEndDetail(how)));
+  session_.clear();
+  connected_ = false;
 }
 
 TJournalNote TJournal::ModelStoring(int index, const std::string &modelCode) {
@@ -101,11 +97,13 @@ void TJournal::Append(TJournalEntry entry) {
     session_ = NewUuid();
     seq_ = 0;
   }
-  if (entry.Operation == QLatin1String(JournalOp::Serial) && entry.Outcome == TJournalOutcome::Ok)
+  if (JournalOp::Is(entry.Operation, JournalOp::Serial) && entry.Outcome == TJournalOutcome::Ok)
     serial_ = entry.Detail;
+  if (JournalOp::Is(entry.Operation, JournalOp::Connect))
+    connected_ = entry.Outcome == TJournalOutcome::Ok;
   TJournalRow row;
   row.Id = NewUuid();
-  row.At = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+  row.At = QDateTime::currentDateTimeUtc();
   row.Seq = ++seq_;
   row.Session = session_;
   row.Bench = bench_;
@@ -113,7 +111,7 @@ void TJournal::Append(TJournalEntry entry) {
   row.Port = port_.isEmpty() ? QString() : port_;
   row.Model = model_.isEmpty() ? QString() : model_;
   row.Serial = serial_.isEmpty() ? QString() : serial_;
-  row.Entry = std::move(entry);
+  static_cast<TJournalEntry &>(row) = std::move(entry);
   store_->Push(std::move(row));
 }
 
@@ -139,28 +137,25 @@ void TJournal::StaleBytesDropped(int count) {
 void TJournal::Close(TJournalNote &note) {
   TJournalEntry entry = std::move(note.Entry);
   const bool broken = std::uncaught_exceptions() > note.exceptionsAtStart_;
-  QStringList detail;
+  TJournalDetail detail;
+  detail.Own = entry.Detail;
   if (note.missingAt_) {
     // A read-all whose block of 34 values stopped short is "no read"; any other missing byte
     // is a lost link, at that byte of what the station was to send.
-    constexpr int ReadAllBlock = 34;
-    if (entry.Operation == QLatin1String(JournalOp::ReadAll) && *note.missingAt_ <= ReadAllBlock) {
+    if (JournalOp::Is(entry.Operation, JournalOp::ReadAll) && *note.missingAt_ <= ReadAllBlock) {
       entry.Outcome = TJournalOutcome::NoRead;
       entry.Series.clear();
-      detail << QStringLiteral("получено значений: %1 из %2").arg(*note.missingAt_ - 1).arg(ReadAllBlock);
+      detail.ValuesReceived = *note.missingAt_ - 1;
     } else {
       entry.Outcome = TJournalOutcome::LinkLost;
-      detail << QStringLiteral("нет ответа на байт %1").arg(*note.missingAt_);
+      detail.MissingAnswer = *note.missingAt_;
     }
   } else if (broken && !note.done_) {
     entry.Outcome = TJournalOutcome::LinkLost;
-    detail << QStringLiteral("прервано ошибкой после байта %1").arg(note.received_);
+    detail.BrokenAfter = note.received_;
   }
-  if (!entry.Detail.isEmpty())
-    detail.prepend(entry.Detail);
-  if (note.stale_ > 0)
-    detail << QStringLiteral("отброшено устаревших байт: %1").arg(note.stale_);
-  entry.Detail = detail.isEmpty() ? QString() : detail.join(QStringLiteral("; "));
+  detail.StaleBytes = note.stale_;
+  entry.Detail = JournalDetailText(detail);
   Append(std::move(entry));
 }
 
@@ -204,29 +199,4 @@ void TJournalNote::Done(const QString &detail) {
 
 void JournalFrontPanel(int byte, const QString &caption) {
   Journal().Append(EntryOf(JournalOp::FrontPanel, byte, caption));
-}
-
-void StartBenchJournal() {
-  const TIniFile options(WindowsDirectory() + "/Q417Options.ini");
-  TJournalSettings settings;
-  settings.LocalFile = JournalFilePath();
-  settings.FactoryUri = QString::fromStdString(options.ReadString("Journal", "Database", "")).trimmed();
-  settings.Tell = [](const QString &message) {
-    std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
-    if (QCoreApplication *app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, [message] { ShowMessageBox(message.toStdString()); }, Qt::QueuedConnection);
-  };
-  Journal().Start(std::move(settings));
-}
-
-void EndBenchJournal() {
-  const TJournalEnding ending = Journal().Stop();
-  if (ending.Unsent > 0)
-    std::fprintf(stderr, "kstune: %lld journal records wait in %s for the factory database\n", ending.Unsent,
-                 JournalFilePath().toLocal8Bit().constData());
-  if (ending.Lost == 0)
-    return;
-  const QString message = LostAtExitMessage(static_cast<int>(ending.Lost), JournalFilePath(), ending.Why);
-  std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
-  ShowMessageBox(message.toStdString());
 }

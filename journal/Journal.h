@@ -5,6 +5,7 @@
 // that came and of the first that did not. Appending costs the user-interface thread a queue
 // push; the journal's own threads write (JournalStore.h). Everything here runs on the
 // user-interface thread. Until Start, and after Stop, nothing is recorded.
+#include "journal/JournalDetail.h"
 #include "journal/JournalRecord.h"
 #include "journal/JournalStore.h"
 #include "params/NumberSeries.h"
@@ -32,10 +33,15 @@ public:
   // For tests and benchmarks: true once every record so far is in the local file.
   bool WaitWritten(std::chrono::milliseconds timeout);
 
-  // "Подключиться": a new session on COM<comNumber> begins with this note (the connect record).
-  TJournalNote Connecting(int comNumber, const std::string &modelCode);
+  // "Подключиться": a new session on the port ("COM2 /dev/pts/3") begins with this note (the
+  // connect record). A session still connected is ended first, as reconnected.
+  TJournalNote Connecting(const QString &port, const std::string &modelCode);
   // "Отключиться" went out: the disconnect record, and the session ends.
   void Disconnected();
+  // The session ends without "Отключиться" (the window closed, a signal): a disconnect record
+  // saying how, when a connection is open; nothing when none is.
+  void SessionEnded(TSessionEnd how);
+  bool SessionConnected() const { return connected_; }
   // The model confirmed by "Ok" (its code is in every later record); the note is its record.
   TJournalNote ModelStoring(int index, const std::string &modelCode);
   // The workbook that the next report record goes into.
@@ -66,6 +72,7 @@ private:
   QString serial_;
   QString reportFile_;
   int staleWithoutNote_ = 0;
+  bool connected_ = false; // a connect the station answered, not yet ended
 };
 
 TJournal &Journal();
@@ -102,9 +109,3 @@ void JournalFrontPanel(int byte, const QString &caption);
 template <typename Values> QString JournalSeries(const Values &values) {
   return QString::fromStdString(params::NumberSeriesOf([&](int number) { return values[number]; }));
 }
-
-// kstune's journal: the bench's file, and the factory database the options file names
-// ([Journal] Database). A failure is told in a message box on the user-interface thread.
-void StartBenchJournal();
-// Ends it, saying what could not be kept.
-void EndBenchJournal();

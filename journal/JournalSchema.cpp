@@ -1,10 +1,12 @@
 #include "journal/JournalSchema.h"
 
 #include "journal/JournalIndexes.h"
+#include "journal/JournalTime.h"
 
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 
 QString JournalFilePath() {
   QString base = qEnvironmentVariable("XDG_DATA_HOME");
@@ -13,18 +15,96 @@ QString JournalFilePath() {
   return base + QStringLiteral("/kstune/journal.sqlite");
 }
 
+namespace {
+
+QVariant Nullable(const QString &text) {
+  return text.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+QVariant Nullable(const std::optional<int> &number) {
+  return number ? QVariant(*number) : QVariant(QMetaType::fromType<int>());
+}
+
+QString Text(const QVariant &value) { return value.isNull() ? QString() : value.toString(); }
+
+std::optional<int> OptionalInt(const QVariant &value) {
+  if (value.isNull())
+    return std::nullopt;
+  bool ok = false;
+  const int number = value.toInt(&ok);
+  return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+// The one table of the columns: name, how a record gives its value, how it takes it back.
+struct TColumn {
+  const char *Name;
+  QVariant (*Get)(const TJournalRow &);
+  void (*Set)(TJournalRow &, const QVariant &);
+};
+
+const TColumn Columns[] = {
+    {"id", [](const TJournalRow &r) { return QVariant(r.Id); }, [](TJournalRow &r, const QVariant &v) { r.Id = Text(v); }},
+    {"at", [](const TJournalRow &r) { return QVariant(JournalTimeText(r.At)); },
+     [](TJournalRow &r, const QVariant &v) { r.At = JournalTimeOf(v); }},
+    {"seq", [](const TJournalRow &r) { return QVariant(r.Seq); }, [](TJournalRow &r, const QVariant &v) { r.Seq = v.toLongLong(); }},
+    {"session", [](const TJournalRow &r) { return QVariant(r.Session); },
+     [](TJournalRow &r, const QVariant &v) { r.Session = Text(v); }},
+    {"bench", [](const TJournalRow &r) { return QVariant(r.Bench); }, [](TJournalRow &r, const QVariant &v) { r.Bench = Text(v); }},
+    {"operator", [](const TJournalRow &r) { return QVariant(r.Operator); },
+     [](TJournalRow &r, const QVariant &v) { r.Operator = Text(v); }},
+    {"port", [](const TJournalRow &r) { return Nullable(r.Port); }, [](TJournalRow &r, const QVariant &v) { r.Port = Text(v); }},
+    {"model", [](const TJournalRow &r) { return Nullable(r.Model); }, [](TJournalRow &r, const QVariant &v) { r.Model = Text(v); }},
+    {"serial", [](const TJournalRow &r) { return Nullable(r.Serial); },
+     [](TJournalRow &r, const QVariant &v) { r.Serial = Text(v); }},
+    {"operation", [](const TJournalRow &r) { return QVariant(r.Operation); },
+     [](TJournalRow &r, const QVariant &v) { r.Operation = Text(v); }},
+    {"parameter", [](const TJournalRow &r) { return Nullable(r.Parameter); },
+     [](TJournalRow &r, const QVariant &v) { r.Parameter = OptionalInt(v); }},
+    {"value", [](const TJournalRow &r) { return Nullable(r.Value); },
+     [](TJournalRow &r, const QVariant &v) { r.Value = OptionalInt(v); }},
+    {"series", [](const TJournalRow &r) { return Nullable(r.Series); },
+     [](TJournalRow &r, const QVariant &v) { r.Series = Text(v); }},
+    {"outcome", [](const TJournalRow &r) { return QVariant(QString::fromLatin1(OutcomeName(r.Outcome))); },
+     [](TJournalRow &r, const QVariant &v) { r.Outcome = OutcomeOf(Text(v)); }},
+    {"detail", [](const TJournalRow &r) { return Nullable(r.Detail); },
+     [](TJournalRow &r, const QVariant &v) { r.Detail = Text(v); }},
+};
+
+} // namespace
+
 const QStringList &JournalColumns() {
-  static const QStringList columns = {
-      QStringLiteral("id"),       QStringLiteral("at"),        QStringLiteral("seq"),
-      QStringLiteral("session"),  QStringLiteral("bench"),     QStringLiteral("operator"),
-      QStringLiteral("port"),     QStringLiteral("model"),     QStringLiteral("serial"),
-      QStringLiteral("operation"), QStringLiteral("parameter"), QStringLiteral("value"),
-      QStringLiteral("series"),   QStringLiteral("outcome"),   QStringLiteral("detail"),
-  };
+  static const QStringList columns = [] {
+    QStringList names;
+    for (const TColumn &c : Columns)
+      names << QLatin1String(c.Name);
+    return names;
+  }();
   return columns;
 }
 
 QString JournalColumnList() { return JournalColumns().join(QStringLiteral(", ")); }
+
+QString JournalSelect() {
+  QStringList quoted;
+  for (const QString &name : JournalColumns())
+    quoted << QLatin1Char('"') + name + QLatin1Char('"');
+  return QStringLiteral("SELECT ") + quoted.join(QStringLiteral(", ")) + QStringLiteral(" FROM journal ");
+}
+
+QVariantList JournalRowValues(const TJournalRow &row) {
+  QVariantList values;
+  for (const TColumn &c : Columns)
+    values << c.Get(row);
+  return values;
+}
+
+TJournalRow JournalRowAt(const QSqlQuery &query, int first) {
+  TJournalRow row;
+  int i = first;
+  for (const TColumn &c : Columns)
+    c.Set(row, query.value(i++));
+  return row;
+}
 
 bool OpenLocalJournal(QSqlDatabase &db, const QString &connectionName, const QString &path, bool readOnly,
                       QString &error) {
@@ -35,6 +115,26 @@ bool OpenLocalJournal(QSqlDatabase &db, const QString &connectionName, const QSt
   if (readOnly)
     options += QStringLiteral(";QSQLITE_OPEN_READONLY");
   db.setConnectOptions(options);
+  if (db.open())
+    return true;
+  error = db.lastError().text();
+  return false;
+}
+
+bool OpenFactoryJournal(QSqlDatabase &db, const QString &connectionName, const TFactoryUri &server, QString &error,
+                        bool &driverMissing) {
+  db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+  driverMissing = !db.isValid();
+  if (driverMissing) {
+    error = QStringLiteral("нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql)");
+    return false;
+  }
+  db.setHostName(server.Host);
+  if (server.Port > 0)
+    db.setPort(server.Port);
+  db.setDatabaseName(server.Database);
+  db.setUserName(server.User);
+  db.setConnectOptions(server.Options);
   if (db.open())
     return true;
   error = db.lastError().text();

@@ -1,10 +1,16 @@
 #pragma once
-// Where the journal lives and what its table looks like: for kstune, and for any program that
-// reads the journal (open the local file, select JournalColumnList() from JournalTable).
+// Where the journal lives, what its table looks like and how a record goes in and comes back:
+// for kstune, and for any program that reads the journal. The columns stand in one order, here;
+// binding and reading follow it.
+#include "journal/FactoryUri.h"
+#include "journal/JournalRecord.h"
+
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class QSqlDatabase;
+class QSqlQuery;
 
 inline constexpr const char *JournalTable = "journal";
 
@@ -15,11 +21,22 @@ QString JournalFilePath();
 // The columns in their fixed order, and the same joined by ", " for a select list.
 const QStringList &JournalColumns();
 QString JournalColumnList();
+// "SELECT id, at, … FROM journal " (names quoted: "operator" is a word of SQL).
+QString JournalSelect();
+
+// A record's values in column order, NULL where the record has none: for binding.
+QVariantList JournalRowValues(const TJournalRow &row);
+// A record from a query that selected the columns in their order, from column first on.
+TJournalRow JournalRowAt(const QSqlQuery &query, int first = 0);
 
 // Opens the local file under its own connection name through Qt's SQLite driver (read-only when
 // asked); the caller removes the connection when done. False with the reason in error.
 bool OpenLocalJournal(QSqlDatabase &db, const QString &connectionName, const QString &path, bool readOnly,
                       QString &error);
+// Opens the factory's server through Qt's PostgreSQL driver, the same way for kstune and for any
+// reader. False with the driver's words in error; driverMissing when Qt has no such driver.
+bool OpenFactoryJournal(QSqlDatabase &db, const QString &connectionName, const TFactoryUri &server, QString &error,
+                        bool &driverMissing);
 
 // The statements that make the table and its indexes, for SQLite and for PostgreSQL.
 QStringList SqliteSchema();

@@ -11,14 +11,6 @@
 
 #include <filesystem>
 
-QVariant Nullable(const QString &text) {
-  return text.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
-}
-
-QVariant Nullable(const std::optional<int> &number) {
-  return number ? QVariant(*number) : QVariant(QMetaType::fromType<int>());
-}
-
 TLocalJournal::TLocalJournal(QString path, QString connectionName)
     : path_(std::move(path)), name_(std::move(connectionName)) {}
 
@@ -82,23 +74,8 @@ bool TLocalJournal::Append(const std::vector<TJournalRow> &rows, QString &why) {
     ok = insert.prepare(QStringLiteral("INSERT INTO journal (%1) VALUES (%2)")
                             .arg(JournalColumnList(), marks.join(QStringLiteral(", "))));
     for (auto row = rows.begin(); ok && row != rows.end(); ++row) {
-      const TJournalEntry &e = row->Entry;
-      const QVariant values[] = {row->Id,
-                                 row->At,
-                                 row->Seq,
-                                 row->Session,
-                                 row->Bench,
-                                 row->Operator,
-                                 Nullable(row->Port),
-                                 Nullable(row->Model),
-                                 Nullable(row->Serial),
-                                 e.Operation,
-                                 Nullable(e.Parameter),
-                                 Nullable(e.Value),
-                                 Nullable(e.Series),
-                                 QString::fromLatin1(OutcomeName(e.Outcome)),
-                                 Nullable(e.Detail)};
-      for (int i = 0; i < static_cast<int>(std::size(values)); ++i)
+      const QVariantList values = JournalRowValues(*row);
+      for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);
       ok = insert.exec();
     }

@@ -4,9 +4,6 @@
 #include "journal/JournalRecord.h"
 
 #include <QString>
-#include <QVariant>
-
-#include <optional>
 #include <vector>
 
 class TLocalJournal {
@@ -28,7 +25,3 @@ private:
   QString name_;
   bool open_ = false;
 };
-
-// A text or number for binding, NULL when absent.
-QVariant Nullable(const QString &text);
-QVariant Nullable(const std::optional<int> &number);

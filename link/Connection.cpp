@@ -5,6 +5,7 @@
 #include "link/Exchange.h"
 #include "link/Telemetry.h"
 #include "link/Trace.h"
+#include "main/BenchJournal.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
@@ -113,7 +114,7 @@ void ConnectStation(TForm1 &form) {
   }
   PurgeStaleInput(form);
   TracePortOpened(number, DeviceTried(number), LineSettings(*form.MainState.ComPort));
-  TJournalNote note = Journal().Connecting(form.MainState.ComNumber, form.MainState.ModelCode);
+  TJournalNote note = Journal().Connecting(BenchPortName(form.MainState.ComNumber), form.MainState.ModelCode);
   form.MainState.ComPort->SendByte(Command::Connect);
   uint8_t answer = 0;
   if (!ReceiveBlock(form, {&answer, 1}, Budget::Connect)) {

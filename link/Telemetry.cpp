@@ -96,7 +96,7 @@ void PollDacValues(TForm1 &form) {
   AddMessage(form, line1);
   AddMessage(form, line2);
   AddMessage(form, line3);
-  note.Done(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(dac.data()), dac.size()).toHex(' ').toUpper()));
+  note.Done(DacDetail(dac));
 }
 
 void DacDisplayChanged(TForm1 &form) {
@@ -122,5 +122,5 @@ void ReadReflForw(TForm1 &form) {
   ClearMessages(form);
   AddMessage(form, QStringLiteral("REFL= %1     FORW= %2").arg(refl).arg(forw));
   ArmRefresh(form);
-  note.Done(QStringLiteral("REFL=%1 FORW=%2").arg(refl).arg(forw));
+  note.Done(ReflForwDetail(refl, forw));
 }

@@ -1,5 +1,7 @@
 #include "main/Application.h"
 
+#include "journal/Journal.h"
+#include "main/BenchJournal.h"
 #include "platform/QuitSignals.h"
 #include "runtime/Dialogs.h"
 #include "runtime/Exception.h"
@@ -59,8 +61,11 @@ void InstallQuitSignals(QWidget &window) {
     return; // the signals keep their default action
   auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, &window);
   QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
-    TakeQuitSignal();
+    const int signal = TakeQuitSignal();
     notifier->setEnabled(false);
+    // The session ends here rather than at the window's closing, so the journal says why.
+    if (const auto how = SessionEndOfSignal(signal))
+      Journal().SessionEnded(*how);
     window.close();
     // Also ends the loop of a message box that may be open, which would keep the program up.
     QCoreApplication::quit();

@@ -1,6 +1,6 @@
-#include "journal/Journal.h"
 #include "link/Trace.h"
 #include "main/Application.h"
+#include "main/BenchJournal.h"
 #include "main/CommandLine.h"
 #include "main/DisplayCheck.h"
 #include "main/OperationWatcher.h"

@@ -5,18 +5,12 @@
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
+#include "params/ModelList.h"
 #include "params/ModelPresets.h"
 #include "params/ParamList.h"
 #include "platform/IniFile.h"
 
 namespace {
-
-// The model code of each list entry, by index; the empty entry (5) and no selection keep the
-// current code. Entries 1 and 2 differ only in the index the station stores.
-const char *ModelCodeOfEntry(int index) {
-  static const char *const codes[] = {"KS41", "KS43", "KS43", "KS45", "KS47"};
-  return index >= 0 && index < static_cast<int>(std::size(codes)) ? codes[index] : nullptr;
-}
 
 // True when the model's section gives at least one of the preset keys. A value can never hold a
 // line break, so that default tells a missing key from any text the file may give.
@@ -33,8 +27,9 @@ bool HasPresets(const TIniFile &file, const std::string &model) {
 void SelectModel(TForm1 &form) {
   auto &state = form.MainState;
   const int index = form.ComboBox1->currentIndex();
-  if (const char *code = ModelCodeOfEntry(index))
-    state.ModelCode = code;
+  // The empty entry (5) and no selection keep the current code.
+  if (const params::ModelEntry *entry = params::ModelEntryOf(index))
+    state.ModelCode = std::string(entry->code);
   PurgeStaleInput(form);
   TJournalNote note = Journal().ModelStoring(index, state.ModelCode);
   for (const uint8_t byte :

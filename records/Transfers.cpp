@@ -48,7 +48,9 @@ void ReadAll(TForm1 &form) {
     form.BitBtn2->setText(QStringLiteral("Нет чтения"));
     ReportSurplus(form);
     note.Entry.Outcome = TJournalOutcome::NoRead;
-    note.Done(QStringLiteral("после блока значений пришли лишние байты"));
+    TJournalDetail surplus;
+    surplus.Surplus = true;
+    note.Done(JournalDetailText(surplus));
     return;
   }
   note.Entry.Series = JournalSeries(state.ParamValues);
@@ -62,7 +64,7 @@ void ReadAll(TForm1 &form) {
   SelectModelEntry(form, state.LastReply);
   ShowValues(form);
   SetControlEnabled(form, form.BitBtn2, true);
-  note.Done(QString::number(state.LastReply));
+  note.Done(ModelIndexDetail(state.LastReply));
 }
 
 void RestoreSnapshot(TForm1 &form) {

@@ -1,5 +1,7 @@
 #include "viewer/Export.h"
 
+#include "journal/JournalSchema.h"
+
 #include <QChart>
 #include <QChartView>
 #include <QFileInfo>
@@ -21,30 +23,24 @@ QByteArray Field(const QString &text) {
   return cell.toUtf8();
 }
 
-QString Optional(const std::optional<int> &value) { return value ? QString::number(*value) : QString(); }
-
 } // namespace
 
-QByteArray CsvOf(const std::vector<JournalRecord> &records) {
-  QByteArray csv("\xEF\xBB\xBF"
-                 "at,seq,session,bench,operator,port,model,serial,operation,parameter,value,series,outcome,detail,id\r\n");
-  for (const JournalRecord &r : records) {
-    const QStringList cells{r.at.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")),
-                            QString::number(r.seq),
-                            r.session,
-                            r.bench,
-                            r.operatorName,
-                            r.port,
-                            r.model,
-                            r.serial,
-                            r.operation,
-                            Optional(r.parameter),
-                            Optional(r.value)};
+QByteArray CsvOf(const std::vector<TJournalRow> &records) {
+  // The journal's own columns, in its own order, as its own texts: the CSV is the table.
+  const QStringList &columns = JournalColumns();
+  const qsizetype seriesColumn = columns.indexOf(QStringLiteral("series"));
+  QByteArray csv("\xEF\xBB\xBF");
+  csv += columns.join(QLatin1Char(',')).toUtf8() + "\r\n";
+  for (const TJournalRow &r : records) {
+    const QVariantList values = JournalRowValues(r);
     QByteArrayList line;
-    for (const QString &cell : cells)
-      line << Field(cell);
-    line << (r.series.isEmpty() ? QByteArray() : "\"=\"\"" + r.series.toUtf8() + "\"\"\"");
-    line << Field(r.outcome) << Field(r.detail) << Field(r.id);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+      const QString text = values[i].isNull() ? QString() : values[i].toString();
+      if (i == seriesColumn)
+        line << (text.isEmpty() ? QByteArray() : "\"=\"\"" + text.toUtf8() + "\"\"\"");
+      else
+        line << Field(text);
+    }
     csv += line.join(',') + "\r\n";
   }
   return csv;

@@ -1,7 +1,7 @@
 #pragma once
 // The shown records to CSV, and a station's history as a PDF page with its chart.
-#include "viewer/JournalRecord.h"
-#include "viewer/Telemetry.h"
+#include "viewer/RecordTexts.h"
+#include "viewer/TelemetryChart.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -14,7 +14,7 @@ namespace viewer {
 // journal's column names, one record a line, CR LF. The series goes in as ="…", which
 // spreadsheets keep as text, leading zeros and all; any other text that a spreadsheet would take
 // for a formula gets a leading apostrophe.
-QByteArray CsvOf(const std::vector<JournalRecord> &records);
+QByteArray CsvOf(const std::vector<TJournalRow> &records);
 
 // Writes through a temporary file beside the target, so a failure leaves no half-written file.
 // False with the reason in *error.

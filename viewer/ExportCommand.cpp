@@ -1,6 +1,6 @@
 #include "viewer/ExportCommand.h"
 
-#include "viewer/JournalStore.h"
+#include "viewer/JournalReader.h"
 #include "viewer/VisitList.h"
 
 #include <cstdio>
@@ -17,7 +17,7 @@ int Fail(const QString &why) {
 } // namespace
 
 int RunExport(const ExportRequest &request, const JournalSource &source) {
-  JournalStore reader;
+  JournalReader reader;
   if (!reader.Open(source))
     return Fail(reader.Error());
   const std::vector<SessionSummary> sessions = reader.LoadSessions();

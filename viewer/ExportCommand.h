@@ -1,7 +1,7 @@
 #pragma once
 // kstune-journal --export: the visits list written with no window, for a weekly job.
 #include "viewer/JournalSource.h"
-#include "viewer/CommandLine.h"
+#include "viewer/ViewerOptions.h"
 
 namespace viewer {
 

@@ -7,6 +7,9 @@
 #include "viewer/StationsModel.h"
 #include "viewer/TelemetryView.h"
 #include "viewer/VisitList.h"
+#include "viewer/VisitModel.h"
+
+#include "journal/StationReplay.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -46,10 +49,10 @@ constexpr int RecordRole = Qt::UserRole + 1; // position in records_, on record 
 constexpr int SessionRole = Qt::UserRole + 2;
 constexpr int TelemetryRole = Qt::UserRole + 3; // a folded run of telemetry polls
 
-QString ParameterText(const JournalRecord &r) {
-  if (!r.parameter)
+QString ParameterText(const TJournalRow &r) {
+  if (!r.Parameter)
     return {};
-  return QString::number(*r.parameter);
+  return QString::number(*r.Parameter);
 }
 
 } // namespace
@@ -319,16 +322,16 @@ void JournalWindow::ShowStation(int station) {
   if (station >= 0) {
     const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
     stationSerial_ = s.serial;
+    std::vector<TJournalRow> bySession = store_.RecordsOfSessions(stationSessions_);
+    // Sessions oldest first, each in its own order.
+    for (const QString &session : stationSessions_)
+      for (TJournalRow &r : bySession)
+        if (r.Session == session)
+          records_.push_back(std::move(r));
     stationTitle_->setText(s.serial.isEmpty()
                                ? QStringLiteral("Сеансы без серийного номера: стенд %1, %2")
                                      .arg(s.bench, s.date.toString(QStringLiteral("dd.MM.yyyy")))
-                               : QStringLiteral("Радиостанция %1 (%2)").arg(s.serial, s.model));
-    std::vector<JournalRecord> bySession = store_.RecordsOfSessions(stationSessions_);
-    // Sessions oldest first, each in its own order.
-    for (const QString &session : stationSessions_)
-      for (JournalRecord &r : bySession)
-        if (r.session == session)
-          records_.push_back(std::move(r));
+                               : QStringLiteral("Радиостанция %1, %2").arg(s.serial, VisitModelText(records_)));
   } else {
     stationSerial_.clear();
     stationTitle_->setText(QStringLiteral("Выберите радиостанцию в списке"));
@@ -347,8 +350,8 @@ void JournalWindow::FillHistory() {
 
 namespace {
 
-bool IsTelemetry(const JournalRecord &r) {
-  return r.operation == QLatin1String("dac") || r.operation == QLatin1String("refl_forw");
+bool IsTelemetry(const TJournalRow &r) {
+  return JournalOp::Is(r.Operation, JournalOp::Dac) || JournalOp::Is(r.Operation, JournalOp::ReflForw);
 }
 
 } // namespace
@@ -359,13 +362,25 @@ void JournalWindow::AddHistoryItems(size_t from) {
   QTreeWidgetItem *sessionItem =
       history_->topLevelItemCount() > 0 ? history_->topLevelItem(history_->topLevelItemCount() - 1) : nullptr;
   for (size_t i = from; i < records_.size(); ++i) {
-    const JournalRecord &r = records_[i];
-    if (!sessionItem || sessionItem->data(0, SessionRole).toString() != r.session) {
+    const TJournalRow &r = records_[i];
+    if (!sessionItem || sessionItem->data(0, SessionRole).toString() != r.Session) {
+      const QString session = r.Session;
       sessionItem = new QTreeWidgetItem(history_);
-      sessionItem->setText(0, QStringLiteral("Сеанс %1").arg(TimeText(r.at)));
-      sessionItem->setText(5, QStringLiteral("стенд %1, оператор %2, порт %3, модель %4")
-                                  .arg(r.bench, r.operatorName, r.port, r.model));
-      sessionItem->setData(0, SessionRole, r.session);
+      std::vector<TJournalRow> visit;
+      for (const TJournalRow &other : records_)
+        if (other.Session == session)
+          visit.push_back(other);
+      const bool interrupted = SessionInterrupted(visit, session);
+      sessionItem->setText(0, interrupted ? QStringLiteral("Сеанс %1 — прерван").arg(TimeText(r.At))
+                                          : QStringLiteral("Сеанс %1").arg(TimeText(r.At)));
+      sessionItem->setText(5, QStringLiteral("стенд %1, оператор %2, порт %3, модель %4%5")
+                                  .arg(r.Bench, r.Operator, r.Port, VisitModelText(visit),
+                                       interrupted ? QStringLiteral("; нет записи об окончании сеанса: kstune "
+                                                                    "остановлен, питание пропало, или сеанс еще идет")
+                                                   : QString()));
+      if (interrupted)
+        sessionItem->setForeground(0, QBrush(QColor(0xb0, 0x20, 0x20)));
+      sessionItem->setData(0, SessionRole, r.Session);
       QFont bold = sessionItem->font(0);
       bold.setBold(true);
       sessionItem->setFont(0, bold);
@@ -378,24 +393,24 @@ void JournalWindow::AddHistoryItems(size_t from) {
       QTreeWidgetItem *last = sessionItem->childCount() > 0 ? sessionItem->child(sessionItem->childCount() - 1) : nullptr;
       if (!last || !last->data(0, TelemetryRole).toBool()) {
         last = new QTreeWidgetItem(sessionItem);
-        last->setText(0, TimeText(r.at));
+        last->setText(0, TimeText(r.At));
         last->setText(1, QStringLiteral("Телеметрия"));
         last->setData(0, TelemetryRole, true);
-        last->setData(0, SessionRole, r.session);
+        last->setData(0, SessionRole, r.Session);
       }
-      last->setText(5, QStringLiteral("опросов: %1, до %2").arg(last->childCount() + 1).arg(TimeText(r.at)));
+      last->setText(5, QStringLiteral("опросов: %1, до %2").arg(last->childCount() + 1).arg(TimeText(r.At)));
       parent = last;
     }
     auto *item = new QTreeWidgetItem(parent);
-    item->setText(0, TimeText(r.at));
-    item->setText(1, OperationText(r.operation));
+    item->setText(0, TimeText(r.At));
+    item->setText(1, OperationText(r.Operation));
     item->setText(2, ParameterText(r));
-    item->setText(3, r.value ? QString::number(*r.value) : QString());
-    item->setText(4, OutcomeText(r.outcome));
-    item->setText(5, r.detail.isEmpty() ? r.series : r.detail);
+    item->setText(3, r.Value ? QString::number(*r.Value) : QString());
+    item->setText(4, OutcomeText(r.Outcome));
+    item->setText(5, r.Detail.isEmpty() ? r.Series : r.Detail);
     item->setData(0, RecordRole, static_cast<int>(i));
-    item->setData(0, SessionRole, r.session);
-    if (r.outcome != QLatin1String("ok") && !r.outcome.isEmpty())
+    item->setData(0, SessionRole, r.Session);
+    if (r.Outcome != TJournalOutcome::Ok)
       item->setForeground(4, QBrush(QColor(0xb0, 0x20, 0x20)));
     recordItems_[i] = item;
   }
@@ -433,60 +448,78 @@ void JournalWindow::HistorySelectionChanged() {
   const std::vector<int> chosen = ChosenRecords();
   std::vector<int> withValues;
   for (int p : chosen)
-    if (HoldsAllValues(records_[static_cast<size_t>(p)].operation))
+    if (JournalOp::HoldsAllValues(records_[static_cast<size_t>(p)].Operation))
       withValues.push_back(p);
   ShowValues(withValues);
   QString session;
   if (QTreeWidgetItem *current = history_->currentItem(); current && current->isSelected())
     session = current->data(0, SessionRole).toString();
   else if (!chosen.empty())
-    session = records_[static_cast<size_t>(chosen.back())].session;
+    session = records_[static_cast<size_t>(chosen.back())].Session;
   if (!session.isEmpty() && session != chartSession_)
     ShowSessionChart(session);
 }
 
 void JournalWindow::ShowValues(const std::vector<int> &chosen) {
   values_->setRowCount(0);
+  shownValues_.reset();
+  shownProblem_.clear();
   if (chosen.empty()) {
     valuesTitle_->setText(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
     return;
   }
-  const JournalRecord &first = records_[static_cast<size_t>(chosen.front())];
-  const JournalRecord *second = chosen.size() >= 2 ? &records_[static_cast<size_t>(chosen.back())] : nullptr;
-  const auto a = ValuesFromSeries(first.series);
-  const auto b = second ? ValuesFromSeries(second->series) : std::nullopt;
-  auto label = [](const JournalRecord &r) { return QStringLiteral("%1 %2").arg(OperationText(r.operation), TimeText(r.at)); };
+  const TJournalRow &first = records_[static_cast<size_t>(chosen.front())];
+  const TJournalRow *second = chosen.size() >= 2 ? &records_[static_cast<size_t>(chosen.back())] : nullptr;
+  const auto a = ValuesFromSeries(first.Series);
+  const auto b = second ? ValuesFromSeries(second->Series) : std::nullopt;
+  auto label = [](const TJournalRow &r) { return QStringLiteral("%1 %2").arg(OperationText(r.Operation), TimeText(r.At)); };
   if (!a || (second && !b)) {
-    valuesTitle_->setText(QStringLiteral("Числовой ряд записи поврежден: %1").arg(!a ? first.series : second->series));
+    shownProblem_ = QStringLiteral("Числовой ряд этой записи поврежден, он не скопирован.");
+    valuesTitle_->setText(QStringLiteral("Числовой ряд записи поврежден: %1").arg(!a ? first.Series : second->Series));
     return;
   }
-  values_->setHorizontalHeaderItem(3, new QTableWidgetItem(second ? label(first) : QStringLiteral("Значение")));
-  values_->setHorizontalHeaderItem(4, new QTableWidgetItem(second ? label(*second) : QString()));
-  valuesTitle_->setText(second ? QStringLiteral("Разница: %1 → %2; измененные значения выделены.").arg(label(first), label(*second))
-                               : QStringLiteral("%1 (%2)").arg(label(first), OutcomeText(first.outcome)));
-  const std::vector<ValueRow> rows = ValueRows(*a, b);
+  if (second) {
+    shownProblem_ = QStringLiteral("Показана разница двух записей: выберите одну запись или \"Значения на выходе\".");
+    FillValueTable(*a, b, nullptr, label(first), label(*second));
+    valuesTitle_->setText(QStringLiteral("Разница: %1 → %2; измененные значения выделены.").arg(label(first), label(*second)));
+    return;
+  }
+  shownValues_ = *a;
+  shownCaption_ = label(first);
+  FillValueTable(*a, std::nullopt, nullptr, QStringLiteral("Значение"), QString());
+  valuesTitle_->setText(QStringLiteral("%1 (%2)").arg(label(first), OutcomeText(first.Outcome)));
+}
+
+void JournalWindow::FillValueTable(const Values &first, const std::optional<Values> &second,
+                                   const std::array<bool, 34> *uncertain, const QString &firstHeader,
+                                   const QString &secondHeader) {
+  values_->setHorizontalHeaderItem(3, new QTableWidgetItem(firstHeader));
+  values_->setHorizontalHeaderItem(4, new QTableWidgetItem(secondHeader));
+  const std::vector<ValueRow> rows = ValueRows(first, second, uncertain);
   values_->setRowCount(static_cast<int>(rows.size()));
   const QBrush changedBrush(QColor(0xff, 0xd8, 0x8c));
+  const QBrush uncertainBrush(QColor(0xfd, 0xe2, 0xe1));
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const ValueRow &row = rows[static_cast<size_t>(i)];
-    const QStringList cells{QString::number(row.number), row.name, row.field, QString::number(row.first),
+    const QString value = row.uncertain ? QStringLiteral("%1 (?)").arg(row.first) : QString::number(row.first);
+    const QStringList cells{QString::number(row.number), row.name, row.field, value,
                             row.second ? (row.changed ? QStringLiteral("%1 (%2%3)").arg(*row.second).arg(*row.second > row.first ? "+" : "").arg(*row.second - row.first)
                                                       : QString::number(*row.second))
-                                       : QString()};
+                                       : row.uncertain ? QStringLiteral("под вопросом") : QString()};
     for (int c = 0; c < cells.size(); ++c) {
       auto *item = new QTableWidgetItem(cells[c]);
-      if (row.changed) {
-        item->setBackground(changedBrush);
+      if (row.changed || row.uncertain) {
+        item->setBackground(row.uncertain ? uncertainBrush : changedBrush);
         QFont bold = item->font();
         bold.setBold(true);
         item->setFont(bold);
       }
-      item->setData(Qt::UserRole, row.changed);
+      item->setData(Qt::UserRole, row.changed || row.uncertain);
       values_->setItem(i, c, item);
     }
   }
   for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-    if (rows[static_cast<size_t>(i)].changed) {
+    if (rows[static_cast<size_t>(i)].changed || rows[static_cast<size_t>(i)].uncertain) {
       values_->scrollToItem(values_->item(i, 0), QAbstractItemView::PositionAtCenter);
       break;
     }
@@ -496,53 +529,68 @@ void JournalWindow::ShowValues(const std::vector<int> &chosen) {
 
 void JournalWindow::ShowSessionChart(const QString &session) {
   chartSession_ = session;
-  std::vector<JournalRecord> sessionRecords;
-  for (const JournalRecord &r : records_)
-    if (r.session == session)
+  std::vector<TJournalRow> sessionRecords;
+  for (const TJournalRow &r : records_)
+    if (r.Session == session)
       sessionRecords.push_back(r);
   telemetry_ = TelemetryOf(sessionRecords);
   QString title;
   if (!sessionRecords.empty())
-    title = QStringLiteral("Сеанс %1, стенд %2").arg(TimeText(sessionRecords.front().at), sessionRecords.front().bench);
+    title = QStringLiteral("Сеанс %1, стенд %2").arg(TimeText(sessionRecords.front().At), sessionRecords.front().Bench);
   ShowTelemetry(chart_->chart(), telemetry_, title);
 }
 
+QString JournalWindow::LeftWithSummary(const TReplayedStation &state) const {
+  const TJournalRow &base = records_[static_cast<size_t>(state.FullSet)];
+  const bool lastSession = !stationSessions_.isEmpty() && base.Session == stationSessions_.back();
+  QString text = QStringLiteral("Значения на выходе: %1 %2").arg(OperationText(base.Operation), TimeText(base.At));
+  if (state.ChangesAfter > 0)
+    text += QStringLiteral(" и установленные после нее значения (%1)").arg(state.ChangesAfter);
+  text += QLatin1Char('.');
+  if (!lastSession)
+    text += QStringLiteral(" Полный набор значений — из более раннего сеанса.");
+  if (state.Interrupted)
+    text += QStringLiteral(" Последний сеанс прерван: в журнале нет его окончания.");
+  if (state.AnyUncertain())
+    text += QStringLiteral(" Под вопросом %1: станция могла их не принять; проверьте чтением.")
+                .arg(UncertainNumbers(state.Uncertain));
+  return text;
+}
+
 void JournalWindow::ShowLeftWith() {
-  const int position = LeftWithRecord(records_);
-  if (position < 0) {
+  const TReplayedStation state = ReplayStation(records_);
+  if (!state.Known()) {
     Say(station_ < 0 ? QStringLiteral("Выберите радиостанцию в списке.")
                      : QStringLiteral("У этой радиостанции в журнале нет завершенной записи или чтения всех значений."),
         true);
     return;
   }
-  const JournalRecord &r = records_[static_cast<size_t>(position)];
-  const bool lastSession = !stationSessions_.isEmpty() && r.session == stationSessions_.back();
-  Say(lastSession ? QStringLiteral("Значения на выходе: %1 %2.").arg(OperationText(r.operation), TimeText(r.at))
-                  : QStringLiteral("Значения на выходе: %1 %2 — из более раннего сеанса, в последнем сеансе не было "
-                                   "завершенной записи или чтения.")
-                        .arg(OperationText(r.operation), TimeText(r.at)));
-  ChooseRecords({position});
+  {
+    const QSignalBlocker block(history_);
+    history_->clearSelection();
+  }
+  Values values{};
+  std::copy(state.Values.begin(), state.Values.end(), values.begin());
+  values_->setRowCount(0);
+  FillValueTable(values, std::nullopt, &state.Uncertain, QStringLiteral("Значение"), QString());
+  shownValues_ = values;
+  shownProblem_.clear();
+  shownCaption_ = QStringLiteral("Значения на выходе");
+  const QString summary = LeftWithSummary(state);
+  valuesTitle_->setText(summary);
+  Say(summary, state.AnyUncertain());
 }
 
 void JournalWindow::CopySeries() {
-  const std::vector<int> chosen = ChosenRecords();
-  std::vector<int> withValues;
-  for (int p : chosen)
-    if (HoldsAllValues(records_[static_cast<size_t>(p)].operation))
-      withValues.push_back(p);
-  if (withValues.size() != 1) {
-    Say(QStringLiteral("Выберите одну запись \"Запись\", \"Переписать ряд\" или \"Чтение\"."), true);
+  if (!shownValues_) {
+    Say(shownProblem_.isEmpty()
+            ? QStringLiteral("Выберите одну запись \"Запись\", \"Переписать ряд\" или \"Чтение\" или нажмите \"Значения на выходе\".")
+            : shownProblem_,
+        true);
     return;
   }
-  const JournalRecord &r = records_[static_cast<size_t>(withValues.front())];
-  const auto values = ValuesFromSeries(r.series);
-  if (!values) {
-    Say(QStringLiteral("Числовой ряд этой записи поврежден, он не скопирован."), true);
-    return;
-  }
-  QApplication::clipboard()->setText(SeriesFromValues(*values));
-  Say(QStringLiteral("Числовой ряд (%1 %2) скопирован: вставьте его в поле \"Обновить\" kstune.")
-          .arg(OperationText(r.operation), TimeText(r.at)));
+  QApplication::clipboard()->setText(SeriesFromValues(*shownValues_));
+  Say(QStringLiteral("Числовой ряд (%1) скопирован: вставьте его в поле \"Обновить\" kstune.").arg(shownCaption_));
 }
 
 bool JournalWindow::SaveCsv(const QString &path) {
@@ -568,23 +616,25 @@ bool JournalWindow::SavePdf(const QString &path) {
   for (int index : s.sessions) {
     const SessionSummary &session = index_.Sessions()[static_cast<size_t>(index)];
     const auto count = std::count_if(records_.begin(), records_.end(),
-                                     [&](const JournalRecord &r) { return r.session == session.session; });
+                                     [&](const TJournalRow &r) { return r.Session == session.session; });
     page.lines << QStringLiteral("  %1 — %2, стенд %3, оператор %4, записей %5")
                       .arg(TimeText(session.start), TimeText(session.last), session.bench, session.operatorName)
                       .arg(count);
   }
-  if (const int position = LeftWithRecord(records_); position >= 0) {
-    const JournalRecord &r = records_[static_cast<size_t>(position)];
-    page.valueLines << QStringLiteral("Значения на выходе (%1 %2):").arg(OperationText(r.operation), TimeText(r.at));
-    const std::vector<ValueRow> rows = ValueRows(*ValuesFromSeries(r.series));
+  if (const TReplayedStation state = ReplayStation(records_); state.Known()) {
+    page.valueLines << LeftWithSummary(state);
+    Values values{};
+    std::copy(state.Values.begin(), state.Values.end(), values.begin());
+    const std::vector<ValueRow> rows = ValueRows(values, std::nullopt, &state.Uncertain);
     for (size_t i = 0; i < rows.size(); i += 3) {
       QString line;
       for (size_t j = i; j < std::min(rows.size(), i + 3); ++j)
-        line += QStringLiteral("%1 %2 %3").arg(rows[j].number, 2).arg(rows[j].name, -16).arg(rows[j].first, 3) +
-                QStringLiteral("     ");
+        line += QStringLiteral("%1 %2 %3%4").arg(rows[j].number, 2).arg(rows[j].name, -16).arg(rows[j].first, 3)
+                    .arg(rows[j].uncertain ? QStringLiteral("?") : QStringLiteral(" ")) +
+                QStringLiteral("    ");
       page.valueLines << line;
     }
-    page.valueLines << QStringLiteral("Числовой ряд: %1").arg(r.series);
+    page.valueLines << QStringLiteral("Числовой ряд: %1").arg(SeriesFromValues(values));
   }
   page.telemetry = telemetry_;
   page.chartTitle = chart_->chart()->title();
@@ -612,7 +662,7 @@ void JournalWindow::SetFollow(bool on) {
 }
 
 void JournalWindow::PollJournal() {
-  std::vector<JournalRecord> fresh = store_.NewRecords();
+  std::vector<TJournalRow> fresh = store_.NewRecords();
   // A journal that stops answering is said once, and followed again as soon as it answers.
   if (!store_.PollError().isEmpty()) {
     if (!followLost_)
@@ -630,14 +680,14 @@ void JournalWindow::PollJournal() {
   // Only what changes the list regathers it: a new session, a serial read, a disconnect. Every
   // other record just moves its station's last time on.
   std::vector<SessionSummary> visits;
-  for (const JournalRecord &r : fresh) {
-    const int known = index_.StationOfSession(r.session);
-    const bool changes = known < 0 || r.operation == QLatin1String("serial") ||
-                         r.operation == QLatin1String("disconnect") || r.operation == QLatin1String("model") ||
-                         (!r.serial.isEmpty() && index_.Stations()[static_cast<size_t>(known)].serial != r.serial);
-    if (changes || !index_.Touch(r.session, r.at))
-      visits.push_back({r.session, r.serial, r.at, r.at, r.bench, r.operatorName, r.model,
-                        r.operation == QLatin1String("disconnect")});
+  for (const TJournalRow &r : fresh) {
+    const int known = index_.StationOfSession(r.Session);
+    const bool changes = known < 0 || JournalOp::Is(r.Operation, JournalOp::Serial) ||
+                         JournalOp::Is(r.Operation, JournalOp::Disconnect) || JournalOp::Is(r.Operation, JournalOp::Model) ||
+                         (!r.Serial.isEmpty() && index_.Stations()[static_cast<size_t>(known)].serial != r.Serial);
+    if (changes || !index_.Touch(r.Session, r.At))
+      visits.push_back({r.Session, r.Serial, r.At, r.At, r.Bench, r.Operator, r.Model,
+                        JournalOp::Is(r.Operation, JournalOp::Disconnect)});
   }
   // The station the user chose stays chosen, found again by its sessions after a regathering.
   const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.front();
@@ -651,12 +701,12 @@ void JournalWindow::PollJournal() {
     stationsModel_->RowsChanged();
   }
   // What is new for the shown station is added to its history and chart, nothing redrawn.
-  std::vector<JournalRecord> mine;
+  std::vector<TJournalRow> mine;
   QSet<int> live;
   QStringList liveNames;
-  for (JournalRecord &r : fresh) {
-    const int station = index_.StationOfSession(r.session);
-    if (station >= 0 && station == station_ && stationSessions_.contains(r.session)) {
+  for (TJournalRow &r : fresh) {
+    const int station = index_.StationOfSession(r.Session);
+    if (station >= 0 && station == station_ && stationSessions_.contains(r.Session)) {
       mine.push_back(std::move(r));
     } else if (station >= 0 && !live.contains(station)) {
       live.insert(station);
@@ -668,21 +718,21 @@ void JournalWindow::PollJournal() {
   if (!mine.empty())
     AppendRecords(std::move(mine));
   statusBar()->showMessage(liveNames.isEmpty()
-                               ? QStringLiteral("Новых записей: %1, последняя %2").arg(fresh.size()).arg(TimeText(fresh.back().at))
+                               ? QStringLiteral("Новых записей: %1, последняя %2").arg(fresh.size()).arg(TimeText(fresh.back().At))
                                : QStringLiteral("Новых записей: %1; идет запись: %2").arg(fresh.size()).arg(liveNames.join(QStringLiteral(", "))));
 }
 
-void JournalWindow::AppendRecords(std::vector<JournalRecord> records) {
+void JournalWindow::AppendRecords(std::vector<TJournalRow> records) {
   const size_t from = records_.size();
-  std::vector<JournalRecord> charted;
-  for (JournalRecord &r : records) {
-    if (r.session == chartSession_ || chartSession_.isEmpty())
+  std::vector<TJournalRow> charted;
+  for (TJournalRow &r : records) {
+    if (r.Session == chartSession_ || chartSession_.isEmpty())
       charted.push_back(r);
     records_.push_back(std::move(r));
   }
   AddHistoryItems(from);
   if (chartSession_.isEmpty() && !records_.empty()) {
-    ShowSessionChart(records_.back().session);
+    ShowSessionChart(records_.back().Session);
     return;
   }
   if (charted.empty())

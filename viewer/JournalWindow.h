@@ -1,9 +1,11 @@
 #pragma once
 // The viewer's window: the station list with its filters on the left, the chosen station's
 // history, its values and the session's telemetry chart on the right.
-#include "viewer/JournalStore.h"
+#include "journal/StationReplay.h"
+#include "viewer/JournalReader.h"
+#include "viewer/StrictSeries.h"
 #include "viewer/StationIndex.h"
-#include "viewer/Telemetry.h"
+#include "viewer/TelemetryChart.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -45,7 +47,7 @@ public:
   void ShowStationRow(int row);
   // Chooses records of the shown history by their position in it (history order).
   void ChooseRecords(const std::vector<int> &positions);
-  const std::vector<JournalRecord> &History() const { return records_; }
+  const std::vector<TJournalRow> &History() const { return records_; }
   const TelemetryData &Telemetry() const { return telemetry_; }
 
   void ShowLeftWith();
@@ -66,16 +68,19 @@ private:
   // Items for records_[from…], after those already shown.
   void AddHistoryItems(size_t from);
   // Records of the shown station that came while following.
-  void AppendRecords(std::vector<JournalRecord> records);
+  void AppendRecords(std::vector<TJournalRow> records);
   void HistorySelectionChanged();
   void ShowSessionChart(const QString &session);
   void ShowValues(const std::vector<int> &chosen);
+  void FillValueTable(const Values &first, const std::optional<Values> &second, const std::array<bool, 34> *uncertain,
+                      const QString &firstHeader, const QString &secondHeader);
+  QString LeftWithSummary(const TReplayedStation &state) const;
   void Say(const QString &text, bool problem = false);
   void SetFollow(bool on);
   std::vector<int> ChosenRecords() const;
 
   std::unique_ptr<Ui::JournalWindow> ui_; // the layout, resources/JournalWindow.ui
-  JournalStore store_;
+  JournalReader store_;
   StationIndex index_;
   StationsModel *stationsModel_ = nullptr;
   int station_ = -1;
@@ -83,10 +88,14 @@ private:
   bool followLost_ = false;          // following, and the journal stopped answering
   QString stationSerial_;
   QStringList stationSessions_;
-  std::vector<JournalRecord> records_;
+  std::vector<TJournalRow> records_;
   std::vector<QTreeWidgetItem *> recordItems_;
   QString chartSession_;
   TelemetryData telemetry_;
+  // The values the values tab shows, which "Копировать числовой ряд" copies; or why none.
+  std::optional<Values> shownValues_;
+  QString shownCaption_;
+  QString shownProblem_;
   QTimer followTimer_;
 
   QLabel *message_ = nullptr;

@@ -5,7 +5,8 @@
 
 namespace viewer {
 
-std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values> &second) {
+std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values> &second,
+                                const std::array<bool, 34> *uncertain) {
   std::vector<ValueRow> rows;
   rows.reserve(params::ParamCount);
   for (const params::ParamInfo &p : params::Params) {
@@ -15,6 +16,7 @@ std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values>
     row.field = FieldName(p);
     const size_t k = static_cast<size_t>(p.number - 1);
     row.first = first[k];
+    row.uncertain = uncertain && (*uncertain)[k];
     if (second) {
       row.second = (*second)[k];
       row.changed = *row.second != row.first;
@@ -24,13 +26,12 @@ std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values>
   return rows;
 }
 
-int LeftWithRecord(const std::vector<JournalRecord> &records) {
-  for (int i = static_cast<int>(records.size()) - 1; i >= 0; --i) {
-    const JournalRecord &r = records[static_cast<size_t>(i)];
-    if (HoldsAllValues(r.operation) && r.outcome == QLatin1String("ok") && ValuesFromSeries(r.series))
-      return i;
-  }
-  return -1;
+QString UncertainNumbers(const std::array<bool, 34> &uncertain) {
+  QStringList numbers;
+  for (size_t k = 0; k < uncertain.size(); ++k)
+    if (uncertain[k])
+      numbers << QString::number(k + 1);
+  return numbers.isEmpty() ? QString() : QStringLiteral("№ ") + numbers.join(QStringLiteral(", "));
 }
 
 } // namespace viewer

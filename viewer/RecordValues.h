@@ -1,8 +1,10 @@
 #pragma once
 // The 34 values of a record by parameter number and name, the difference of two records, and
 // the record a station left the bench with.
-#include "viewer/JournalRecord.h"
-#include "viewer/NumberSeries.h"
+#include "viewer/RecordTexts.h"
+
+#include <array>
+#include "viewer/StrictSeries.h"
 
 #include <vector>
 
@@ -15,13 +17,13 @@ struct ValueRow {
   int first;
   std::optional<int> second; // the other record's value, when two are compared
   bool changed = false;
+  bool uncertain = false; // the station may hold another value
 };
 
-std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values> &second = std::nullopt);
+std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values> &second = std::nullopt,
+                                const std::array<bool, 34> *uncertain = nullptr);
 
-// The last completed write or read (all 34 values, outcome ok, a sound series) of the latest
-// session that has one; records are in history order (sessions oldest first, then seq). Index
-// into records, -1 when none.
-int LeftWithRecord(const std::vector<JournalRecord> &records);
+// "№ 18, 25": the parameters whose value is uncertain.
+QString UncertainNumbers(const std::array<bool, 34> &uncertain);
 
 } // namespace viewer

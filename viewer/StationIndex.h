@@ -1,7 +1,7 @@
 #pragma once
 // The station list, held in memory: every session in summary, gathered by serial number. Sessions whose serial was never
 // read are gathered by bench and local date instead, so none is lost from the list.
-#include "viewer/JournalStore.h"
+#include "viewer/JournalReader.h"
 
 #include <QDate>
 #include <QHash>

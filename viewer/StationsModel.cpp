@@ -1,5 +1,7 @@
 #include "viewer/StationsModel.h"
 
+#include "viewer/RecordTexts.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>

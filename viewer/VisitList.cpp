@@ -1,6 +1,9 @@
 #include "viewer/VisitList.h"
 
-#include "viewer/NumberSeries.h"
+#include "journal/StationReplay.h"
+#include "viewer/StrictSeries.h"
+
+#include <QSet>
 
 #include <QHash>
 
@@ -20,42 +23,19 @@ bool VisitPasses(const SessionSummary &visit, const VisitFilter &filter) {
 
 namespace {
 
-bool Is(const JournalRecord &r, const char *operation) { return r.operation == QLatin1String(operation); }
-
-// What the station held after these records: the last full set it acknowledged (or a read),
-// then every value it acknowledged after it; a value whose exchange lost the link, and every value
-// of a visit cut off without its end, is uncertain.
-struct Replayed {
-  std::optional<Values> values;
-  std::array<bool, 34> uncertain{};
-};
-
-Replayed Replay(const std::vector<JournalRecord> &records, const QSet<QString> &cutOff) {
-  Replayed state;
-  for (const JournalRecord &r : records) {
-    const bool ok = r.outcome == QLatin1String("ok");
-    if (HoldsAllValues(r.operation) && ok) {
-      if (const auto values = ValuesFromSeries(r.series)) {
-        state.values = values;
-        state.uncertain.fill(false);
-      }
-    } else if (Is(r, "set_value") && state.values && r.parameter && r.value && *r.parameter >= 1 &&
-               *r.parameter <= 34 && *r.value >= 0 && *r.value <= 255) {
-      const size_t k = static_cast<size_t>(*r.parameter - 1);
-      if (ok) {
-        (*state.values)[k] = static_cast<uint8_t>(*r.value);
-        state.uncertain[k] = false;
-      } else if (r.outcome == QLatin1String("link_lost")) {
-        state.uncertain[k] = true;
-      }
-    }
-  }
-  if (!records.empty() && cutOff.contains(records.back().session))
-    state.uncertain.fill(true);
-  return state;
+// Sessions oldest first, each in its own order: what the replay takes.
+std::vector<TJournalRow> InVisitOrder(std::vector<TJournalRow> records, const QStringList &sessions) {
+  QHash<QString, int> order;
+  for (int i = 0; i < sessions.size(); ++i)
+    order.insert(sessions[i], i);
+  std::stable_sort(records.begin(), records.end(), [&](const TJournalRow &a, const TJournalRow &b) {
+    const int x = order.value(a.Session), y = order.value(b.Session);
+    return x != y ? x < y : a.Seq < b.Seq;
+  });
+  return records;
 }
 
-VisitRow RowOf(const SessionSummary &visit, const std::vector<JournalRecord> &upToIt) {
+VisitRow RowOf(const SessionSummary &visit, const std::vector<TJournalRow> &upToIt) {
   VisitRow row;
   row.session = visit.session;
   row.serial = visit.serial;
@@ -64,24 +44,30 @@ VisitRow RowOf(const SessionSummary &visit, const std::vector<JournalRecord> &up
   row.operatorName = visit.operatorName;
   row.start = visit.start;
   row.end = visit.last;
-  bool linkLost = false, ended = false;
-  for (const JournalRecord &r : upToIt) {
-    if (r.session != visit.session)
+  bool linkLost = false;
+  for (const TJournalRow &r : upToIt) {
+    if (r.Session != visit.session)
       continue;
-    if (r.at.isValid() && r.at > row.end)
-      row.end = r.at;
-    linkLost = linkLost || r.outcome == QLatin1String("link_lost");
-    ended = ended || Is(r, "disconnect");
-    if (r.outcome == QLatin1String("ok") && (Is(r, "set_value") || Is(r, "write_all") || Is(r, "overwrite_column")))
+    if (r.At.isValid() && r.At > row.end)
+      row.end = r.At;
+    if (r.Outcome == TJournalOutcome::LinkLost)
+      linkLost = true;
+    if (r.Outcome == TJournalOutcome::Ok &&
+        (JournalOp::Is(r.Operation, JournalOp::SetValue) || JournalOp::Is(r.Operation, JournalOp::WriteAll) ||
+         JournalOp::Is(r.Operation, JournalOp::OverwriteColumn)))
       ++row.valuesSent;
   }
-  row.ending = !ended ? VisitEnding::Interrupted : linkLost ? VisitEnding::LinkLost : VisitEnding::Complete;
-  const Replayed state = Replay(upToIt, ended ? QSet<QString>{} : QSet<QString>{visit.session});
-  if (state.values) {
-    row.series = SeriesFromValues(*state.values);
+  row.ending = SessionInterrupted(upToIt, visit.session) ? VisitEnding::Interrupted
+               : linkLost                                ? VisitEnding::LinkLost
+                                                         : VisitEnding::Complete;
+  const TReplayedStation state = ReplayStation(upToIt);
+  if (state.Known()) {
+    Values values;
+    std::copy(state.Values.begin(), state.Values.end(), values.begin());
+    row.series = SeriesFromValues(values);
     QStringList uncertain;
-    for (size_t k = 0; k < state.uncertain.size(); ++k)
-      if (state.uncertain[k])
+    for (size_t k = 0; k < state.Uncertain.size(); ++k)
+      if (state.Uncertain[k])
         uncertain << QString::number(k + 1);
     row.uncertain = uncertain.join(QStringLiteral(", "));
   }
@@ -90,7 +76,7 @@ VisitRow RowOf(const SessionSummary &visit, const std::vector<JournalRecord> &up
 
 } // namespace
 
-std::vector<VisitRow> VisitRows(JournalStore &reader, const std::vector<SessionSummary> &sessions,
+std::vector<VisitRow> VisitRows(JournalReader &reader, const std::vector<SessionSummary> &sessions,
                                 const VisitFilter &filter) {
   std::vector<const SessionSummary *> byStart;
   for (const SessionSummary &s : sessions)
@@ -102,31 +88,26 @@ std::vector<VisitRow> VisitRows(JournalStore &reader, const std::vector<SessionS
   for (const SessionSummary *s : byStart)
     if (!s->serial.isEmpty())
       visitsOfStation[s->serial] << s->session;
-  QHash<QString, std::vector<JournalRecord>> recordsOfStation;
+  QHash<QString, std::vector<TJournalRow>> recordsOfStation;
   std::vector<VisitRow> rows;
   for (const SessionSummary *s : byStart) {
     if (!VisitPasses(*s, filter))
       continue;
-    const QStringList visits = s->serial.isEmpty() ? QStringList{s->session} : visitsOfStation[s->serial];
-    const QString key = s->serial.isEmpty() ? s->session : s->serial;
-    auto found = recordsOfStation.find(key);
-    if (found == recordsOfStation.end()) {
-      QHash<QString, int> order;
-      for (int i = 0; i < visits.size(); ++i)
-        order.insert(visits[i], i);
-      std::vector<JournalRecord> records = reader.RecordsOfSessions(visits);
-      // Sessions oldest first, each in its own order: the order the station lived them.
-      std::stable_sort(records.begin(), records.end(), [&](const JournalRecord &a, const JournalRecord &b) {
-        const int x = order.value(a.session), y = order.value(b.session);
-        return x != y ? x < y : a.seq < b.seq;
-      });
-      found = recordsOfStation.insert(key, std::move(records));
+    if (s->serial.isEmpty()) {
+      rows.push_back(RowOf(*s, reader.RecordsOfSessions({s->session})));
+      continue;
     }
-    const qsizetype upTo = visits.indexOf(s->session);
-    const QSet<QString> upToVisits(visits.begin(), visits.begin() + upTo + 1);
-    std::vector<JournalRecord> upToIt;
-    for (const JournalRecord &r : found.value())
-      if (upToVisits.contains(r.session))
+    auto found = recordsOfStation.find(s->serial);
+    if (found == recordsOfStation.end()) {
+      const QStringList &all = visitsOfStation[s->serial];
+      found = recordsOfStation.insert(s->serial, InVisitOrder(reader.RecordsOfSessions(all), all));
+    }
+    const QStringList &all = visitsOfStation[s->serial];
+    const qsizetype upTo = all.indexOf(s->session);
+    const QSet<QString> upToVisits(all.begin(), all.begin() + upTo + 1);
+    std::vector<TJournalRow> upToIt;
+    for (const TJournalRow &r : found.value())
+      if (upToVisits.contains(r.Session))
         upToIt.push_back(r);
     rows.push_back(RowOf(*s, upToIt));
   }

@@ -2,7 +2,7 @@
 
 #include "viewer/CsvCells.h"
 #include "viewer/Export.h"
-#include "viewer/NumberSeries.h"
+#include "viewer/StrictSeries.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -92,15 +92,15 @@ inline std::vector<int> OneTo(int n) {
 inline TJournalRow StepRow(const QString &session, int seq) {
   TJournalRow row;
   row.Id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-  row.At = QStringLiteral("2026-12-07T15:04:05.123Z");
+  row.At = QDateTime(QDate(2026, 12, 7), QTime(15, 4, 5, 123), Qt::UTC);
   row.Seq = seq;
   row.Session = session;
   row.Bench = QStringLiteral("bench-1");
   row.Operator = QStringLiteral("tech");
   row.Port = QStringLiteral("COM2 /dev/pts/9");
   row.Model = QStringLiteral("KS43");
-  row.Entry.Operation = QStringLiteral("set_value");
-  row.Entry.Parameter = 18;
-  row.Entry.Value = seq % 256;
+  row.Operation = QStringLiteral("set_value");
+  row.Parameter = 18;
+  row.Value = seq % 256;
   return row;
 }

@@ -149,6 +149,8 @@ TEST_F(JournalSessionTest, EveryOperationOnceThenAStationThatStopsAnswering) {
       {"read_all", none, none, none, "no_read", none, ks43, "получено значений: 20 из 34"},
       {"serial", none, none, none, "link_lost", none, ks43, "нет ответа на байт 5"},
       {"processor_date", none, none, none, "link_lost", none, ks43, "нет ответа на байт 3"},
+      // Connecting again without "Отключиться" ends this session first, with nothing sent.
+      {"disconnect", none, none, none, "ok", none, ks43, "новое подключение без отключения"},
   };
   // A connect the station does not answer is a session of its own.
   LetTheStationResync();

@@ -92,10 +92,10 @@ TEST_F(JournalStoreTest, EveryColumnIsStoredAsGivenAndAbsentOnesAsNull) {
   row.Serial = QStringLiteral("120AFF");
   TJournalRow bare = StepRow(QStringLiteral("8b0c"), 8);
   bare.Port = bare.Model = QString();
-  bare.Entry = {};
-  bare.Entry.Operation = QStringLiteral("read_all");
-  bare.Entry.Outcome = TJournalOutcome::NoRead;
-  bare.Entry.Detail = QStringLiteral("получено значений: 20 из 34");
+  static_cast<TJournalEntry &>(bare) = {};
+  bare.Operation = QStringLiteral("read_all");
+  bare.Outcome = TJournalOutcome::NoRead;
+  bare.Detail = QStringLiteral("получено значений: 20 из 34");
   {
     TJournalStore store(Settings());
     store.Push(row);

@@ -40,8 +40,8 @@ TEST_F(JournalViewerTest, TheViewerShowsTheSessionTheWindowWrote) {
   window.ShowStationRow(0);
 
   QStringList history;
-  for (const viewer::JournalRecord &r : window.History())
-    history << QString::number(r.seq) + QLatin1Char(' ') + r.operation;
+  for (const TJournalRow &r : window.History())
+    history << QString::number(r.Seq) + QLatin1Char(' ') + r.Operation;
   ASSERT_EQ(history.join(QStringLiteral(", ")).toStdString(),
             "1 connect, 2 serial, 3 set_value, 4 write_all, 5 disconnect");
 

@@ -2,6 +2,7 @@
 // technician is told once in a message box, tuning goes on, and no record is lost once the folder
 // can be made; if it never can, the end of kstune says how many records were not kept.
 #include "journal/Journal.h"
+#include "main/BenchJournal.h"
 #include "tests/journal/JournalFiles.h"
 #include "tests/support/WindowFixture.h"
 

@@ -166,11 +166,10 @@ TEST(DamagedRecords, AreShownAsTheyAreWithoutValues) {
 
 TEST(CsvOfHostileText, FormulasStayText) {
   ViewerTestApp();
-  JournalRecord r;
-  r.id = "1";
-  r.session = "S";
-  r.operation = "front_panel";
-  r.outcome = "ok";
+  TJournalRow r;
+  r.Id = "1";
+  r.Session = "S";
+  r.Operation = "front_panel";
   const std::vector<std::pair<QString, QByteArray>> cells{
       {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
       {"+7", "'+7"},
@@ -179,10 +178,10 @@ TEST(CsvOfHostileText, FormulasStayText) {
       {"Канал +", "Канал +"},
       {"a,b", "\"a,b\""}};
   for (const auto &[detail, cell] : cells) {
-    r.detail = detail;
+    r.Detail = detail;
     const QByteArray line = CsvOf({r}).split('\n').at(1).trimmed();
-    // The detail is the last cell but one, before the id "1".
-    EXPECT_TRUE(line.endsWith("," + cell + ",1")) << line.toStdString();
+    // The detail is the last cell, after the outcome.
+    EXPECT_TRUE(line.endsWith(",ok," + cell)) << line.toStdString();
   }
 }
 

@@ -44,7 +44,7 @@ TEST(ViewerPostgres, StationsHistoryFollowAndRefusal) {
   EXPECT_EQ(model->index(0, 1).data().toString(), "KS43");
   window.ShowStationRow(0);
   ASSERT_EQ(window.History().size(), 4u);
-  EXPECT_EQ(window.History()[3].series, QString(102, '1'));
+  EXPECT_EQ(window.History()[3].Series, QString(102, '1'));
   ASSERT_EQ(window.Telemetry().dac[0].size(), 1);
   EXPECT_DOUBLE_EQ(window.Telemetry().dac[0][0].y(), 1.0); // 0x33 = 51 is 1.00 V
 

@@ -112,7 +112,7 @@ int main(int argc, char **argv) {
   const auto &history = window.History();
   std::vector<int> writes;
   for (size_t i = 0; i < history.size(); ++i)
-    if (history[i].operation == "write_all")
+    if (history[i].Operation == "write_all")
       writes.push_back(static_cast<int>(i));
   window.ChooseRecords({writes.front(), writes.back()});
   QTest::qWait(500);

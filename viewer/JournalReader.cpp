@@ -1,8 +1,9 @@
-#include "viewer/JournalStore.h"
+#include "viewer/JournalReader.h"
 
 #include "journal/FactoryUri.h"
 #include "journal/JournalIndexes.h"
 #include "journal/JournalSchema.h"
+#include "journal/JournalTime.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -14,16 +15,12 @@
 
 namespace viewer {
 
-const QStringList JournalColumns = ::JournalColumns();
-
 const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits)};
 
 namespace {
 
 // A server copy may arrive this much later than records already shown and still be followed.
 constexpr int LateArrivalSeconds = 60;
-
-QString Quoted(const QString &name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
 
 QString ErrorText(const QSqlError &error) {
   QString text = error.databaseText().trimmed();
@@ -32,52 +29,13 @@ QString ErrorText(const QSqlError &error) {
   return text;
 }
 
-std::optional<int> OptionalInt(const QVariant &value) {
-  if (value.isNull())
-    return std::nullopt;
-  bool ok = false;
-  const int number = value.toInt(&ok);
-  return ok ? std::optional<int>(number) : std::nullopt;
-}
-
-// The journal's own spelling, "2026-12-07T15:04:05.123Z", read without the general parser: the
-// station list reads a hundred thousand of them at start.
-QDateTime IsoUtc(const QString &text) {
-  static constexpr char pattern[] = "dddd-dd-ddTdd:dd:dd.dddZ";
-  if (text.size() != 24)
-    return {};
-  int digits[17];
-  int n = 0;
-  for (int i = 0; i < 24; ++i) {
-    const char16_t c = text[i].unicode();
-    if (pattern[i] == 'd') {
-      if (c < '0' || c > '9')
-        return {};
-      digits[n++] = c - '0';
-    } else if (c != static_cast<char16_t>(pattern[i])) {
-      return {};
-    }
-  }
-  auto number = [&](int from, int count) {
-    int v = 0;
-    for (int i = from; i < from + count; ++i)
-      v = v * 10 + digits[i];
-    return v;
-  };
-  const QDate date(number(0, 4), number(4, 2), number(6, 2));
-  const QTime time(number(8, 2), number(10, 2), number(12, 2), number(14, 3));
-  if (!date.isValid() || !time.isValid())
-    return {};
-  return QDateTime(date, time, Qt::UTC);
-}
-
 } // namespace
 
-JournalStore::JournalStore() : connection_(QStringLiteral("kstune-journal-") + QUuid::createUuid().toString()) {}
+JournalReader::JournalReader() : connection_(QStringLiteral("kstune-journal-") + QUuid::createUuid().toString()) {}
 
-JournalStore::~JournalStore() { Close(); }
+JournalReader::~JournalReader() { Close(); }
 
-void JournalStore::Close() {
+void JournalReader::Close() {
   open_ = false;
   if (QSqlDatabase::contains(connection_)) {
     QSqlDatabase::database(connection_, false).close();
@@ -85,13 +43,13 @@ void JournalStore::Close() {
   }
 }
 
-bool JournalStore::Fail(const QString &message) {
+bool JournalReader::Fail(const QString &message) {
   error_ = message;
   Close();
   return false;
 }
 
-bool JournalStore::Open(const JournalSource &source) {
+bool JournalReader::Open(const JournalSource &source) {
   Close();
   source_ = source;
   error_.clear();
@@ -114,7 +72,7 @@ bool JournalStore::Open(const JournalSource &source) {
 }
 
 // Empty when the database is open, else what the technician is told.
-QString JournalStore::Connect(bool &writable) {
+QString JournalReader::Connect(bool &writable) {
   const JournalSource &source = source_;
   if (!source.server) {
     const QFileInfo file(source.path);
@@ -125,14 +83,11 @@ QString JournalStore::Connect(bool &writable) {
     if (!file.isFile() || !file.isReadable())
       return QStringLiteral("Журнал %1 нельзя прочитать: это не файл или нет прав на чтение.").arg(source.path);
     writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-    if (!db.isValid())
-      return QStringLiteral("Нет драйвера SQLite для Qt (пакет libqt6sql6-sqlite).");
-    db.setDatabaseName(source.path);
-    db.setConnectOptions(writable ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000")
-                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000;QSQLITE_OPEN_READONLY"));
-    if (!db.open())
-      return QStringLiteral("Журнал %1 не открывается: %2").arg(source.path, ErrorText(db.lastError()));
+    QSqlDatabase db;
+    QString why;
+    if (!OpenLocalJournal(db, connection_, source.path, !writable, why))
+      return db.isValid() ? QStringLiteral("Журнал %1 не открывается: %2").arg(source.path, ErrorText(db.lastError()))
+                          : QStringLiteral("Нет драйвера SQLite для Qt (пакет libqt6sql6-sqlite).");
     // A file that is not SQLite at all opens without complaint; the first read finds out.
     QSqlQuery probe(db);
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
@@ -145,34 +100,28 @@ QString JournalStore::Connect(bool &writable) {
     if (!server || (server->Host.isEmpty() && server->Database.isEmpty()))
       return QStringLiteral("Адрес заводского журнала %1 не понят: нужен вид postgresql://пользователь@сервер/база.")
                       .arg(WithoutPassword(source.uri));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
-    if (!db.isValid())
-      return QStringLiteral("Нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql).");
-    db.setHostName(server->Host);
-    if (server->Port > 0)
-      db.setPort(server->Port);
-    db.setUserName(server->User);
-    db.setDatabaseName(server->Database);
-    db.setConnectOptions(server->Options);
-    if (!db.open())
-      return QStringLiteral("Сервер журнала %1 отказал в подключении: %2")
-                      .arg(WithoutPassword(source.uri), ErrorText(db.lastError()));
+    QSqlDatabase db;
+    bool driverMissing = false;
+    if (!OpenFactoryJournal(db, connection_, *server, why, driverMissing))
+      return driverMissing ? QStringLiteral("Нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql).")
+                           : QStringLiteral("Сервер журнала %1 отказал в подключении: %2")
+                                 .arg(WithoutPassword(source.uri), ErrorText(db.lastError()));
   }
   return {};
 }
 
-QString JournalStore::CheckTable() {
+QString JournalReader::CheckTable() {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   const QString where = source_.server ? WithoutPassword(source_.uri) : source_.path;
   if (!db.tables().contains(QStringLiteral("journal")))
     return QStringLiteral("%1 не журнал kstune: в нем нет таблицы journal.").arg(where);
   const QSqlRecord columns = db.record(QStringLiteral("journal"));
   QStringList missing, unknown;
-  for (const QString &name : JournalColumns)
+  for (const QString &name : JournalColumns())
     if (columns.indexOf(name) < 0)
       missing << name;
   for (int i = 0; i < columns.count(); ++i)
-    if (!JournalColumns.contains(columns.fieldName(i)))
+    if (!JournalColumns().contains(columns.fieldName(i)))
       unknown << columns.fieldName(i);
   if (!missing.isEmpty())
     return QStringLiteral("%1 не журнал kstune: в таблице journal нет столбцов %2.").arg(where, missing.join(", "));
@@ -183,62 +132,23 @@ QString JournalStore::CheckTable() {
   return {};
 }
 
-void JournalStore::CreateIndexes() {
+void JournalReader::CreateIndexes() {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   // Best effort: a journal that is busy or read-only is read without them, only slower.
   for (const QString &statement : JournalIndexes)
     QSqlQuery(db).exec(statement);
 }
 
-QString JournalStore::Select() const {
-  QStringList quoted;
-  for (const QString &name : JournalColumns)
-    quoted << Quoted(name);
-  return QStringLiteral("SELECT ") + quoted.join(QStringLiteral(", ")) + QStringLiteral(" FROM journal ");
-}
+QString JournalReader::Select() const { return JournalSelect(); }
 
-QDateTime JournalStore::TimeValue(const QVariant &value) const {
-  if (value.metaType().id() == QMetaType::QDateTime)
-    return value.toDateTime().toUTC();
-  const QString text = value.toString();
-  if (QDateTime at = IsoUtc(text); at.isValid())
-    return at;
-  QDateTime at = QDateTime::fromString(text, Qt::ISODateWithMs);
-  return at.isValid() ? at.toUTC() : at;
-}
+QVariant JournalReader::TimeParameter(const QDateTime &at) const { return JournalTimeParameter(at, source_.server); }
 
-QVariant JournalStore::TimeParameter(const QDateTime &at) const {
-  if (source_.server)
-    return at;
-  return at.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
-
-JournalRecord JournalStore::RecordAt(QSqlQuery &query) const {
-  JournalRecord r;
-  r.id = query.value(0).toString();
-  r.at = TimeValue(query.value(1));
-  r.seq = query.value(2).toLongLong();
-  r.session = query.value(3).toString();
-  r.bench = query.value(4).toString();
-  r.operatorName = query.value(5).toString();
-  r.port = query.value(6).toString();
-  r.model = query.value(7).toString();
-  r.serial = query.value(8).toString();
-  r.operation = query.value(9).toString();
-  r.parameter = OptionalInt(query.value(10));
-  r.value = OptionalInt(query.value(11));
-  r.series = query.value(12).toString();
-  r.outcome = query.value(13).toString();
-  r.detail = query.value(14).toString();
-  return r;
-}
-
-QString JournalStore::PollFailure(const QString &why) const {
+QString JournalReader::PollFailure(const QString &why) const {
   return QStringLiteral("Журнал %1 не отвечает: %2. Слежение продолжится, как только он ответит.")
       .arg(source_.Display(), why.isEmpty() ? QStringLiteral("нет связи") : why);
 }
 
-void JournalStore::MarkNewest() {
+void JournalReader::MarkNewest() {
   QSqlQuery query(QSqlDatabase::database(connection_, false));
   if (haveRowid_) {
     if (query.exec(QStringLiteral("SELECT max(rowid) FROM journal")) && query.next())
@@ -246,7 +156,7 @@ void JournalStore::MarkNewest() {
     return;
   }
   if (query.exec(QStringLiteral("SELECT max(at) FROM journal")) && query.next())
-    newest_ = TimeValue(query.value(0));
+    newest_ = JournalTimeOf(query.value(0));
   if (!newest_.isValid())
     return;
   // What is already there near the newest time is not new to the first NewRecords().
@@ -257,7 +167,7 @@ void JournalStore::MarkNewest() {
       recentIds_.insert(query.value(0).toString());
 }
 
-std::vector<SessionSummary> JournalStore::LoadSessions() {
+std::vector<SessionSummary> JournalReader::LoadSessions() {
   std::vector<SessionSummary> sessions;
   if (!open_)
     return sessions;
@@ -266,9 +176,10 @@ std::vector<SessionSummary> JournalStore::LoadSessions() {
   query.setForwardOnly(true);
   // The model a session ended with (a technician may correct it after the serial read).
   QString sql = QStringLiteral(
-                    "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = 'disconnect' "
-                    "THEN model END), max(CASE WHEN operation = 'serial' THEN model END), max(model)), max(bench), "
-                    "max(\"operator\"), max(CASE WHEN operation = 'disconnect' THEN 1 ELSE 0 END) FROM journal WHERE ") +
+                    "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = '%1' "
+                    "THEN model END), max(CASE WHEN operation = '%2' THEN model END), max(model)), max(bench), "
+                    "max(\"operator\"), max(CASE WHEN operation = '%1' THEN 1 ELSE 0 END) FROM journal WHERE ")
+                    .arg(QLatin1String(JournalOp::Disconnect), QLatin1String(JournalOp::Serial)) +
                 QLatin1String(journal_indexes::VisitsWhere.data(), journal_indexes::VisitsWhere.size());
   // Rows after the mark come again through NewRecords(); a server's overlap is harmless.
   if (haveRowid_)
@@ -279,14 +190,14 @@ std::vector<SessionSummary> JournalStore::LoadSessions() {
     return sessions;
   }
   while (query.next())
-    sessions.push_back({query.value(0).toString(), query.value(3).toString(), TimeValue(query.value(1)),
-                        TimeValue(query.value(2)), query.value(5).toString(), query.value(6).toString(),
+    sessions.push_back({query.value(0).toString(), query.value(3).toString(), JournalTimeOf(query.value(1)),
+                        JournalTimeOf(query.value(2)), query.value(5).toString(), query.value(6).toString(),
                         query.value(4).toString(), query.value(7).toInt() != 0});
   return sessions;
 }
 
-std::vector<JournalRecord> JournalStore::RecordsOfSessions(const QStringList &sessions) {
-  std::vector<JournalRecord> records;
+std::vector<TJournalRow> JournalReader::RecordsOfSessions(const QStringList &sessions) {
+  std::vector<TJournalRow> records;
   if (!open_ || sessions.isEmpty())
     return records;
   QSqlQuery query(QSqlDatabase::database(connection_, false));
@@ -302,12 +213,12 @@ std::vector<JournalRecord> JournalStore::RecordsOfSessions(const QStringList &se
     return records;
   }
   while (query.next())
-    records.push_back(RecordAt(query));
+    records.push_back(JournalRowAt(query));
   return records;
 }
 
-std::vector<JournalRecord> JournalStore::NewRecords() {
-  std::vector<JournalRecord> records;
+std::vector<TJournalRow> JournalReader::NewRecords() {
+  std::vector<TJournalRow> records;
   if (!open_)
     return records;
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -333,8 +244,8 @@ std::vector<JournalRecord> JournalStore::NewRecords() {
     if (!query.exec())
       return failed();
     while (query.next()) {
-      records.push_back(RecordAt(query));
-      lastRowid_ = query.value(JournalColumns.size()).toLongLong();
+      records.push_back(JournalRowAt(query));
+      lastRowid_ = query.value(JournalColumns().size()).toLongLong();
     }
     return records;
   }
@@ -345,11 +256,11 @@ std::vector<JournalRecord> JournalStore::NewRecords() {
     return failed();
   QSet<QString> seen;
   while (query.next()) {
-    JournalRecord record = RecordAt(query);
-    seen.insert(record.id);
-    if (record.at.isValid() && (!newest_.isValid() || record.at > newest_))
-      newest_ = record.at;
-    if (!recentIds_.contains(record.id))
+    TJournalRow record = JournalRowAt(query);
+    seen.insert(record.Id);
+    if (record.At.isValid() && (!newest_.isValid() || record.At > newest_))
+      newest_ = record.At;
+    if (!recentIds_.contains(record.Id))
       records.push_back(std::move(record));
   }
   recentIds_ = seen;

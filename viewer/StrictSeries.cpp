@@ -1,4 +1,4 @@
-#include "viewer/NumberSeries.h"
+#include "viewer/StrictSeries.h"
 
 namespace viewer {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A session's telemetry as chart data: the eight DAC values in volts and the REFL/FORW readings
 // against time, and each value set in the session as a mark on the time axis.
-#include "viewer/JournalRecord.h"
+#include "journal/JournalRecord.h"
 
 #include <QList>
 #include <QPointF>
@@ -21,9 +21,9 @@ extern const std::array<const char *, 8> DacLabels;
 // b × 5 / 255 volts: 255 is full scale, 5.00 V.
 constexpr double DacVolts(int byte) { return byte * 5.0 / 255.0; }
 
-// The eight bytes of a "dac" record: sixteen hex digits, or eight hex bytes with separators.
+// The eight bytes of a DAC poll's record, and REFL and FORW of a "REFL-FORV" record, from the
+// whole detail (stale bytes noted after them included).
 std::optional<std::array<uint8_t, 8>> DacBytes(const QString &detail);
-// REFL and FORW of a "refl_forw" record ("REFL=n FORW=m").
 std::optional<std::pair<int, int>> ReflForw(const QString &detail);
 
 struct SetMark {
@@ -39,7 +39,7 @@ struct TelemetryData {
   std::vector<SetMark> marks;
 };
 
-TelemetryData TelemetryOf(const std::vector<JournalRecord> &records);
+TelemetryData TelemetryOf(const std::vector<TJournalRow> &records);
 
 // A chart of the data: DAC lines on the volts axis, REFL/FORW on a second axis, the marks as
 // points on the time axis whose tooltips name parameter and value. The caller owns it.

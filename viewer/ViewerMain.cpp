@@ -1,7 +1,7 @@
 #include "viewer/DisplayOrExit.h"
 #include "viewer/ExportCommand.h"
 #include "viewer/JournalWindow.h"
-#include "viewer/CommandLine.h"
+#include "viewer/ViewerOptions.h"
 
 #include <QApplication>
 

@@ -1,5 +1,6 @@
-#include "viewer/Telemetry.h"
+#include "viewer/TelemetryChart.h"
 
+#include "journal/JournalDetail.h"
 #include "params/ParamList.h"
 
 #include <QChart>
@@ -7,7 +8,6 @@
 #include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QPen>
-#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
@@ -16,57 +16,30 @@ namespace viewer {
 
 const std::array<const char *, 8> DacLabels{"P1", "TUN", "CORF", "POW", "MOD2", "MOD1", "AF1", "VC"};
 
-std::optional<std::array<uint8_t, 8>> DacBytes(const QString &detail) {
-  static const QRegularExpression separators(QStringLiteral("[^0-9A-Fa-f]+"));
-  const QStringList parts = detail.split(separators, Qt::SkipEmptyParts);
-  QStringList bytes;
-  if (parts.size() == 1 && parts[0].size() == 16) {
-    for (int i = 0; i < 16; i += 2)
-      bytes << parts[0].mid(i, 2);
-  } else if (parts.size() == 8) {
-    bytes = parts;
-  } else {
-    return std::nullopt;
-  }
-  std::array<uint8_t, 8> values{};
-  for (int i = 0; i < 8; ++i) {
-    bool ok = false;
-    const int b = bytes[i].toInt(&ok, 16);
-    if (!ok || bytes[i].size() > 2)
-      return std::nullopt;
-    values[static_cast<size_t>(i)] = static_cast<uint8_t>(b);
-  }
-  return values;
-}
+std::optional<std::array<uint8_t, 8>> DacBytes(const QString &detail) { return DacOf(JournalDetailOf(detail).Own); }
 
-std::optional<std::pair<int, int>> ReflForw(const QString &detail) {
-  static const QRegularExpression pattern(QStringLiteral("REFL\\s*=\\s*(\\d+)\\s+FORW\\s*=\\s*(\\d+)"));
-  const QRegularExpressionMatch match = pattern.match(detail);
-  if (!match.hasMatch())
-    return std::nullopt;
-  return std::pair{match.captured(1).toInt(), match.captured(2).toInt()};
-}
+std::optional<std::pair<int, int>> ReflForw(const QString &detail) { return ReflForwOf(JournalDetailOf(detail).Own); }
 
-TelemetryData TelemetryOf(const std::vector<JournalRecord> &records) {
+TelemetryData TelemetryOf(const std::vector<TJournalRow> &records) {
   TelemetryData data;
-  for (const JournalRecord &r : records) {
-    if (!r.at.isValid() || r.outcome != QLatin1String("ok"))
+  for (const TJournalRow &r : records) {
+    if (!r.At.isValid() || r.Outcome != TJournalOutcome::Ok)
       continue;
-    const double x = static_cast<double>(r.at.toMSecsSinceEpoch());
-    if (r.operation == QLatin1String("dac")) {
-      if (const auto bytes = DacBytes(r.detail))
+    const double x = static_cast<double>(r.At.toMSecsSinceEpoch());
+    if (JournalOp::Is(r.Operation, JournalOp::Dac)) {
+      if (const auto bytes = DacBytes(r.Detail))
         for (size_t i = 0; i < 8; ++i)
           data.dac[i].append({x, DacVolts((*bytes)[i])});
-    } else if (r.operation == QLatin1String("refl_forw")) {
-      if (const auto readings = ReflForw(r.detail)) {
+    } else if (JournalOp::Is(r.Operation, JournalOp::ReflForw)) {
+      if (const auto readings = ReflForw(r.Detail)) {
         data.refl.append({x, double(readings->first)});
         data.forw.append({x, double(readings->second)});
       }
-    } else if (r.operation == QLatin1String("set_value") && r.parameter && r.value) {
-      const auto info = params::ParamByNumber(*r.parameter);
+    } else if (JournalOp::Is(r.Operation, JournalOp::SetValue) && r.Parameter && r.Value) {
+      const auto info = params::ParamByNumber(*r.Parameter);
       QString name = info && !info->key.empty() ? QString::fromUtf8(info->key.data(), qsizetype(info->key.size())) : QString();
-      QString text = QStringLiteral("№ %1 %2 = %3").arg(*r.parameter).arg(name).arg(*r.value);
-      data.marks.push_back({r.at.toMSecsSinceEpoch(), *r.parameter, *r.value, text.simplified()});
+      QString text = QStringLiteral("№ %1 %2 = %3").arg(*r.Parameter).arg(name).arg(*r.Value);
+      data.marks.push_back({r.At.toMSecsSinceEpoch(), *r.Parameter, *r.Value, text.simplified()});
     }
   }
   return data;

@@ -1,4 +1,4 @@
-#include "viewer/CommandLine.h"
+#include "viewer/ViewerOptions.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

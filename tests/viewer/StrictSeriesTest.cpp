@@ -1,6 +1,6 @@
 // The number series both ways, the DAC bytes of a telemetry record and their volts.
-#include "viewer/NumberSeries.h"
-#include "viewer/Telemetry.h"
+#include "viewer/StrictSeries.h"
+#include "viewer/TelemetryChart.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Reads the bench journal through Qt SQL (QSQLITE for the bench's file, QPSQL for the factory's
 // server). Opening checks that the table is kstune's before anything is shown, and every
 // failure leaves a message for the technician instead of an exception.
-#include "viewer/JournalRecord.h"
+#include "journal/JournalRecord.h"
 #include "viewer/JournalSource.h"
 
 #include <QSet>
@@ -29,19 +29,16 @@ struct SessionSummary {
   bool ended = false; // its disconnect is in the journal
 };
 
-// The columns the viewer knows, in the order it reads them.
-extern const QStringList JournalColumns;
-
 // The indexes that make the station list and a station's history fast. The journal writer
 // creates them; the viewer creates them too on a local file it may write.
 extern const QStringList JournalIndexes;
 
-class JournalStore {
+class JournalReader {
 public:
-  JournalStore();
-  ~JournalStore();
-  JournalStore(const JournalStore &) = delete;
-  JournalStore &operator=(const JournalStore &) = delete;
+  JournalReader();
+  ~JournalReader();
+  JournalReader(const JournalReader &) = delete;
+  JournalReader &operator=(const JournalReader &) = delete;
 
   // False, with Error() saying why in the technician's words, when the journal cannot be read.
   bool Open(const JournalSource &source);
@@ -55,9 +52,9 @@ public:
   // Every session in the journal; also the point after which NewRecords() starts.
   std::vector<SessionSummary> LoadSessions();
   // The records of these sessions, each session's records in their order (seq).
-  std::vector<JournalRecord> RecordsOfSessions(const QStringList &sessions);
+  std::vector<TJournalRow> RecordsOfSessions(const QStringList &sessions);
   // Records appended since the last LoadVisits() or NewRecords(), in the order they were written.
-  std::vector<JournalRecord> NewRecords();
+  std::vector<TJournalRow> NewRecords();
   // Why the last NewRecords() found nothing because the journal did not answer; empty when it did.
   const QString &PollError() const { return pollError_; }
 
@@ -67,9 +64,7 @@ private:
   QString CheckTable();
   void CreateIndexes();
   QString Select() const;
-  JournalRecord RecordAt(QSqlQuery &query) const;
   QVariant TimeParameter(const QDateTime &at) const;
-  QDateTime TimeValue(const QVariant &value) const;
   void MarkNewest();
   QString PollFailure(const QString &why) const;
 
