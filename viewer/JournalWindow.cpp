@@ -743,6 +743,7 @@ void JournalWindow::AppendRecords(std::vector<TJournalRow> records) {
   telemetry_.refl += more.refl;
   telemetry_.forw += more.forw;
   telemetry_.marks.insert(telemetry_.marks.end(), more.marks.begin(), more.marks.end());
+  telemetry_.panel.insert(telemetry_.panel.end(), more.panel.begin(), more.panel.end());
   ShowTelemetry(chart_->chart(), telemetry_, chart_->chart()->title());
 }
 

@@ -3,6 +3,7 @@
 // telemetry chart, the PDF page and following a journal that grows.
 #include "tests/viewer/TestJournal.h"
 #include "viewer/JournalWindow.h"
+#include "viewer/TelemetryView.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -376,7 +377,7 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   ShowSerial("00A3F1"); // the last session is charted
   auto *view = window.findChild<QChartView *>("Chart");
   const QList<QAbstractSeries *> series = view->chart()->series();
-  ASSERT_EQ(series.size(), 11); // eight DAC values, REFL, FORW, the marks
+  ASSERT_EQ(series.size(), 12); // eight DAC values, REFL, FORW, the set values, the front panel
   std::map<QString, QList<QPointF>> byName;
   for (QAbstractSeries *s : series)
     byName[s->name()] = static_cast<QXYSeries *>(s)->points();
@@ -384,13 +385,16 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   const double t6 = t3 + 3000, t7 = t3 + 4000, t4 = t3 + 1000;
   // 0x33 = 51 is 1.00 V, 0x34 = 52 is 1.02 V, 0xFF is 5.00 V, 0x80 = 128 is 2.51 V.
   const std::vector<std::tuple<QString, QList<QPointF>>> expected{
-      {"P1", {{t3, 1.0}, {t6, 52 * 5.0 / 255}}},
+      // Drawn as steps: 1.00 V holds until the next poll.
+      {"P1", {{t3, 1.0}, {t6, 1.0}, {t6, 52 * 5.0 / 255}}},
       {"TUN", {{t3, 128 * 5.0 / 255}, {t6, 128 * 5.0 / 255}}},
       {"POW", {{t3, 5.0}, {t6, 5.0}}},
       {"VC", {{t3, 3 * 5.0 / 255}, {t6, 3 * 5.0 / 255}}},
       {"REFL", {{t7, 5}}},
       {"FORW", {{t7, 120}}},
-      {"Установки", {{t4, 0}}}};
+      // Just above the axis, not on 0 V.
+      {"Установки", {{t4, 0.3}}},
+      {"Органы управления", {}}};
   for (const auto &[name, points] : expected) {
     ASSERT_EQ(byName[name].size(), points.size()) << name.toStdString();
     for (qsizetype i = 0; i < points.size(); ++i) {
@@ -400,6 +404,12 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   }
   ASSERT_EQ(window.Telemetry().marks.size(), 1u);
   EXPECT_EQ(window.Telemetry().marks[0].text, "№ 25 POW_5 = 30");
+  // Under the pointer between two polls: the earlier poll's values, the reading not yet made.
+  auto *chart = window.findChild<TelemetryView *>("Chart");
+  const QString told = chart->ValuesAt(t6 - 500);
+  EXPECT_TRUE(told.contains("P1 " + QLocale().toString(1.0, 'f', 2) + " В")) << told.toStdString();
+  EXPECT_FALSE(told.contains("FORW")) << told.toStdString();
+  EXPECT_TRUE(chart->ValuesAt(t7 + 10).contains("FORW 120"));
 }
 
 TEST_F(JournalWindowTest, PdfPageIsWritten) {
