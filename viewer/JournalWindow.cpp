@@ -3,6 +3,7 @@
 #include "ui_JournalWindow.h"
 
 #include "viewer/Export.h"
+#include "viewer/ModelPresetValues.h"
 #include "viewer/RecordValues.h"
 #include "viewer/StationsModel.h"
 #include "viewer/TelemetryView.h"
@@ -113,9 +114,10 @@ void JournalWindow::BuildUi() {
   history_->setColumnWidth(2, chars(3));
   history_->setColumnWidth(3, chars(7));
   history_->setColumnWidth(4, chars(14));
-  values_->setColumnCount(5);
+  values_->setColumnCount(6);
   values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
-                                      QStringLiteral("Значение"), QStringLiteral("Второе")});
+                                      QStringLiteral("Значение"), QStringLiteral("Второе"), QStringLiteral("Предустановка")});
+  values_->setColumnHidden(5, true);
   values_->verticalHeader()->hide();
   values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   values_->verticalHeader()->setDefaultSectionSize(rowHeight);
@@ -183,6 +185,8 @@ void JournalWindow::BuildUi() {
   connect(history_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::HistorySelectionChanged);
   connect(leftWith_, &QPushButton::clicked, this, &JournalWindow::ShowLeftWith);
   connect(copySeries_, &QPushButton::clicked, this, &JournalWindow::CopySeries);
+  connect(ui_->CompareVisits, &QPushButton::clicked, this, &JournalWindow::CompareVisits);
+  connect(ui_->ChangedOnly, &QCheckBox::toggled, this, &JournalWindow::ShowChangedOnly);
   connect(ui_->ExportCsv, &QPushButton::clicked, this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Записи в CSV"),
                                                       stationSerial_ + QStringLiteral(".csv"),
@@ -462,6 +466,7 @@ void JournalWindow::HistorySelectionChanged() {
 
 void JournalWindow::ShowValues(const std::vector<int> &chosen) {
   values_->setRowCount(0);
+  ResetCompare();
   shownValues_.reset();
   shownProblem_.clear();
   if (chosen.empty()) {
@@ -572,6 +577,7 @@ void JournalWindow::ShowLeftWith() {
   Values values{};
   std::copy(state.Values.begin(), state.Values.end(), values.begin());
   values_->setRowCount(0);
+  ResetCompare();
   FillValueTable(values, std::nullopt, &state.Uncertain, QStringLiteral("Значение"), QString());
   shownValues_ = values;
   shownProblem_.clear();
@@ -579,6 +585,103 @@ void JournalWindow::ShowLeftWith() {
   const QString summary = LeftWithSummary(state);
   valuesTitle_->setText(summary);
   Say(summary, state.AnyUncertain());
+}
+
+void JournalWindow::CompareVisits() {
+  if (station_ < 0 || stationSessions_.isEmpty()) {
+    Say(QStringLiteral("Выберите радиостанцию в списке."), true);
+    return;
+  }
+  // The visit of the chosen record, else the station's last visit.
+  QString session = stationSessions_.back();
+  if (QTreeWidgetItem *current = history_->currentItem(); current && current->isSelected())
+    session = current->data(0, SessionRole).toString();
+  const qsizetype at = stationSessions_.indexOf(session);
+  if (at <= 0) {
+    Say(QStringLiteral("У этого визита нет предыдущего визита этой радиостанции в журнале."), true);
+    return;
+  }
+  // What the station held when each visit ended: its records replayed up to that visit's end.
+  auto upTo = [&](qsizetype visit) {
+    const QSet<QString> visits(stationSessions_.begin(), stationSessions_.begin() + visit + 1);
+    std::vector<TJournalRow> records;
+    for (const TJournalRow &r : records_)
+      if (visits.contains(r.Session))
+        records.push_back(r);
+    return ReplayStation(records);
+  };
+  const TReplayedStation before = upTo(at - 1), after = upTo(at);
+  if (!before.Known() || !after.Known()) {
+    Say(QStringLiteral("Значения на выходе %1 визита неизвестны: в журнале нет полного набора значений до его конца.")
+            .arg(before.Known() ? QStringLiteral("этого") : QStringLiteral("предыдущего")),
+        true);
+    return;
+  }
+  Values a{}, b{};
+  std::copy(before.Values.begin(), before.Values.end(), a.begin());
+  std::copy(after.Values.begin(), after.Values.end(), b.begin());
+  std::array<bool, 34> uncertain{};
+  for (size_t k = 0; k < uncertain.size(); ++k)
+    uncertain[k] = before.Uncertain[k] || after.Uncertain[k];
+  auto visitText = [&](qsizetype visit) {
+    const SessionSummary *s = nullptr;
+    for (int index : index_.Stations()[static_cast<size_t>(station_)].sessions)
+      if (index_.Sessions()[static_cast<size_t>(index)].session == stationSessions_[visit])
+        s = &index_.Sessions()[static_cast<size_t>(index)];
+    return s ? QStringLiteral("визит %1, %2").arg(TimeText(s->start), s->bench) : QStringLiteral("визит");
+  };
+  {
+    const QSignalBlocker block(history_);
+    history_->clearSelection();
+  }
+  values_->setRowCount(0);
+  FillValueTable(a, b, &uncertain, visitText(at - 1), visitText(at));
+  // Uncertain is what a visit left behind: the mark goes beside the value it may not hold.
+  for (int row = 0; row < values_->rowCount(); ++row) {
+    const size_t k = static_cast<size_t>(row);
+    if (!uncertain[k])
+      continue;
+    values_->item(row, 3)->setText(QString::number(a[k]) + (before.Uncertain[k] ? QStringLiteral(" (?)") : QString()));
+    if (after.Uncertain[k])
+      values_->item(row, 4)->setText(values_->item(row, 4)->text() + QStringLiteral(" (?)"));
+  }
+  // The model's presets beside them, where the options file is at hand.
+  const QString model = index_.Stations()[static_cast<size_t>(station_)].model;
+  const std::optional<PresetValues> presets = ModelPresets(model);
+  values_->setColumnHidden(5, !presets);
+  if (presets) {
+    values_->setHorizontalHeaderItem(5, new QTableWidgetItem(QStringLiteral("Предустановка %1").arg(model)));
+    for (int row = 0; row < values_->rowCount(); ++row) {
+      const std::optional<int> preset = (*presets)[static_cast<size_t>(row)];
+      values_->setItem(row, 5, new QTableWidgetItem(preset ? QString::number(*preset) : QString()));
+    }
+  }
+  shownValues_ = b;
+  shownProblem_.clear();
+  shownCaption_ = QStringLiteral("значения на выходе, %1").arg(visitText(at));
+  int changed = 0;
+  for (size_t k = 0; k < 34; ++k)
+    changed += a[k] != b[k];
+  valuesTitle_->setText(QStringLiteral("Что изменилось: %1 → %2; изменено значений: %3.")
+                            .arg(visitText(at - 1), visitText(at))
+                            .arg(changed));
+  ui_->ChangedOnly->setEnabled(true);
+  ShowChangedOnly();
+}
+
+void JournalWindow::ResetCompare() {
+  values_->setColumnHidden(5, true);
+  ui_->ChangedOnly->setEnabled(false);
+  for (int row = 0; row < values_->rowCount(); ++row)
+    values_->setRowHidden(row, false);
+}
+
+void JournalWindow::ShowChangedOnly() {
+  const bool only = ui_->ChangedOnly->isChecked() && ui_->ChangedOnly->isEnabled();
+  for (int row = 0; row < values_->rowCount(); ++row) {
+    const QTableWidgetItem *item = values_->item(row, 4);
+    values_->setRowHidden(row, only && !(item && item->data(Qt::UserRole).toBool()));
+  }
 }
 
 void JournalWindow::CopySeries() {

@@ -52,6 +52,9 @@ public:
 
   void ShowLeftWith();
   void CopySeries();
+  // "Что изменилось": the chosen visit's values on exit against the station's previous visit's,
+  // with the model's presets beside them when the options file gives them.
+  void CompareVisits();
   bool SaveCsv(const QString &path);
   bool SavePdf(const QString &path);
   // "Экспорт списка…": the visits the list and its filter show, as .xlsx or .csv.
@@ -67,6 +70,8 @@ private:
   void FillHistory();
   // Items for records_[from…], after those already shown.
   void AddHistoryItems(size_t from);
+  void ShowChangedOnly();
+  void ResetCompare();
   // Records of the shown station that came while following.
   void AppendRecords(std::vector<TJournalRow> records);
   void HistorySelectionChanged();

@@ -12,7 +12,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -475,6 +477,48 @@ TEST_F(JournalWindowTest, VisitListExportHoldsTheVisitsTheFilterShows) {
   EXPECT_EQ(rows[2].mid(0, 8), (QStringList{"=\"0B1000\"", "KS47", "bench-1", "petrov", "2026-12-05 12:00:00",
                                             "2026-12-05 12:00:02", "завершен", "0"}));
   EXPECT_EQ(rows[2][8], "") << "nothing read or written: the values on exit are not known";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(JournalWindowTest, CompareShowsWhatChangedSinceThePreviousVisit) {
+  QTemporaryDir config;
+  QDir().mkpath(config.path() + "/kstune");
+  QFile options(config.path() + "/kstune/Q417Options.ini");
+  ASSERT_TRUE(options.open(QIODevice::WriteOnly));
+  options.write("[KS43]\r\nDEV=83\r\nPOW_5=25\r\n");
+  options.close();
+  const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  ShowSerial("00A3F1");
+  window.findChild<QCheckBox *>("ChangedOnly")->setChecked(true);
+  window.CompareVisits();
+  qputenv("XDG_CONFIG_HOME", before);
+  auto *values = window.findChild<QTableWidget *>("Values");
+  ASSERT_EQ(values->rowCount(), 34);
+  QStringList shown;
+  for (int row = 0; row < 34; ++row)
+    if (!values->isRowHidden(row))
+      shown << values->item(row, 0)->text();
+  // A1 left with 18 = 90 and the rest 100. A2 set 25 = 30, wrote and read 27 = 49, then lost the
+  // link writing 18 = 91, 25 = 100, 27 = 100: those three may hold either value.
+  EXPECT_EQ(shown, (QStringList{"18", "25", "27"}));
+  EXPECT_EQ(values->item(24, 3)->text(), "100");
+  EXPECT_EQ(values->item(24, 4)->text(), "100 (?)");
+  EXPECT_EQ(values->item(17, 3)->text(), "90");
+  EXPECT_TRUE(values->item(17, 4)->text().startsWith("91")) << values->item(17, 4)->text().toStdString();
+  // The model's presets, from the options file.
+  EXPECT_FALSE(values->isColumnHidden(5));
+  EXPECT_EQ(values->item(17, 5)->text(), "83");
+  EXPECT_EQ(values->item(24, 5)->text(), "25");
+  // "Changed only" off: all 34 again.
+  window.findChild<QCheckBox *>("ChangedOnly")->setChecked(false);
+  int visible = 0;
+  for (int row = 0; row < 34; ++row)
+    visible += !values->isRowHidden(row);
+  EXPECT_EQ(visible, 34);
 }
 
 } // namespace
