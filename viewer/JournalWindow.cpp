@@ -725,7 +725,7 @@ bool JournalWindow::SavePdf(const QString &path) {
                       .arg(count);
   }
   if (const TReplayedStation state = ReplayStation(records_); state.Known()) {
-    page.valueLines << LeftWithSummary(state);
+    page.valuesSummary = LeftWithSummary(state);
     Values values{};
     std::copy(state.Values.begin(), state.Values.end(), values.begin());
     const std::vector<ValueRow> rows = ValueRows(values, std::nullopt, &state.Uncertain);
@@ -737,7 +737,7 @@ bool JournalWindow::SavePdf(const QString &path) {
                 QStringLiteral("    ");
       page.valueLines << line;
     }
-    page.valueLines << QStringLiteral("Числовой ряд: %1").arg(SeriesFromValues(values));
+    page.series = SeriesFromValues(values);
   }
   page.telemetry = telemetry_;
   page.chartTitle = chart_->chart()->title();

@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QLineEdit>
@@ -422,6 +424,22 @@ TEST_F(JournalWindowTest, PdfPageIsWritten) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.read(5) == "%PDF-");
   EXPECT_GT(file.size(), 2000);
+  // Read back as text: the station, the values-on-exit table, the whole 102-digit series, and the
+  // chart's axes and legend in words rather than "…".
+  QProcess text;
+  text.start("pdftotext", {"-layout", path, "-"});
+  if (!text.waitForFinished(60000) || text.exitCode() != 0)
+    GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  const QString page = QString::fromUtf8(text.readAllStandardOutput());
+  window.ShowLeftWith();
+  window.CopySeries();
+  const QString series = QApplication::clipboard()->text();
+  ASSERT_EQ(series.size(), 102);
+  EXPECT_TRUE(QString(page).remove(QRegularExpression("\\s")).contains(series)) << page.toStdString();
+  for (const char *word : {"Радиостанция 00A3F1", "Значения на выходе", "DEV", "G_OFF", "ЦАП, В", "REFL / FORW", "Время",
+                           "P1", "FORW", "Установки", "Органы управления", "Подпись"})
+    EXPECT_TRUE(page.contains(QString::fromUtf8(word))) << word;
+  EXPECT_FALSE(page.contains("…")) << page.toStdString();
 }
 
 TEST_F(JournalWindowTest, FollowShowsRecordsAppendedMeanwhile) {
