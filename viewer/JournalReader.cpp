@@ -82,7 +82,10 @@ QString JournalReader::Connect(bool &writable) {
                       .arg(source.path);
     if (!file.isFile() || !file.isReadable())
       return QStringLiteral("Журнал %1 нельзя прочитать: это не файл или нет прав на чтение.").arg(source.path);
-    writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    // Only the bench's own journal gets the indexes that make it fast; any other file (another
+    // program's, a copy sent for a look) is read and never written, not even an index.
+    writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable() &&
+               file.canonicalFilePath() == QFileInfo(JournalFilePath()).canonicalFilePath();
     QSqlDatabase db;
     QString why;
     if (!OpenLocalJournal(db, connection_, source.path, !writable, why))

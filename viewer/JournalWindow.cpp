@@ -46,9 +46,12 @@ namespace viewer {
 namespace {
 
 constexpr int FollowIntervalMs = 500;
+constexpr int ChartRedrawMs = 2000;
 constexpr int RecordRole = Qt::UserRole + 1; // position in records_, on record items only
 constexpr int SessionRole = Qt::UserRole + 2;
 constexpr int TelemetryRole = Qt::UserRole + 3; // a folded run of telemetry polls
+constexpr int FirstRole = Qt::UserRole + 4;     // its first record, in records_
+constexpr int CountRole = Qt::UserRole + 5;     // how many
 
 QString ParameterText(const TJournalRow &r) {
   if (!r.Parameter)
@@ -61,6 +64,10 @@ QString ParameterText(const TJournalRow &r) {
 JournalWindow::JournalWindow(QWidget *parent) : QMainWindow(parent) {
   BuildUi();
   followTimer_.setInterval(FollowIntervalMs);
+  chartTimer_.setSingleShot(true);
+  chartTimer_.setInterval(ChartRedrawMs);
+  connect(&chartTimer_, &QTimer::timeout, this,
+          [this] { ShowTelemetry(chart_->chart(), telemetry_, chart_->chart()->title()); });
   connect(&followTimer_, &QTimer::timeout, this, &JournalWindow::PollJournal);
 }
 
@@ -183,6 +190,7 @@ void JournalWindow::BuildUi() {
   connect(stations_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex &current) { ShowStation(stationsModel_->StationAt(current.row())); });
   connect(history_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::HistorySelectionChanged);
+  connect(history_, &QTreeWidget::itemExpanded, this, &JournalWindow::UnfoldTelemetry);
   connect(leftWith_, &QPushButton::clicked, this, &JournalWindow::ShowLeftWith);
   connect(copySeries_, &QPushButton::clicked, this, &JournalWindow::CopySeries);
   connect(ui_->CompareVisits, &QPushButton::clicked, this, &JournalWindow::CompareVisits);
@@ -401,8 +409,15 @@ void JournalWindow::AddHistoryItems(size_t from) {
         last->setText(1, QStringLiteral("Телеметрия"));
         last->setData(0, TelemetryRole, true);
         last->setData(0, SessionRole, r.Session);
+        last->setData(0, FirstRole, static_cast<int>(i));
+        last->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
       }
-      last->setText(5, QStringLiteral("опросов: %1, до %2").arg(last->childCount() + 1).arg(TimeText(r.At)));
+      const int count = static_cast<int>(i) - last->data(0, FirstRole).toInt() + 1;
+      last->setData(0, CountRole, count);
+      last->setText(5, QStringLiteral("опросов: %1, до %2").arg(count).arg(TimeText(r.At)));
+      // Its polls become rows only when the run is unfolded: thousands of rows nobody reads.
+      if (!last->isExpanded())
+        continue;
       parent = last;
     }
     auto *item = new QTreeWidgetItem(parent);
@@ -418,10 +433,26 @@ void JournalWindow::AddHistoryItems(size_t from) {
       item->setForeground(4, QBrush(QColor(0xb0, 0x20, 0x20)));
     recordItems_[i] = item;
   }
-  if (!recordItems_.empty() && from < recordItems_.size())
-    history_->scrollToItem(recordItems_.back()->parent() && recordItems_.back()->parent()->data(0, TelemetryRole).toBool()
-                               ? recordItems_.back()->parent()
-                               : recordItems_.back());
+  if (sessionItem && from < records_.size())
+    history_->scrollToItem(sessionItem->child(sessionItem->childCount() - 1));
+}
+
+void JournalWindow::UnfoldTelemetry(QTreeWidgetItem *group) {
+  if (!group->data(0, TelemetryRole).toBool() || group->childCount() > 0)
+    return;
+  const int first = group->data(0, FirstRole).toInt(), count = group->data(0, CountRole).toInt();
+  const QSignalBlocker block(history_);
+  for (int i = first; i < first + count && i < static_cast<int>(records_.size()); ++i) {
+    const TJournalRow &r = records_[static_cast<size_t>(i)];
+    auto *item = new QTreeWidgetItem(group);
+    item->setText(0, TimeText(r.At));
+    item->setText(1, OperationText(r.Operation));
+    item->setText(4, OutcomeText(r.Outcome));
+    item->setText(5, r.Detail);
+    item->setData(0, RecordRole, i);
+    item->setData(0, SessionRole, r.Session);
+    recordItems_[static_cast<size_t>(i)] = item;
+  }
 }
 
 std::vector<int> JournalWindow::ChosenRecords() const {
@@ -440,10 +471,11 @@ void JournalWindow::ChooseRecords(const std::vector<int> &positions) {
     const QSignalBlocker block(history_);
     history_->clearSelection();
     for (int p : positions)
-      if (p >= 0 && p < static_cast<int>(recordItems_.size()))
+      if (p >= 0 && p < static_cast<int>(recordItems_.size()) && recordItems_[static_cast<size_t>(p)])
         recordItems_[static_cast<size_t>(p)]->setSelected(true);
   }
-  if (!positions.empty() && positions.back() >= 0 && positions.back() < static_cast<int>(recordItems_.size()))
+  if (!positions.empty() && positions.back() >= 0 && positions.back() < static_cast<int>(recordItems_.size()) &&
+      recordItems_[static_cast<size_t>(positions.back())])
     history_->scrollToItem(recordItems_[static_cast<size_t>(positions.back())]);
   HistorySelectionChanged();
 }
@@ -533,6 +565,7 @@ void JournalWindow::FillValueTable(const Values &first, const std::optional<Valu
 }
 
 void JournalWindow::ShowSessionChart(const QString &session) {
+  chartTimer_.stop();
   chartSession_ = session;
   std::vector<TJournalRow> sessionRecords;
   for (const TJournalRow &r : records_)
@@ -847,7 +880,10 @@ void JournalWindow::AppendRecords(std::vector<TJournalRow> records) {
   telemetry_.forw += more.forw;
   telemetry_.marks.insert(telemetry_.marks.end(), more.marks.begin(), more.marks.end());
   telemetry_.panel.insert(telemetry_.panel.end(), more.panel.begin(), more.panel.end());
-  ShowTelemetry(chart_->chart(), telemetry_, chart_->chart()->title());
+  // Redrawn every two seconds at most: a chart of two hours does not move visibly in less,
+  // and each redraw costs more than all the rest of following.
+  if (!chartTimer_.isActive())
+    chartTimer_.start();
 }
 
 } // namespace viewer

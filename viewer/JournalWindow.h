@@ -71,6 +71,7 @@ private:
   // Items for records_[from…], after those already shown.
   void AddHistoryItems(size_t from);
   void ShowChangedOnly();
+  void UnfoldTelemetry(QTreeWidgetItem *group);
   void ResetCompare();
   // Records of the shown station that came while following.
   void AppendRecords(std::vector<TJournalRow> records);
@@ -102,6 +103,7 @@ private:
   QString shownCaption_;
   QString shownProblem_;
   QTimer followTimer_;
+  QTimer chartTimer_; // the chart's redraw while following
 
   QLabel *message_ = nullptr;
   QLineEdit *serialFilter_ = nullptr;

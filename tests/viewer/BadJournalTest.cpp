@@ -6,6 +6,7 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -140,6 +141,33 @@ TEST(NewerJournal, UnknownColumnsAreNamedAndTheRestShown) {
   EXPECT_EQ(model->index(0, 0).data().toString(), "00A3F1");
   window.ShowStationRow(0);
   EXPECT_EQ(window.History().size(), 2u);
+}
+
+TEST(ForeignJournal, IsReadAndNeverWritten) {
+  ViewerTestApp();
+  TestJournal journal;
+  journal.Append({Row{"2026-12-05T10:00:00.000Z", 1, "S", "bench-1", "ivanov", "KS43", "", "connect"}});
+  QFile file(journal.Path());
+  const QDateTime before = QFileInfo(file).lastModified();
+  {
+    JournalWindow window;
+    JournalSource source;
+    source.path = journal.Path();
+    ASSERT_TRUE(window.OpenJournal(source));
+  }
+  // Not the bench's own journal: no index added to it.
+  QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "look");
+  db.setDatabaseName(journal.Path());
+  ASSERT_TRUE(db.open());
+  QSqlQuery q(db);
+  ASSERT_TRUE(q.exec("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name LIKE 'journal_%'"));
+  ASSERT_TRUE(q.next());
+  EXPECT_EQ(q.value(0).toInt(), 0);
+  q.finish();
+  db.close();
+  db = QSqlDatabase();
+  QSqlDatabase::removeDatabase("look");
+  EXPECT_EQ(QFileInfo(file).lastModified(), before);
 }
 
 TEST(DamagedRecords, AreShownAsTheyAreWithoutValues) {
