@@ -80,12 +80,15 @@ void JournalWindow::PollJournal() {
   // Only what changes the list regathers it: a new session, a serial read, a disconnect. Every
   // other record just moves its station's last time on.
   std::vector<SessionSummary> visits;
+  QSet<int> touched;
   for (const TJournalRow &r : fresh) {
     const int known = index_.StationOfSession(r.Session);
     const bool changes = known < 0 || JournalOp::Is(r.Operation, JournalOp::Serial) ||
                          JournalOp::Is(r.Operation, JournalOp::Disconnect) || JournalOp::Is(r.Operation, JournalOp::Model) ||
                          (!r.Serial.isEmpty() && index_.Stations()[static_cast<size_t>(known)].serial != r.Serial);
-    if (changes || !index_.Touch(r.Session, r.At))
+    if (!changes && index_.Touch(r.Session, r.At))
+      touched.insert(known);
+    else
       visits.push_back({r.Session, r.Serial, r.At, r.At, r.Bench, r.Operator, r.Model,
                         JournalOp::Is(r.Operation, JournalOp::Disconnect)});
   }
@@ -98,7 +101,8 @@ void JournalWindow::PollJournal() {
     if (station_ >= 0)
       stationSessions_ = index_.SessionIdsOf(station_);
   } else {
-    stationsModel_->RowsChanged();
+    for (int station : touched)
+      stationsModel_->StationChanged(station);
   }
   // What is new for the shown station is added to its history and chart, nothing redrawn.
   std::vector<TJournalRow> mine;

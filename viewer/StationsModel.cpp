@@ -57,6 +57,11 @@ void StationsModel::RowsChanged() {
     emit dataChanged(index(0, 0), index(static_cast<int>(shown_.size()) - 1, ColumnCount - 1));
 }
 
+void StationsModel::StationChanged(int station) {
+  if (const int row = RowOf(station); row >= 0)
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
 void StationsModel::Sort() {
   if (sortColumn_ < 0 || sortColumn_ >= ColumnCount)
     return;

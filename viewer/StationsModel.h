@@ -27,6 +27,8 @@ public:
   void SetLive(QSet<int> stations);
   // The shown rows' texts changed (a later time), not the rows themselves.
   void RowsChanged();
+  // One station's last time changed: only its row is redrawn.
+  void StationChanged(int station);
 
 private:
   void Sort();
