@@ -64,7 +64,7 @@ JournalWindow::JournalWindow(QWidget *parent) : QMainWindow(parent) {
   chartTimer_.setSingleShot(true);
   chartTimer_.setInterval(ChartRedrawMs);
   connect(&chartTimer_, &QTimer::timeout, this,
-          [this] { ShowTelemetry(chart_->chart(), telemetry_, chart_->chart()->title()); });
+          [this] { DrawChart(chart_->chart()->title()); });
   connect(&followTimer_, &QTimer::timeout, this, &JournalWindow::PollJournal);
 }
 
@@ -221,6 +221,13 @@ void JournalWindow::Say(const QString &text, bool problem) {
   message_->setStyleSheet(problem ? QStringLiteral("QLabel { background: #fde2e1; color: #8a1c13; padding: 4px; }")
                                   : QStringLiteral("QLabel { background: #e6f0fa; padding: 4px; }"));
   message_->setVisible(!text.isEmpty());
+}
+
+void JournalWindow::DrawChart(const QString &title) {
+  // Smoothing thousands of steps costs more than it shows: a long session is drawn plain.
+  constexpr qsizetype SmoothUpTo = 1500;
+  chart_->setRenderHint(QPainter::Antialiasing, telemetry_.dac[0].size() + telemetry_.refl.size() <= SmoothUpTo);
+  ShowTelemetry(chart_->chart(), telemetry_, title);
 }
 
 QString JournalWindow::Message() const { return message_->text(); }
@@ -480,7 +487,7 @@ void JournalWindow::ShowSessionChart(const QString &session) {
   QString title;
   if (!sessionRecords.empty())
     title = QStringLiteral("Сеанс %1, стенд %2").arg(TimeText(sessionRecords.front().At), sessionRecords.front().Bench);
-  ShowTelemetry(chart_->chart(), telemetry_, title);
+  DrawChart(title);
 }
 
 } // namespace viewer

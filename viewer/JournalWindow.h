@@ -77,6 +77,7 @@ private:
   void AppendRecords(std::vector<TJournalRow> records);
   void HistorySelectionChanged();
   void ShowSessionChart(const QString &session);
+  void DrawChart(const QString &title);
   void ShowValues(const std::vector<int> &chosen);
   void FillValueTable(const Values &first, const std::optional<Values> &second, const std::array<bool, 34> *uncertain,
                       const QString &firstHeader, const QString &secondHeader);
