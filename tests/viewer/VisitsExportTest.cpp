@@ -59,7 +59,9 @@ std::vector<QStringList> AsTheOfficeShowsIt(const QString &file, const QString &
     QStringList cells;
     QString cell;
     bool quoted = false;
-    for (const QChar c : QString::fromUtf8(line).remove('\r')) {
+    // Held by name: remove() returns a reference into a temporary the loop would outlive.
+    const QString text = QString::fromUtf8(line).remove('\r');
+    for (const QChar c : text) {
       if (c == '"')
         quoted = !quoted;
       else if (c == ',' && !quoted)
