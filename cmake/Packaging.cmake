@@ -87,8 +87,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_NAME kstune)
 set(CPACK_DEBIAN_KSTUNE_FILE_NAME DEB-DEFAULT)
 # Found by name, not by linking: the window's font and Qt's own texts for the user's language.
-# The journal's database drivers are Qt plug-ins too; a factory's server is optional.
-set(CPACK_DEBIAN_KSTUNE_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n, libqt6sql6-sqlite")
+# The journal's database drivers are Qt plug-ins too; a factory's server is optional. The viewer's
+# workbook library is linked (shlibdeps finds it too), named here so the list reads complete.
+set(CPACK_DEBIAN_KSTUNE_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n, libqt6sql6-sqlite, libxlsxwriter4")
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_SUGGESTS libqt6sql6-psql)
 set(CPACK_DEBIAN_KSTUNE_PACKAGE_RECOMMENDS kstune-office)
 # The first line is the synopsis; CPack indents the rest and marks its empty lines.

@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev
   # The journal viewer's charts (whose CMake package needs the OpenGL one).
   qt6-charts-dev libqt6opengl6-dev
+  # The viewer's visits workbook (.xlsx), and its tests' reading of the PDF page as text.
+  libxlsxwriter-dev poppler-utils
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 locales
   # Qt's own texts (the file dialog, the standard buttons) in the user's language.
   qt6-translations-l10n

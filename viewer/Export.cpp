@@ -2,7 +2,9 @@
 
 #include "journal/JournalSchema.h"
 
+#include <QAbstractAxis>
 #include <QChart>
+#include <QCoreApplication>
 #include <QChartView>
 #include <QFileInfo>
 #include <QPainter>
@@ -77,37 +79,71 @@ bool SaveHistoryPdf(const QString &path, const HistoryPage &page, QString *error
       return fail();
     const QRect area = painter.viewport();
     int y = 0;
-    QFont font = painter.font();
-    font.setPointSize(16);
-    font.setBold(true);
-    painter.setFont(font);
-    const int titleHeight = painter.fontMetrics().height();
-    painter.drawText(QRect(0, y, area.width(), titleHeight), Qt::AlignLeft, page.title);
-    y += titleHeight + titleHeight / 2;
-    font.setPointSize(9);
-    font.setBold(false);
-    painter.setFont(font);
-    const int line = painter.fontMetrics().lineSpacing();
-    for (const QString &text : page.lines) {
-      painter.drawText(QRect(0, y, area.width(), line), Qt::AlignLeft, text);
-      y += line;
+    // A paragraph wraps within the page's width and goes to a new page when it does not fit.
+    auto paragraph = [&](const QString &text, const QFont &font, int flags) {
+      painter.setFont(font);
+      const QRect bounds = painter.boundingRect(QRect(0, 0, area.width(), area.height()), flags, text);
+      if (y > 0 && y + bounds.height() > area.height()) {
+        writer.newPage();
+        y = 0;
+      }
+      painter.drawText(QRect(0, y, area.width(), bounds.height()), flags, text);
+      y += bounds.height();
+    };
+    QFont title = painter.font();
+    title.setPointSize(16);
+    title.setBold(true);
+    QFont text = painter.font();
+    text.setPointSize(10);
+    QFont mono = text;
+    mono.setFamily(QStringLiteral("DejaVu Sans Mono"));
+    mono.setPointSize(9);
+    const int gap = QFontMetrics(text, &writer).lineSpacing() / 2;
+    paragraph(page.title, title, Qt::AlignLeft | Qt::TextWordWrap);
+    y += gap;
+    for (const QString &line : page.lines)
+      paragraph(line, text, Qt::AlignLeft | Qt::TextWordWrap);
+    y += gap;
+    if (!page.valuesSummary.isEmpty())
+      paragraph(page.valuesSummary, text, Qt::AlignLeft | Qt::TextWordWrap);
+    for (const QString &line : page.valueLines)
+      paragraph(line, mono, Qt::AlignLeft);
+    if (!page.series.isEmpty()) {
+      y += gap;
+      paragraph(QStringLiteral("Числовой ряд (все 102 цифры):"), text, Qt::AlignLeft);
+      // The whole series, broken between groups of three where the line ends.
+      paragraph(page.series, mono, Qt::AlignLeft | Qt::TextWrapAnywhere);
     }
-    y += line / 2;
-    font.setFamily(QStringLiteral("DejaVu Sans Mono"));
-    painter.setFont(font);
-    for (const QString &text : page.valueLines) {
-      painter.drawText(QRect(0, y, area.width(), line), Qt::AlignLeft, text);
-      y += line;
+    y += gap;
+    paragraph(QStringLiteral("Подпись: ____________________    Дата: ____________"), text, Qt::AlignLeft);
+    // The chart on a page of its own, at the page's full width: drawn at a screen size whose
+    // fonts stay readable once scaled onto the paper.
+    writer.newPage();
+    y = 0;
+    paragraph(QStringLiteral("Телеметрия: %1").arg(page.chartTitle), text, Qt::AlignLeft | Qt::TextWordWrap);
+    y += gap;
+    QChartView view(TelemetryChart(page.telemetry, page.chartTitle));
+    view.setRenderHint(QPainter::Antialiasing);
+    QChart *chart = view.chart();
+    QFont labels = chart->font();
+    labels.setPixelSize(13);
+    for (QAbstractAxis *axis : chart->axes()) {
+      axis->setLabelsFont(labels);
+      QFont axisTitle = labels;
+      axisTitle.setBold(true);
+      axis->setTitleFont(axisTitle);
     }
-    y += line;
-    if (y < area.height() - area.height() / 5) {
-      // Drawn at screen size and scaled onto the page, so its fonts keep their proportions.
-      QChartView view(TelemetryChart(page.telemetry, page.chartTitle));
-      view.setRenderHint(QPainter::Antialiasing);
-      view.resize(1000, 600);
-      const int height = std::min(area.height() - y, area.width() * 6 / 10);
-      view.render(&painter, QRectF(0, y, area.width(), height), view.rect());
-    }
+    QFont legend = labels;
+    legend.setPixelSize(14);
+    chart->legend()->setFont(legend);
+    view.resize(1000, 700);
+    // Laid out only once shown: shown off the screen, so nothing flashes on the desk.
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.show();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const int height = std::min(area.height() - y, area.width() * 7 / 10);
+    view.render(&painter, QRectF(0, y, area.width(), height), view.rect());
   }
   if (!file.commit())
     return fail();

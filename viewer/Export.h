@@ -23,7 +23,9 @@ bool SaveFile(const QString &path, const QByteArray &bytes, QString *error);
 struct HistoryPage {
   QString title;          // "Радиостанция 00A3F1"
   QStringList lines;      // model, benches, sessions…
-  QStringList valueLines; // the values it left with
+  QString valuesSummary;  // what the values on exit are made of
+  QStringList valueLines; // the values it left with, a table in fixed-width lines
+  QString series;         // the same as the number series, all of it
   TelemetryData telemetry; // of the session the page shows
   QString chartTitle;
 };

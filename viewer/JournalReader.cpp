@@ -55,6 +55,7 @@ bool JournalReader::Open(const JournalSource &source) {
   error_.clear();
   warning_.clear();
   lastRowid_ = 0;
+  pollError_.clear();
   newest_ = QDateTime();
   recentIds_.clear();
   bool writable = false;
@@ -81,7 +82,10 @@ QString JournalReader::Connect(bool &writable) {
                       .arg(source.path);
     if (!file.isFile() || !file.isReadable())
       return QStringLiteral("Журнал %1 нельзя прочитать: это не файл или нет прав на чтение.").arg(source.path);
-    writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    // Only the bench's own journal gets the indexes that make it fast; any other file (another
+    // program's, a copy sent for a look) is read and never written, not even an index.
+    writable = file.isWritable() && QFileInfo(file.absolutePath()).isWritable() &&
+               file.canonicalFilePath() == QFileInfo(JournalFilePath()).canonicalFilePath();
     QSqlDatabase db;
     QString why;
     if (!OpenLocalJournal(db, connection_, source.path, !writable, why))
@@ -142,6 +146,11 @@ QString JournalReader::Select() const { return JournalSelect(); }
 
 QVariant JournalReader::TimeParameter(const QDateTime &at) const { return JournalTimeParameter(at, source_.server); }
 
+QString JournalReader::PollFailure(const QString &why) const {
+  return QStringLiteral("Журнал %1 не отвечает: %2. Слежение продолжится, как только он ответит.")
+      .arg(source_.Display(), why.isEmpty() ? QStringLiteral("нет связи") : why);
+}
+
 void JournalReader::MarkNewest() {
   QSqlQuery query(QSqlDatabase::database(connection_, false));
   if (haveRowid_) {
@@ -172,7 +181,7 @@ std::vector<SessionSummary> JournalReader::LoadSessions() {
   QString sql = QStringLiteral(
                     "SELECT session, min(at), max(at), max(serial), coalesce(max(CASE WHEN operation = '%1' "
                     "THEN model END), max(CASE WHEN operation = '%2' THEN model END), max(model)), max(bench), "
-                    "max(\"operator\") FROM journal WHERE ")
+                    "max(\"operator\"), max(CASE WHEN operation = '%1' THEN 1 ELSE 0 END) FROM journal WHERE ")
                     .arg(QLatin1String(JournalOp::Disconnect), QLatin1String(JournalOp::Serial)) +
                 QLatin1String(journal_indexes::VisitsWhere.data(), journal_indexes::VisitsWhere.size());
   // Rows after the mark come again through NewRecords(); a server's overlap is harmless.
@@ -186,7 +195,7 @@ std::vector<SessionSummary> JournalReader::LoadSessions() {
   while (query.next())
     sessions.push_back({query.value(0).toString(), query.value(3).toString(), JournalTimeOf(query.value(1)),
                         JournalTimeOf(query.value(2)), query.value(5).toString(), query.value(6).toString(),
-                        query.value(4).toString()});
+                        query.value(4).toString(), query.value(7).toInt() != 0});
   return sessions;
 }
 
@@ -215,14 +224,28 @@ std::vector<TJournalRow> JournalReader::NewRecords() {
   std::vector<TJournalRow> records;
   if (!open_)
     return records;
-  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  // A server that went away keeps its dead connection: each look tries a fresh one.
+  if (!pollError_.isEmpty() && source_.server) {
+    db.close();
+    if (!db.open()) {
+      pollError_ = PollFailure(ErrorText(db.lastError()));
+      return records;
+    }
+  }
+  QSqlQuery query(db);
   query.setForwardOnly(true);
+  auto failed = [&] {
+    pollError_ = PollFailure(ErrorText(query.lastError()));
+    return records;
+  };
+  pollError_.clear();
   if (haveRowid_) {
     query.prepare(Select().replace(QStringLiteral(" FROM journal "), QStringLiteral(", rowid FROM journal ")) +
                   QStringLiteral("WHERE rowid > ? ORDER BY rowid"));
     query.addBindValue(lastRowid_);
     if (!query.exec())
-      return records;
+      return failed();
     while (query.next()) {
       records.push_back(JournalRowAt(query));
       lastRowid_ = query.value(JournalColumns().size()).toLongLong();
@@ -233,7 +256,7 @@ std::vector<TJournalRow> JournalReader::NewRecords() {
   const QDateTime from = newest_.isValid() ? newest_.addSecs(-LateArrivalSeconds) : QDateTime::fromSecsSinceEpoch(0);
   query.addBindValue(TimeParameter(from));
   if (!query.exec())
-    return records;
+    return failed();
   QSet<QString> seen;
   while (query.next()) {
     TJournalRow record = JournalRowAt(query);

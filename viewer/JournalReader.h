@@ -26,6 +26,7 @@ struct SessionSummary {
   QString bench;
   QString operatorName;
   QString model;
+  bool ended = false; // its disconnect is in the journal
 };
 
 // The indexes that make the station list and a station's history fast. The journal writer
@@ -54,6 +55,8 @@ public:
   std::vector<TJournalRow> RecordsOfSessions(const QStringList &sessions);
   // Records appended since the last LoadVisits() or NewRecords(), in the order they were written.
   std::vector<TJournalRow> NewRecords();
+  // Why the last NewRecords() found nothing because the journal did not answer; empty when it did.
+  const QString &PollError() const { return pollError_; }
 
 private:
   bool Fail(const QString &message);
@@ -63,6 +66,7 @@ private:
   QString Select() const;
   QVariant TimeParameter(const QDateTime &at) const;
   void MarkNewest();
+  QString PollFailure(const QString &why) const;
 
   QString connection_;
   JournalSource source_;
@@ -70,6 +74,7 @@ private:
   bool haveRowid_ = false;
   QString error_;
   QString warning_;
+  QString pollError_;
   // Where following goes on: the last rowid seen (SQLite), or the newest time seen and the ids
   // at or near it (a server, whose rows may arrive a little out of time order).
   qint64 lastRowid_ = 0;

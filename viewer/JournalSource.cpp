@@ -1,12 +1,11 @@
 #include "viewer/JournalSource.h"
 
+#include "journal/FactoryUri.h"
 #include "journal/JournalSchema.h"
 #include "platform/PrivateProfile.h"
 #include "platform/WindowsDirectory.h"
 
 #include <QUrl>
-
-#include <cstdlib>
 
 namespace viewer {
 
@@ -40,11 +39,14 @@ JournalSource SourceFromArgument(const QString &argument) {
 }
 
 QString WithoutPassword(const QString &uri) {
-  QUrl url(uri);
-  if (!url.isValid() || url.password().isEmpty())
-    return uri;
-  url.setPassword(QString());
-  return url.toString();
+  // Read as kstune reads the options file's key, so a password is dropped wherever it was
+  // written (user:secret@, ?password=); a text not understood is not repeated at all.
+  QString why;
+  if (const std::optional<TFactoryUri> server = ParseFactoryUri(uri, why))
+    return server->Display;
+  return QStringLiteral("postgresql://…");
 }
+
+QString JournalSource::Display() const { return server ? WithoutPassword(uri) : path; }
 
 } // namespace viewer

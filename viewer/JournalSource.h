@@ -12,7 +12,8 @@ struct JournalSource {
   QString path; // SQLite file, when !server
   QString uri;  // postgresql://…, when server
 
-  QString Display() const { return server ? uri : path; }
+  // For titles and messages: a server's URI never with its password.
+  QString Display() const;
 };
 
 // $XDG_DATA_HOME/kstune/journal.sqlite, or ~/.local/share/kstune/journal.sqlite when unset or empty.
@@ -25,7 +26,7 @@ std::optional<JournalSource> FactoryJournal();
 // is an SQLite file.
 JournalSource SourceFromArgument(const QString &argument);
 
-// The URI without its password, for titles and messages.
+// The URI as titles and messages show it: without a password, however it was given.
 QString WithoutPassword(const QString &uri);
 
 } // namespace viewer

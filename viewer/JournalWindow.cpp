@@ -1,13 +1,20 @@
 #include "viewer/JournalWindow.h"
+#include "viewer/JournalWindowRoles.h"
+
+#include "ui_JournalWindow.h"
 
 #include "viewer/Export.h"
+#include "viewer/ModelPresetValues.h"
 #include "viewer/RecordValues.h"
 #include "viewer/StationsModel.h"
+#include "viewer/TelemetryView.h"
+#include "viewer/VisitList.h"
 #include "viewer/VisitModel.h"
 
 #include "journal/StationReplay.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -27,18 +34,21 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 namespace viewer {
 
+using namespace window_roles;
+
+
 namespace {
 
-constexpr int FollowIntervalMs = 500;
-constexpr int RecordRole = Qt::UserRole + 1; // position in records_, on record items only
-constexpr int SessionRole = Qt::UserRole + 2;
 
 QString ParameterText(const TJournalRow &r) {
   if (!r.Parameter)
@@ -51,188 +61,118 @@ QString ParameterText(const TJournalRow &r) {
 JournalWindow::JournalWindow(QWidget *parent) : QMainWindow(parent) {
   BuildUi();
   followTimer_.setInterval(FollowIntervalMs);
+  chartTimer_.setSingleShot(true);
+  chartTimer_.setInterval(ChartRedrawMs);
+  connect(&chartTimer_, &QTimer::timeout, this,
+          [this] { DrawChart(chart_->chart()->title()); });
   connect(&followTimer_, &QTimer::timeout, this, &JournalWindow::PollJournal);
 }
 
 JournalWindow::~JournalWindow() = default;
 
 void JournalWindow::BuildUi() {
-  setWindowTitle(QStringLiteral("Журнал стенда kstune"));
-  resize(1280, 800);
+  ui_ = std::make_unique<Ui::JournalWindow>();
+  ui_->setupUi(this);
+  message_ = ui_->Message;
+  serialFilter_ = ui_->SerialFilter;
+  modelFilter_ = ui_->ModelFilter;
+  benchFilter_ = ui_->BenchFilter;
+  operatorFilter_ = ui_->OperatorFilter;
+  period_ = ui_->PeriodFilter;
+  from_ = ui_->FromDate;
+  to_ = ui_->ToDate;
+  stations_ = ui_->Stations;
+  stationTitle_ = ui_->StationTitle;
+  history_ = ui_->History;
+  values_ = ui_->Values;
+  valuesTitle_ = ui_->ValuesTitle;
+  chart_ = ui_->Chart;
+  leftWith_ = ui_->LeftWith;
+  copySeries_ = ui_->CopySeries;
+  follow_ = ui_->Follow;
+  from_->setDate(QDate::currentDate().addMonths(-1));
+  to_->setDate(QDate::currentDate());
+  QFont big = stationTitle_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.25);
+  big.setBold(true);
+  stationTitle_->setFont(big);
+  valuesTitle_->setText(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
 
-  auto *journalMenu = menuBar()->addMenu(QStringLiteral("&Журнал"));
-  journalMenu->addAction(QStringLiteral("Журнал стенда"), this, [this] { OpenJournal(LocalJournal()); });
-  QAction *factory = journalMenu->addAction(QStringLiteral("Заводской журнал"), this, [this] {
+  // Sizes follow the font, so a larger font or QT_SCALE_FACTOR keeps every caption whole.
+  const QFontMetrics metrics(font());
+  const int rowHeight = metrics.height() + 6;
+  const auto chars = [&](int n) { return metrics.horizontalAdvance(QLatin1Char('0')) * n + 12; };
+  stationsModel_ = new StationsModel(index_, this);
+  stations_->setModel(stationsModel_);
+  stations_->verticalHeader()->hide();
+  // Fixed rows: the list is reset at every key typed into the filter, twenty thousand rows and more.
+  stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  stations_->verticalHeader()->setDefaultSectionSize(rowHeight);
+  stations_->horizontalHeader()->setStretchLastSection(true);
+  for (int column = 0; column < stationsModel_->columnCount(); ++column)
+    stations_->setColumnWidth(column, chars(std::vector<int>{16, 6, 9, 19, 7, 10, 12}[static_cast<size_t>(column)]));
+  // The serial column ascending is the list's own order; a click on a caption sorts by it.
+  stations_->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+  history_->setColumnWidth(0, chars(24));
+  history_->setColumnWidth(1, chars(16));
+  history_->setColumnWidth(2, chars(3));
+  history_->setColumnWidth(3, chars(7));
+  history_->setColumnWidth(4, chars(14));
+  values_->setColumnCount(6);
+  values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
+                                      QStringLiteral("Значение"), QStringLiteral("Второе"), QStringLiteral("Предустановка")});
+  values_->setColumnHidden(5, true);
+  values_->verticalHeader()->hide();
+  values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  values_->verticalHeader()->setDefaultSectionSize(rowHeight);
+  values_->setColumnWidth(0, chars(3));
+  values_->setColumnWidth(1, chars(16));
+  values_->setColumnWidth(2, chars(30));
+  values_->setColumnWidth(3, chars(18));
+  values_->horizontalHeader()->setStretchLastSection(true);
+  chart_->setRenderHint(QPainter::Antialiasing);
+  chart_->setChart(TelemetryChart({}, QString()));
+  chart_->ConnectLegend();
+  ui_->RightSplitter->setStretchFactor(0, 2);
+  ui_->RightSplitter->setStretchFactor(1, 3);
+  ui_->Splitter->setStretchFactor(0, 0);
+  ui_->Splitter->setStretchFactor(1, 1);
+  // Within the screen it opens on (1366×768 included), the list a third of the width.
+  QSize size(1200, 700);
+  if (const QScreen *screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size() * 0.92);
+  resize(size);
+  ui_->Splitter->setSizes({size.width() * 2 / 5, size.width() * 3 / 5});
+
+  connect(ui_->LocalJournal, &QAction::triggered, this, [this] { OpenJournal(LocalJournal()); });
+  connect(ui_->FactoryJournal, &QAction::triggered, this, [this] {
     if (const auto source = FactoryJournal())
       OpenJournal(*source);
     else
       Say(QStringLiteral("Заводской журнал не задан: ключ Database в разделе [Journal] файла Q417Options.ini."), true);
   });
-  factory->setObjectName(QStringLiteral("FactoryJournal"));
-  journalMenu->addAction(QStringLiteral("Открыть файл…"), this, [this] {
+  connect(ui_->OpenFile, &QAction::triggered, this, [this] {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Журнал kstune"), QString(),
                                                       QStringLiteral("Журнал (*.sqlite);;Все файлы (*)"));
     if (!path.isEmpty())
       OpenJournal(SourceFromArgument(path));
   });
-  journalMenu->addSeparator();
-  journalMenu->addAction(QStringLiteral("Выход"), this, &QWidget::close);
-
-  auto *central = new QWidget;
-  auto *layout = new QVBoxLayout(central);
-  message_ = new QLabel;
-  message_->setObjectName(QStringLiteral("Message"));
-  message_->setWordWrap(true);
-  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  message_->hide();
-  layout->addWidget(message_);
-
-  auto *splitter = new QSplitter(Qt::Horizontal);
-  layout->addWidget(splitter, 1);
-
-  // Left: filters and stations.
-  auto *left = new QWidget;
-  auto *leftLayout = new QVBoxLayout(left);
-  leftLayout->setContentsMargins(0, 0, 0, 0);
-  auto *filters = new QFormLayout;
-  serialFilter_ = new QLineEdit;
-  serialFilter_->setObjectName(QStringLiteral("SerialFilter"));
-  serialFilter_->setPlaceholderText(QStringLiteral("начало номера, например 00A3"));
-  serialFilter_->setClearButtonEnabled(true);
-  modelFilter_ = new QComboBox;
-  modelFilter_->setObjectName(QStringLiteral("ModelFilter"));
-  benchFilter_ = new QLineEdit;
-  benchFilter_->setObjectName(QStringLiteral("BenchFilter"));
-  benchFilter_->setClearButtonEnabled(true);
-  operatorFilter_ = new QLineEdit;
-  operatorFilter_->setObjectName(QStringLiteral("OperatorFilter"));
-  operatorFilter_->setClearButtonEnabled(true);
-  auto *dates = new QHBoxLayout;
-  period_ = new QCheckBox(QStringLiteral("с"));
-  period_->setObjectName(QStringLiteral("PeriodFilter"));
-  from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
-  from_->setObjectName(QStringLiteral("FromDate"));
-  to_ = new QDateEdit(QDate::currentDate());
-  to_->setObjectName(QStringLiteral("ToDate"));
-  for (QDateEdit *edit : {from_, to_}) {
-    edit->setCalendarPopup(true);
-    edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-    edit->setEnabled(false);
+  connect(ui_->Quit, &QAction::triggered, this, &QWidget::close);
+  // The two periods asked for most, in one click each.
+  for (const auto &[button, days] : {std::pair{ui_->Today, 0}, std::pair{ui_->LastWeek, 6}}) {
+    connect(button, &QToolButton::clicked, this, [this, days = days] {
+      const QDate today = QDate::currentDate();
+      {
+        const QSignalBlocker blockFrom(from_), blockTo(to_), blockPeriod(period_);
+        from_->setDate(today.addDays(-days));
+        to_->setDate(today);
+        period_->setChecked(true);
+        from_->setEnabled(true);
+        to_->setEnabled(true);
+      }
+      ApplyFilter();
+    });
   }
-  dates->addWidget(period_);
-  dates->addWidget(from_);
-  dates->addWidget(new QLabel(QStringLiteral("по")));
-  dates->addWidget(to_);
-  filters->addRow(QStringLiteral("Серийный номер"), serialFilter_);
-  filters->addRow(QStringLiteral("Модель"), modelFilter_);
-  filters->addRow(QStringLiteral("Стенд"), benchFilter_);
-  filters->addRow(QStringLiteral("Оператор"), operatorFilter_);
-  filters->addRow(QStringLiteral("Период"), dates);
-  leftLayout->addLayout(filters);
-
-  stationsModel_ = new StationsModel(index_, this);
-  stations_ = new QTableView;
-  stations_->setObjectName(QStringLiteral("Stations"));
-  stations_->setModel(stationsModel_);
-  stations_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  stations_->setSelectionMode(QAbstractItemView::SingleSelection);
-  stations_->verticalHeader()->hide();
-  // Fixed rows: the list is reset at every key typed into the filter, twenty thousand rows and more.
-  stations_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  stations_->verticalHeader()->setDefaultSectionSize(22);
-  stations_->horizontalHeader()->setStretchLastSection(true);
-  for (int column = 0; column < 5; ++column)
-    stations_->setColumnWidth(column, std::vector<int>{150, 55, 90, 145, 60}[static_cast<size_t>(column)]);
-  leftLayout->addWidget(stations_, 1);
-  splitter->addWidget(left);
-
-  // Right: the station's history over its values and chart.
-  auto *right = new QWidget;
-  auto *rightLayout = new QVBoxLayout(right);
-  rightLayout->setContentsMargins(0, 0, 0, 0);
-  stationTitle_ = new QLabel(QStringLiteral("Выберите радиостанцию в списке"));
-  stationTitle_->setObjectName(QStringLiteral("StationTitle"));
-  QFont big = stationTitle_->font();
-  big.setPointSizeF(big.pointSizeF() * 1.25);
-  big.setBold(true);
-  stationTitle_->setFont(big);
-  rightLayout->addWidget(stationTitle_);
-
-  auto *buttons = new QHBoxLayout;
-  leftWith_ = new QPushButton(QStringLiteral("Значения на выходе"));
-  leftWith_->setObjectName(QStringLiteral("LeftWith"));
-  leftWith_->setToolTip(QStringLiteral("Последняя завершенная запись или чтение последнего сеанса"));
-  copySeries_ = new QPushButton(QStringLiteral("Копировать числовой ряд"));
-  copySeries_->setObjectName(QStringLiteral("CopySeries"));
-  copySeries_->setToolTip(QStringLiteral("Числовой ряд выбранной записи для поля \"Обновить\" kstune"));
-  auto *csv = new QPushButton(QStringLiteral("CSV…"));
-  csv->setObjectName(QStringLiteral("ExportCsv"));
-  csv->setToolTip(QStringLiteral("Показанные записи в файл CSV"));
-  auto *pdf = new QPushButton(QStringLiteral("PDF…"));
-  pdf->setObjectName(QStringLiteral("ExportPdf"));
-  pdf->setToolTip(QStringLiteral("История радиостанции с графиком на страницу PDF"));
-  follow_ = new QCheckBox(QStringLiteral("Следить"));
-  follow_->setObjectName(QStringLiteral("Follow"));
-  follow_->setToolTip(QStringLiteral("Показывать новые записи по мере их появления"));
-  for (QWidget *w : std::initializer_list<QWidget *>{leftWith_, copySeries_, csv, pdf})
-    buttons->addWidget(w);
-  buttons->addStretch(1);
-  buttons->addWidget(follow_);
-  rightLayout->addLayout(buttons);
-
-  auto *rightSplitter = new QSplitter(Qt::Vertical);
-  history_ = new QTreeWidget;
-  history_->setObjectName(QStringLiteral("History"));
-  history_->setHeaderLabels({QStringLiteral("Время"), QStringLiteral("Операция"), QStringLiteral("№"),
-                             QStringLiteral("Значение"), QStringLiteral("Итог"), QStringLiteral("Подробности")});
-  history_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  history_->setUniformRowHeights(true);
-  history_->setColumnWidth(0, 230);
-  history_->setColumnWidth(1, 140);
-  history_->setColumnWidth(2, 40);
-  history_->setColumnWidth(3, 70);
-  history_->setColumnWidth(4, 120);
-  rightSplitter->addWidget(history_);
-
-  auto *tabs = new QTabWidget;
-  tabs->setObjectName(QStringLiteral("Tabs"));
-  chart_ = new QChartView;
-  chart_->setObjectName(QStringLiteral("Chart"));
-  chart_->setRenderHint(QPainter::Antialiasing);
-  chart_->setChart(TelemetryChart({}, QString()));
-  tabs->addTab(chart_, QStringLiteral("Телеметрия"));
-  auto *valuesPage = new QWidget;
-  auto *valuesLayout = new QVBoxLayout(valuesPage);
-  valuesTitle_ = new QLabel(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
-  valuesTitle_->setObjectName(QStringLiteral("ValuesTitle"));
-  valuesTitle_->setWordWrap(true);
-  values_ = new QTableWidget(0, 5);
-  values_->setObjectName(QStringLiteral("Values"));
-  values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
-                                      QStringLiteral("Значение"), QStringLiteral("Второе")});
-  values_->verticalHeader()->hide();
-  values_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  values_->verticalHeader()->setDefaultSectionSize(22);
-  values_->setWordWrap(false);
-  values_->setColumnWidth(0, 40);
-  values_->setColumnWidth(1, 150);
-  values_->setColumnWidth(2, 120);
-  values_->setColumnWidth(3, 200);
-  values_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  values_->horizontalHeader()->setStretchLastSection(true);
-  valuesLayout->addWidget(valuesTitle_);
-  valuesLayout->addWidget(values_, 1);
-  tabs->addTab(valuesPage, QStringLiteral("Значения"));
-  rightSplitter->addWidget(tabs);
-  rightSplitter->setStretchFactor(0, 2);
-  rightSplitter->setStretchFactor(1, 3);
-  rightLayout->addWidget(rightSplitter, 1);
-  splitter->addWidget(right);
-  splitter->setStretchFactor(0, 0);
-  splitter->setStretchFactor(1, 1);
-  splitter->setSizes({560, 800});
-  setCentralWidget(central);
-
   connect(serialFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
   connect(benchFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
   connect(operatorFilter_, &QLineEdit::textChanged, this, &JournalWindow::ApplyFilter);
@@ -247,44 +187,59 @@ void JournalWindow::BuildUi() {
   connect(stations_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex &current) { ShowStation(stationsModel_->StationAt(current.row())); });
   connect(history_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::HistorySelectionChanged);
+  connect(history_, &QTreeWidget::itemExpanded, this, &JournalWindow::UnfoldTelemetry);
   connect(leftWith_, &QPushButton::clicked, this, &JournalWindow::ShowLeftWith);
   connect(copySeries_, &QPushButton::clicked, this, &JournalWindow::CopySeries);
-  connect(csv, &QPushButton::clicked, this, [this] {
+  connect(ui_->CompareVisits, &QPushButton::clicked, this, &JournalWindow::CompareVisits);
+  connect(ui_->ChangedOnly, &QCheckBox::toggled, this, &JournalWindow::ShowChangedOnly);
+  connect(ui_->ExportCsv, &QPushButton::clicked, this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Записи в CSV"),
                                                       stationSerial_ + QStringLiteral(".csv"),
                                                       QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty())
       SaveCsv(path);
   });
-  connect(pdf, &QPushButton::clicked, this, [this] {
+  connect(ui_->ExportPdf, &QPushButton::clicked, this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("История в PDF"),
                                                       stationSerial_ + QStringLiteral(".pdf"),
                                                       QStringLiteral("PDF (*.pdf)"));
     if (!path.isEmpty())
       SavePdf(path);
   });
+  connect(ui_->ExportVisits, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Визиты в файл"), QStringLiteral("visits.xlsx"),
+                                                      QStringLiteral("Книга Excel (*.xlsx);;CSV (*.csv)"));
+    if (!path.isEmpty())
+      SaveVisitList(path);
+  });
   connect(follow_, &QCheckBox::toggled, this, &JournalWindow::SetFollow);
 }
 
 void JournalWindow::Say(const QString &text, bool problem) {
+  messageAboutStation_ = station_ >= 0 && !text.isEmpty();
   message_->setText(text);
   message_->setStyleSheet(problem ? QStringLiteral("QLabel { background: #fde2e1; color: #8a1c13; padding: 4px; }")
                                   : QStringLiteral("QLabel { background: #e6f0fa; padding: 4px; }"));
   message_->setVisible(!text.isEmpty());
 }
 
+void JournalWindow::DrawChart(const QString &title) {
+  // Smoothing thousands of steps costs more than it shows: a long session is drawn plain.
+  constexpr qsizetype SmoothUpTo = 1500;
+  chart_->setRenderHint(QPainter::Antialiasing, telemetry_.dac[0].size() + telemetry_.refl.size() <= SmoothUpTo);
+  ShowTelemetry(chart_->chart(), telemetry_, title);
+}
+
 QString JournalWindow::Message() const { return message_->text(); }
 
 bool JournalWindow::OpenJournal(const JournalSource &source) {
   follow_->setChecked(false);
+  // The list lets go of the old stations before they are gone; the right side, the title and
+  // any message about the old journal's station go with them.
+  stationsModel_->Show({});
   index_.Clear();
-  station_ = -1;
-  stationSerial_.clear();
-  stationSessions_.clear();
-  records_.clear();
-  FillHistory();
-  ShowValues({});
-  ShowSessionChart(QString());
+  ShowStation(-1);
+  Say(QString());
   setWindowTitle(QStringLiteral("Журнал kstune — %1").arg(source.server ? WithoutPassword(source.uri) : source.path));
   if (!store_.Open(source)) {
     stationsModel_->Show({});
@@ -314,7 +269,7 @@ bool JournalWindow::OpenJournal(const JournalSource &source) {
   return true;
 }
 
-void JournalWindow::ApplyFilter() {
+StationFilter JournalWindow::CurrentFilter() const {
   StationFilter filter;
   filter.serial = serialFilter_->text();
   if (modelFilter_->currentIndex() > 0)
@@ -325,6 +280,11 @@ void JournalWindow::ApplyFilter() {
     filter.from = from_->date();
     filter.to = to_->date();
   }
+  return filter;
+}
+
+void JournalWindow::ApplyFilter() {
+  const StationFilter filter = CurrentFilter();
   const int keep = station_;
   {
     const QSignalBlocker block(stations_->selectionModel());
@@ -334,6 +294,9 @@ void JournalWindow::ApplyFilter() {
       stations_->selectionModel()->setCurrentIndex(stationsModel_->index(row, 0),
                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   }
+  // A station the filter took away is not answered for on the right.
+  if (keep >= 0 && stationsModel_->RowOf(keep) < 0)
+    ShowStation(-1);
 }
 
 void JournalWindow::ShowStationRow(int row) {
@@ -342,6 +305,9 @@ void JournalWindow::ShowStationRow(int row) {
 }
 
 void JournalWindow::ShowStation(int station) {
+  // What was said about the station shown before is not about this one.
+  if (messageAboutStation_ && station != station_)
+    Say(QString());
   station_ = station;
   stationSessions_ = index_.SessionIdsOf(station);
   records_.clear();
@@ -370,13 +336,27 @@ void JournalWindow::ShowStation(int station) {
 void JournalWindow::FillHistory() {
   const QSignalBlocker block(history_);
   history_->clear();
-  recordItems_.assign(records_.size(), nullptr);
-  QTreeWidgetItem *sessionItem = nullptr;
-  QString session;
-  for (size_t i = 0; i < records_.size(); ++i) {
+  recordItems_.clear();
+  AddHistoryItems(0);
+}
+
+namespace {
+
+bool IsTelemetry(const TJournalRow &r) {
+  return JournalOp::Is(r.Operation, JournalOp::Dac) || JournalOp::Is(r.Operation, JournalOp::ReflForw);
+}
+
+} // namespace
+
+void JournalWindow::AddHistoryItems(size_t from) {
+  const QSignalBlocker block(history_);
+  recordItems_.resize(records_.size(), nullptr);
+  QTreeWidgetItem *sessionItem =
+      history_->topLevelItemCount() > 0 ? history_->topLevelItem(history_->topLevelItemCount() - 1) : nullptr;
+  for (size_t i = from; i < records_.size(); ++i) {
     const TJournalRow &r = records_[i];
-    if (!sessionItem || r.Session != session) {
-      session = r.Session;
+    if (!sessionItem || sessionItem->data(0, SessionRole).toString() != r.Session) {
+      const QString session = r.Session;
       sessionItem = new QTreeWidgetItem(history_);
       std::vector<TJournalRow> visit;
       for (const TJournalRow &other : records_)
@@ -393,12 +373,34 @@ void JournalWindow::FillHistory() {
       if (interrupted)
         sessionItem->setForeground(0, QBrush(QColor(0xb0, 0x20, 0x20)));
       sessionItem->setData(0, SessionRole, r.Session);
-      sessionItem->setFirstColumnSpanned(false);
       QFont bold = sessionItem->font(0);
       bold.setBold(true);
       sessionItem->setFont(0, bold);
+      sessionItem->setExpanded(true);
     }
-    auto *item = new QTreeWidgetItem(sessionItem);
+    // A poll a second would bury the operations: a run of telemetry is one folded row, the chart
+    // shows it.
+    QTreeWidgetItem *parent = sessionItem;
+    if (IsTelemetry(r)) {
+      QTreeWidgetItem *last = sessionItem->childCount() > 0 ? sessionItem->child(sessionItem->childCount() - 1) : nullptr;
+      if (!last || !last->data(0, TelemetryRole).toBool()) {
+        last = new QTreeWidgetItem(sessionItem);
+        last->setText(0, TimeText(r.At));
+        last->setText(1, QStringLiteral("Телеметрия"));
+        last->setData(0, TelemetryRole, true);
+        last->setData(0, SessionRole, r.Session);
+        last->setData(0, FirstRole, static_cast<int>(i));
+        last->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+      }
+      const int count = static_cast<int>(i) - last->data(0, FirstRole).toInt() + 1;
+      last->setData(0, CountRole, count);
+      last->setText(5, QStringLiteral("опросов: %1, до %2").arg(count).arg(TimeText(r.At)));
+      // Its polls become rows only when the run is unfolded: thousands of rows nobody reads.
+      if (!last->isExpanded())
+        continue;
+      parent = last;
+    }
+    auto *item = new QTreeWidgetItem(parent);
     item->setText(0, TimeText(r.At));
     item->setText(1, OperationText(r.Operation));
     item->setText(2, ParameterText(r));
@@ -411,9 +413,26 @@ void JournalWindow::FillHistory() {
       item->setForeground(4, QBrush(QColor(0xb0, 0x20, 0x20)));
     recordItems_[i] = item;
   }
-  history_->expandAll();
-  if (!recordItems_.empty())
-    history_->scrollToItem(recordItems_.back());
+  if (sessionItem && from < records_.size())
+    history_->scrollToItem(sessionItem->child(sessionItem->childCount() - 1));
+}
+
+void JournalWindow::UnfoldTelemetry(QTreeWidgetItem *group) {
+  if (!group->data(0, TelemetryRole).toBool() || group->childCount() > 0)
+    return;
+  const int first = group->data(0, FirstRole).toInt(), count = group->data(0, CountRole).toInt();
+  const QSignalBlocker block(history_);
+  for (int i = first; i < first + count && i < static_cast<int>(records_.size()); ++i) {
+    const TJournalRow &r = records_[static_cast<size_t>(i)];
+    auto *item = new QTreeWidgetItem(group);
+    item->setText(0, TimeText(r.At));
+    item->setText(1, OperationText(r.Operation));
+    item->setText(4, OutcomeText(r.Outcome));
+    item->setText(5, r.Detail);
+    item->setData(0, RecordRole, i);
+    item->setData(0, SessionRole, r.Session);
+    recordItems_[static_cast<size_t>(i)] = item;
+  }
 }
 
 std::vector<int> JournalWindow::ChosenRecords() const {
@@ -432,10 +451,11 @@ void JournalWindow::ChooseRecords(const std::vector<int> &positions) {
     const QSignalBlocker block(history_);
     history_->clearSelection();
     for (int p : positions)
-      if (p >= 0 && p < static_cast<int>(recordItems_.size()))
+      if (p >= 0 && p < static_cast<int>(recordItems_.size()) && recordItems_[static_cast<size_t>(p)])
         recordItems_[static_cast<size_t>(p)]->setSelected(true);
   }
-  if (!positions.empty() && positions.back() >= 0 && positions.back() < static_cast<int>(recordItems_.size()))
+  if (!positions.empty() && positions.back() >= 0 && positions.back() < static_cast<int>(recordItems_.size()) &&
+      recordItems_[static_cast<size_t>(positions.back())])
     history_->scrollToItem(recordItems_[static_cast<size_t>(positions.back())]);
   HistorySelectionChanged();
 }
@@ -456,74 +476,8 @@ void JournalWindow::HistorySelectionChanged() {
     ShowSessionChart(session);
 }
 
-void JournalWindow::ShowValues(const std::vector<int> &chosen) {
-  values_->setRowCount(0);
-  shownValues_.reset();
-  shownProblem_.clear();
-  if (chosen.empty()) {
-    valuesTitle_->setText(QStringLiteral("Выберите запись \"Запись\", \"Переписать ряд\" или \"Чтение\"; две записи — их разница."));
-    return;
-  }
-  const TJournalRow &first = records_[static_cast<size_t>(chosen.front())];
-  const TJournalRow *second = chosen.size() >= 2 ? &records_[static_cast<size_t>(chosen.back())] : nullptr;
-  const auto a = ValuesFromSeries(first.Series);
-  const auto b = second ? ValuesFromSeries(second->Series) : std::nullopt;
-  auto label = [](const TJournalRow &r) { return QStringLiteral("%1 %2").arg(OperationText(r.Operation), TimeText(r.At)); };
-  if (!a || (second && !b)) {
-    shownProblem_ = QStringLiteral("Числовой ряд этой записи поврежден, он не скопирован.");
-    valuesTitle_->setText(QStringLiteral("Числовой ряд записи поврежден: %1").arg(!a ? first.Series : second->Series));
-    return;
-  }
-  if (second) {
-    shownProblem_ = QStringLiteral("Показана разница двух записей: выберите одну запись или \"Значения на выходе\".");
-    FillValueTable(*a, b, nullptr, label(first), label(*second));
-    valuesTitle_->setText(QStringLiteral("Разница: %1 → %2; измененные значения выделены.").arg(label(first), label(*second)));
-    return;
-  }
-  shownValues_ = *a;
-  shownCaption_ = label(first);
-  FillValueTable(*a, std::nullopt, nullptr, QStringLiteral("Значение"), QString());
-  valuesTitle_->setText(QStringLiteral("%1 (%2)").arg(label(first), OutcomeText(first.Outcome)));
-}
-
-void JournalWindow::FillValueTable(const Values &first, const std::optional<Values> &second,
-                                   const std::array<bool, 34> *uncertain, const QString &firstHeader,
-                                   const QString &secondHeader) {
-  values_->setHorizontalHeaderItem(3, new QTableWidgetItem(firstHeader));
-  values_->setHorizontalHeaderItem(4, new QTableWidgetItem(secondHeader));
-  const std::vector<ValueRow> rows = ValueRows(first, second, uncertain);
-  values_->setRowCount(static_cast<int>(rows.size()));
-  const QBrush changedBrush(QColor(0xff, 0xd8, 0x8c));
-  const QBrush uncertainBrush(QColor(0xfd, 0xe2, 0xe1));
-  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    const ValueRow &row = rows[static_cast<size_t>(i)];
-    const QString value = row.uncertain ? QStringLiteral("%1 (?)").arg(row.first) : QString::number(row.first);
-    const QStringList cells{QString::number(row.number), row.name, row.field, value,
-                            row.second ? (row.changed ? QStringLiteral("%1 (%2%3)").arg(*row.second).arg(*row.second > row.first ? "+" : "").arg(*row.second - row.first)
-                                                      : QString::number(*row.second))
-                                       : row.uncertain ? QStringLiteral("под вопросом") : QString()};
-    for (int c = 0; c < cells.size(); ++c) {
-      auto *item = new QTableWidgetItem(cells[c]);
-      if (row.changed || row.uncertain) {
-        item->setBackground(row.uncertain ? uncertainBrush : changedBrush);
-        QFont bold = item->font();
-        bold.setBold(true);
-        item->setFont(bold);
-      }
-      item->setData(Qt::UserRole, row.changed || row.uncertain);
-      values_->setItem(i, c, item);
-    }
-  }
-  for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-    if (rows[static_cast<size_t>(i)].changed || rows[static_cast<size_t>(i)].uncertain) {
-      values_->scrollToItem(values_->item(i, 0), QAbstractItemView::PositionAtCenter);
-      break;
-    }
-  if (auto *tabs = findChild<QTabWidget *>(QStringLiteral("Tabs")))
-    tabs->setCurrentIndex(1);
-}
-
 void JournalWindow::ShowSessionChart(const QString &session) {
+  chartTimer_.stop();
   chartSession_ = session;
   std::vector<TJournalRow> sessionRecords;
   for (const TJournalRow &r : records_)
@@ -533,159 +487,7 @@ void JournalWindow::ShowSessionChart(const QString &session) {
   QString title;
   if (!sessionRecords.empty())
     title = QStringLiteral("Сеанс %1, стенд %2").arg(TimeText(sessionRecords.front().At), sessionRecords.front().Bench);
-  ShowTelemetry(chart_->chart(), telemetry_, title);
-}
-
-QString JournalWindow::LeftWithSummary(const TReplayedStation &state) const {
-  const TJournalRow &base = records_[static_cast<size_t>(state.FullSet)];
-  const bool lastSession = !stationSessions_.isEmpty() && base.Session == stationSessions_.back();
-  QString text = QStringLiteral("Значения на выходе: %1 %2").arg(OperationText(base.Operation), TimeText(base.At));
-  if (state.ChangesAfter > 0)
-    text += QStringLiteral(" и установленные после нее значения (%1)").arg(state.ChangesAfter);
-  text += QLatin1Char('.');
-  if (!lastSession)
-    text += QStringLiteral(" Полный набор значений — из более раннего сеанса.");
-  if (state.Interrupted)
-    text += QStringLiteral(" Последний сеанс прерван: в журнале нет его окончания.");
-  if (state.AnyUncertain())
-    text += QStringLiteral(" Под вопросом %1: станция могла их не принять; проверьте чтением.")
-                .arg(UncertainNumbers(state.Uncertain));
-  return text;
-}
-
-void JournalWindow::ShowLeftWith() {
-  const TReplayedStation state = ReplayStation(records_);
-  if (!state.Known()) {
-    Say(station_ < 0 ? QStringLiteral("Выберите радиостанцию в списке.")
-                     : QStringLiteral("У этой радиостанции в журнале нет завершенной записи или чтения всех значений."),
-        true);
-    return;
-  }
-  {
-    const QSignalBlocker block(history_);
-    history_->clearSelection();
-  }
-  Values values{};
-  std::copy(state.Values.begin(), state.Values.end(), values.begin());
-  values_->setRowCount(0);
-  FillValueTable(values, std::nullopt, &state.Uncertain, QStringLiteral("Значение"), QString());
-  shownValues_ = values;
-  shownProblem_.clear();
-  shownCaption_ = QStringLiteral("Значения на выходе");
-  const QString summary = LeftWithSummary(state);
-  valuesTitle_->setText(summary);
-  Say(summary, state.AnyUncertain());
-}
-
-void JournalWindow::CopySeries() {
-  if (!shownValues_) {
-    Say(shownProblem_.isEmpty()
-            ? QStringLiteral("Выберите одну запись \"Запись\", \"Переписать ряд\" или \"Чтение\" или нажмите \"Значения на выходе\".")
-            : shownProblem_,
-        true);
-    return;
-  }
-  QApplication::clipboard()->setText(SeriesFromValues(*shownValues_));
-  Say(QStringLiteral("Числовой ряд (%1) скопирован: вставьте его в поле \"Обновить\" kstune.").arg(shownCaption_));
-}
-
-bool JournalWindow::SaveCsv(const QString &path) {
-  QString error;
-  if (!SaveFile(path, CsvOf(records_), &error)) {
-    Say(error, true);
-    return false;
-  }
-  Say(QStringLiteral("Записей в %1: %2.").arg(path).arg(records_.size()));
-  return true;
-}
-
-bool JournalWindow::SavePdf(const QString &path) {
-  if (station_ < 0) {
-    Say(QStringLiteral("Выберите радиостанцию в списке."), true);
-    return false;
-  }
-  const StationEntry &s = index_.Stations()[static_cast<size_t>(station_)];
-  HistoryPage page;
-  page.title = stationTitle_->text();
-  page.lines << QStringLiteral("Последний раз: %1, стенд %2, оператор %3").arg(TimeText(s.last), s.bench, s.operatorName);
-  page.lines << QStringLiteral("Сеансов: %1").arg(s.sessions.size());
-  for (int index : s.sessions) {
-    const SessionSummary &session = index_.Sessions()[static_cast<size_t>(index)];
-    const auto count = std::count_if(records_.begin(), records_.end(),
-                                     [&](const TJournalRow &r) { return r.Session == session.session; });
-    page.lines << QStringLiteral("  %1 — %2, стенд %3, оператор %4, записей %5")
-                      .arg(TimeText(session.start), TimeText(session.last), session.bench, session.operatorName)
-                      .arg(count);
-  }
-  if (const TReplayedStation state = ReplayStation(records_); state.Known()) {
-    page.valueLines << LeftWithSummary(state);
-    Values values{};
-    std::copy(state.Values.begin(), state.Values.end(), values.begin());
-    const std::vector<ValueRow> rows = ValueRows(values, std::nullopt, &state.Uncertain);
-    for (size_t i = 0; i < rows.size(); i += 3) {
-      QString line;
-      for (size_t j = i; j < std::min(rows.size(), i + 3); ++j)
-        line += QStringLiteral("%1 %2 %3%4").arg(rows[j].number, 2).arg(rows[j].name, -16).arg(rows[j].first, 3)
-                    .arg(rows[j].uncertain ? QStringLiteral("?") : QStringLiteral(" ")) +
-                QStringLiteral("    ");
-      page.valueLines << line;
-    }
-    page.valueLines << QStringLiteral("Числовой ряд: %1").arg(SeriesFromValues(values));
-  }
-  page.telemetry = telemetry_;
-  page.chartTitle = chart_->chart()->title();
-  QString error;
-  if (!SaveHistoryPdf(path, page, &error)) {
-    Say(error, true);
-    return false;
-  }
-  Say(QStringLiteral("История записана в %1.").arg(path));
-  return true;
-}
-
-void JournalWindow::SetFollow(bool on) {
-  if (on && !store_.IsOpen()) {
-    const QSignalBlocker block(follow_);
-    follow_->setChecked(false);
-    return;
-  }
-  if (on) {
-    PollJournal();
-    followTimer_.start();
-  } else {
-    followTimer_.stop();
-  }
-}
-
-void JournalWindow::PollJournal() {
-  std::vector<TJournalRow> fresh = store_.NewRecords();
-  if (fresh.empty())
-    return;
-  // Every new record counts for its session, so a session shows while it is being worked on.
-  std::vector<SessionSummary> visits;
-  for (const TJournalRow &r : fresh)
-    visits.push_back({r.Session, r.Serial, r.At, r.At, r.Bench, r.Operator, r.Model});
-  const std::vector<int> chosen = ChosenRecords();
-  QStringList chosenIds;
-  for (int p : chosen)
-    chosenIds << records_[static_cast<size_t>(p)].Id;
-  const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.back();
-  index_.Add(visits);
-  // The list is regathered, so stations are found again by their sessions; the one being
-  // worked on is the one to show.
-  const int shown = shownSession.isEmpty() ? -1 : index_.StationOfSession(shownSession);
-  const int live = index_.StationOfSession(fresh.back().Session);
-  station_ = live >= 0 ? live : shown;
-  ApplyFilter();
-  ShowStation(station_);
-  if (station_ == shown && !chosenIds.isEmpty()) {
-    std::vector<int> again;
-    for (size_t i = 0; i < records_.size(); ++i)
-      if (chosenIds.contains(records_[i].Id))
-        again.push_back(static_cast<int>(i));
-    ChooseRecords(again);
-  }
-  statusBar()->showMessage(QStringLiteral("Новых записей: %1, последняя %2").arg(fresh.size()).arg(TimeText(fresh.back().At)));
+  DrawChart(title);
 }
 
 } // namespace viewer

@@ -10,6 +10,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 class QChartView;
 class QCheckBox;
 class QComboBox;
@@ -22,9 +24,14 @@ class QTableWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace Ui {
+class JournalWindow;
+}
+
 namespace viewer {
 
 class StationsModel;
+class TelemetryView;
 
 class JournalWindow : public QMainWindow {
 public:
@@ -45,18 +52,32 @@ public:
 
   void ShowLeftWith();
   void CopySeries();
+  // "Что изменилось": the chosen visit's values on exit against the station's previous visit's,
+  // with the model's presets beside them when the options file gives them.
+  void CompareVisits();
   bool SaveCsv(const QString &path);
   bool SavePdf(const QString &path);
+  // "Экспорт списка…": the visits the list and its filter show, as .xlsx or .csv.
+  bool SaveVisitList(const QString &path);
   // One look for new records, as Follow does twice a second.
   void PollJournal();
 
 private:
   void BuildUi();
+  StationFilter CurrentFilter() const;
   void ApplyFilter();
   void ShowStation(int station);
   void FillHistory();
+  // Items for records_[from…], after those already shown.
+  void AddHistoryItems(size_t from);
+  void ShowChangedOnly();
+  void UnfoldTelemetry(QTreeWidgetItem *group);
+  void ResetCompare();
+  // Records of the shown station that came while following.
+  void AppendRecords(std::vector<TJournalRow> records);
   void HistorySelectionChanged();
   void ShowSessionChart(const QString &session);
+  void DrawChart(const QString &title);
   void ShowValues(const std::vector<int> &chosen);
   void FillValueTable(const Values &first, const std::optional<Values> &second, const std::array<bool, 34> *uncertain,
                       const QString &firstHeader, const QString &secondHeader);
@@ -65,10 +86,13 @@ private:
   void SetFollow(bool on);
   std::vector<int> ChosenRecords() const;
 
+  std::unique_ptr<Ui::JournalWindow> ui_; // the layout, resources/JournalWindow.ui
   JournalReader store_;
   StationIndex index_;
   StationsModel *stationsModel_ = nullptr;
   int station_ = -1;
+  bool messageAboutStation_ = false; // the message line speaks of station_
+  bool followLost_ = false;          // following, and the journal stopped answering
   QString stationSerial_;
   QStringList stationSessions_;
   std::vector<TJournalRow> records_;
@@ -80,6 +104,7 @@ private:
   QString shownCaption_;
   QString shownProblem_;
   QTimer followTimer_;
+  QTimer chartTimer_; // the chart's redraw while following
 
   QLabel *message_ = nullptr;
   QLineEdit *serialFilter_ = nullptr;
@@ -94,7 +119,7 @@ private:
   QTreeWidget *history_ = nullptr;
   QTableWidget *values_ = nullptr;
   QLabel *valuesTitle_ = nullptr;
-  QChartView *chart_ = nullptr;
+  TelemetryView *chart_ = nullptr;
   QPushButton *leftWith_ = nullptr;
   QPushButton *copySeries_ = nullptr;
   QCheckBox *follow_ = nullptr;

@@ -1,6 +1,7 @@
 #include "viewer/RecordValues.h"
 
 #include "params/ParamList.h"
+#include "viewer/FieldNames.h"
 
 namespace viewer {
 
@@ -12,12 +13,7 @@ std::vector<ValueRow> ValueRows(const Values &first, const std::optional<Values>
     ValueRow row;
     row.number = p.number;
     row.name = p.key.empty() ? QStringLiteral("—") : QString::fromUtf8(p.key.data(), static_cast<qsizetype>(p.key.size()));
-    if (!p.field.empty())
-      row.field = QString::fromUtf8(p.field.data(), static_cast<qsizetype>(p.field.size()));
-    else if (p.column > 0)
-      row.field = QStringLiteral("ячейка %1,%2").arg(p.column).arg(p.row);
-    else
-      row.field = QStringLiteral("не показывается");
+    row.field = FieldName(p);
     const size_t k = static_cast<size_t>(p.number - 1);
     row.first = first[k];
     row.uncertain = uncertain && (*uncertain)[k];

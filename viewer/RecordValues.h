@@ -13,7 +13,7 @@ namespace viewer {
 struct ValueRow {
   int number;
   QString name;  // preset key, e.g. "DEV"; "—" for the hidden values
-  QString field; // where kstune shows it: "Edit19", "ячейка 1,1", "не показывается"
+  QString field; // as kstune's window names it: "Настройка уровня девиации", "УНЧ Вкл., 140-146 МГц"
   int first;
   std::optional<int> second; // the other record's value, when two are compared
   bool changed = false;

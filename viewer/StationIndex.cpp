@@ -34,6 +34,7 @@ void StationIndex::Add(const std::vector<SessionSummary> &sessions) {
       s.serial = v.serial;
     if (!v.model.isEmpty() && (s.model.isEmpty() || latest))
       s.model = v.model;
+    s.ended = s.ended || v.ended;
     if (s.bench.isEmpty())
       s.bench = v.bench;
     if (s.operatorName.isEmpty())
@@ -63,14 +64,14 @@ void StationIndex::Regather() {
       auto it = bySerial.find(s.serial);
       if (it == bySerial.end()) {
         it = bySerial.insert(s.serial, static_cast<int>(read.size()));
-        read.push_back({s.serial, {}, {}, {}, {}, {}, {}});
+        read.push_back({s.serial, {}, {}, {}, {}, {}, {}, {}});
       }
       entry = &read[static_cast<size_t>(it.value())];
     } else {
       const QDate day = s.start.toLocalTime().date();
       auto [it, fresh] = unread.try_emplace({-day.toJulianDay(), s.bench}, static_cast<int>(groups.size()));
       if (fresh)
-        groups.push_back({{}, day, {}, s.bench, {}, {}, {}});
+        groups.push_back({{}, day, {}, s.bench, {}, {}, {}, {}});
       entry = &groups[static_cast<size_t>(it->second)];
     }
     entry->sessions.push_back(index);
@@ -79,6 +80,7 @@ void StationIndex::Regather() {
       entry->model = s.model;
       entry->bench = s.bench;
       entry->operatorName = s.operatorName;
+      entry->lastEnded = s.ended;
     }
   }
   stations_.reserve(read.size() + groups.size());
@@ -108,12 +110,12 @@ bool StationIndex::SessionMatches(const SessionSummary &s, const StationFilter &
 
 std::vector<int> StationIndex::Match(const StationFilter &filter) const {
   std::vector<int> matches;
-  const QString prefix = filter.serial.trimmed();
+  const QString part = filter.serial.trimmed();
   const bool bySession = !filter.model.isEmpty() || !filter.bench.isEmpty() || !filter.operatorName.isEmpty() ||
                          filter.from.isValid() || filter.to.isValid();
   for (size_t i = 0; i < stations_.size(); ++i) {
     const StationEntry &station = stations_[i];
-    if (!prefix.isEmpty() && !station.serial.startsWith(prefix, Qt::CaseInsensitive))
+    if (!part.isEmpty() && !station.serial.contains(part, Qt::CaseInsensitive))
       continue;
     if (bySession && std::none_of(station.sessions.begin(), station.sessions.end(), [&](int s) {
           return SessionMatches(sessions_[static_cast<size_t>(s)], filter);
@@ -122,6 +124,20 @@ std::vector<int> StationIndex::Match(const StationFilter &filter) const {
     matches.push_back(static_cast<int>(i));
   }
   return matches;
+}
+
+bool StationIndex::Touch(const QString &session, const QDateTime &at) {
+  const auto found = sessionIndex_.constFind(session);
+  const int station = stationOfSession_.value(session, -1);
+  if (found == sessionIndex_.constEnd() || station < 0)
+    return false;
+  SessionSummary &s = sessions_[static_cast<size_t>(found.value())];
+  if (at.isValid() && (!s.last.isValid() || at > s.last))
+    s.last = at;
+  StationEntry &entry = stations_[static_cast<size_t>(station)];
+  if (entry.sessions.back() == found.value() && s.last > entry.last)
+    entry.last = s.last;
+  return true;
 }
 
 int StationIndex::StationOfSession(const QString &session) const { return stationOfSession_.value(session, -1); }

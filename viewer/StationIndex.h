@@ -17,10 +17,11 @@ struct StationEntry {
   QString bench;
   QString operatorName;
   QDateTime last;
+  bool lastEnded = true;     // its latest session has its disconnect
   std::vector<int> sessions; // into Sessions(), oldest first
 };
 
-// Empty fields do not filter. Serial: prefix; bench and operator: any part; model: exact; the
+// Empty fields do not filter. Serial, bench and operator: any part; model: exact; the
 // dates: a session on or between them (local days). A station matches when its serial matches
 // and one of its sessions matches all the rest.
 struct StationFilter {
@@ -38,6 +39,9 @@ public:
   // Adds sessions, or more of sessions already known (in any order, again or anew), and
   // regathers the stations.
   void Add(const std::vector<SessionSummary> &sessions);
+  // A record of a session already gathered that changes nothing but its times: no regathering.
+  // False when the session is unknown (then Add() it).
+  bool Touch(const QString &session, const QDateTime &at);
   // The stations that pass, by serial number, then the groups without one, newest day first.
   std::vector<int> Match(const StationFilter &filter) const;
 
@@ -47,9 +51,10 @@ public:
   int StationOfSession(const QString &session) const;
   QStringList SessionIdsOf(int station) const;
   QStringList Models() const;
+  // The filter's conditions other than the serial, on one session.
+  bool SessionMatches(const SessionSummary &s, const StationFilter &filter) const;
 
 private:
-  bool SessionMatches(const SessionSummary &s, const StationFilter &filter) const;
   void Regather();
 
   std::vector<SessionSummary> sessions_;

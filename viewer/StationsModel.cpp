@@ -4,15 +4,94 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 
 #include <algorithm>
+#include <tuple>
 
 namespace viewer {
+
+namespace {
+
+enum Column { Serial, Model, Bench, Last, Sessions, Operator, Ending, ColumnCount };
+
+// How the station's latest visit ended, as the list says it.
+QString EndingOf(const StationEntry &s, bool live) {
+  if (live)
+    return QStringLiteral("идет запись");
+  return s.lastEnded ? QStringLiteral("завершен") : QStringLiteral("не завершен");
+}
+
+} // namespace
 
 void StationsModel::Show(std::vector<int> stations) {
   beginResetModel();
   shown_ = std::move(stations);
+  Sort();
   endResetModel();
+}
+
+void StationsModel::sort(int column, Qt::SortOrder order) {
+  sortColumn_ = column;
+  sortOrder_ = order;
+  emit layoutAboutToBeChanged();
+  const QModelIndexList before = persistentIndexList();
+  std::vector<int> stations;
+  for (const QModelIndex &index : before)
+    stations.push_back(StationAt(index.row()));
+  Sort();
+  for (qsizetype i = 0; i < before.size(); ++i)
+    changePersistentIndex(before[i], this->index(RowOf(stations[static_cast<size_t>(i)]), before[i].column()));
+  emit layoutChanged();
+}
+
+void StationsModel::SetLive(QSet<int> stations) {
+  if (stations == live_)
+    return;
+  live_ = std::move(stations);
+  RowsChanged();
+}
+
+void StationsModel::RowsChanged() {
+  if (!shown_.empty())
+    emit dataChanged(index(0, 0), index(static_cast<int>(shown_.size()) - 1, ColumnCount - 1));
+}
+
+void StationsModel::StationChanged(int station) {
+  if (const int row = RowOf(station); row >= 0)
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void StationsModel::Sort() {
+  if (sortColumn_ < 0 || sortColumn_ >= ColumnCount)
+    return;
+  const auto &all = index_.Stations();
+  auto key = [&](int station) -> const StationEntry & { return all[static_cast<size_t>(station)]; };
+  auto less = [&](int a, int b) {
+    const StationEntry &x = key(a), &y = key(b);
+    switch (sortColumn_) {
+    case Model:
+      return x.model < y.model;
+    case Bench:
+      return x.bench < y.bench;
+    case Last:
+      return x.last < y.last;
+    case Sessions:
+      return x.sessions.size() < y.sessions.size();
+    case Operator:
+      return x.operatorName < y.operatorName;
+    case Ending:
+      return x.lastEnded < y.lastEnded;
+    default:
+      // Stations without a serial after the read ones, as in the index's own order.
+      return std::make_tuple(x.serial.isEmpty(), x.serial, -x.date.toJulianDay()) <
+             std::make_tuple(y.serial.isEmpty(), y.serial, -y.date.toJulianDay());
+    }
+  };
+  if (sortOrder_ == Qt::AscendingOrder)
+    std::stable_sort(shown_.begin(), shown_.end(), less);
+  else
+    std::stable_sort(shown_.begin(), shown_.end(), [&](int a, int b) { return less(b, a); });
 }
 
 int StationsModel::StationAt(int row) const {
@@ -28,15 +107,23 @@ int StationsModel::rowCount(const QModelIndex &parent) const {
   return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
 
-int StationsModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 5; }
+int StationsModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant StationsModel::data(const QModelIndex &index, int role) const {
   const int station = StationAt(index.row());
   if (station < 0)
     return {};
   const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
+  const bool live = live_.contains(station);
+  if (role == Qt::ForegroundRole && index.column() == Ending)
+    return live ? QBrush(QColor(0x1a, 0x7f, 0x37)) : s.lastEnded ? QVariant() : QBrush(QColor(0xb0, 0x20, 0x20));
   if (role == Qt::ForegroundRole && s.serial.isEmpty())
     return QBrush(QColor(0x70, 0x70, 0x70));
+  if (role == Qt::FontRole && (live || (index.column() == Ending && !s.lastEnded))) {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
   if (role != Qt::DisplayRole)
     return {};
   switch (index.column()) {
@@ -51,6 +138,10 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
     return TimeText(s.last);
   case 4:
     return static_cast<int>(s.sessions.size());
+  case 5:
+    return s.operatorName;
+  case 6:
+    return EndingOf(s, live);
   }
   return {};
 }
@@ -58,8 +149,8 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
 QVariant StationsModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
     return {};
-  static const char *const titles[] = {"Серийный номер", "Модель", "Стенд", "Последний раз", "Сеансов"};
-  return section >= 0 && section < 5 ? QString::fromUtf8(titles[section]) : QVariant();
+  static const char *const titles[] = {"Серийный номер", "Модель", "Стенд", "Последний раз", "Сеансов", "Оператор", "Итог"};
+  return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QVariant();
 }
 
 } // namespace viewer

@@ -1,5 +1,7 @@
 #include "viewer/TelemetryChart.h"
 
+#include "viewer/ChartPoints.h"
+
 #include "journal/JournalDetail.h"
 #include "params/ParamList.h"
 
@@ -11,6 +13,9 @@
 #include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
+
+#include <algorithm>
+#include <tuple>
 
 namespace viewer {
 
@@ -40,6 +45,9 @@ TelemetryData TelemetryOf(const std::vector<TJournalRow> &records) {
       QString name = info && !info->key.empty() ? QString::fromUtf8(info->key.data(), qsizetype(info->key.size())) : QString();
       QString text = QStringLiteral("№ %1 %2 = %3").arg(*r.Parameter).arg(name).arg(*r.Value);
       data.marks.push_back({r.At.toMSecsSinceEpoch(), *r.Parameter, *r.Value, text.simplified()});
+    } else if (JournalOp::Is(r.Operation, JournalOp::FrontPanel)) {
+      data.panel.push_back({r.At.toMSecsSinceEpoch(), 0, r.Value.value_or(-1),
+                            QStringLiteral("Органы управления: %1").arg(r.Detail.section(QLatin1Char(';'), 0, 0))});
     }
   }
   return data;
@@ -89,18 +97,24 @@ QChart *TelemetryChart(const TelemetryData &data, const QString &title) {
     line->setPen(QPen(QColor(colours[8 + i]), 2, Qt::DashLine));
     add(line, i == 0 ? QStringLiteral("REFL") : QStringLiteral("FORW"), readings);
   }
-  auto *marks = new QScatterSeries;
-  marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-  marks->setMarkerSize(11);
-  marks->setColor(QColor(0xd6, 0x27, 0x28));
-  marks->setBorderColor(Qt::white);
-  add(marks, QStringLiteral("Установки"), volts);
-  QObject::connect(marks, &QScatterSeries::hovered, marks, [marks](const QPointF &point, bool state) {
-    if (state)
-      QToolTip::showText(QCursor::pos(), marks->property(TipsProperty).toHash().value(QString::number(qint64(point.x()))).toString());
-    else
-      QToolTip::hideText();
-  });
+  // Set values as dark diamonds just above the axis (not REFL's red on 0 V), front-panel
+  // commands — the biggest jumps — as orange triangles near the top.
+  for (const auto &[name, shape, colour] :
+       {std::tuple{QStringLiteral("Установки"), QScatterSeries::MarkerShapeRotatedRectangle, QColor(0x20, 0x20, 0x80)},
+        std::tuple{QStringLiteral("Органы управления"), QScatterSeries::MarkerShapeTriangle, QColor(0xff, 0x8c, 0x00)}}) {
+    auto *marks = new QScatterSeries;
+    marks->setMarkerShape(shape);
+    marks->setMarkerSize(12);
+    marks->setColor(colour);
+    marks->setBorderColor(Qt::white);
+    add(marks, name, volts);
+    QObject::connect(marks, &QScatterSeries::hovered, marks, [marks](const QPointF &point, bool state) {
+      if (state)
+        QToolTip::showText(QCursor::pos(), marks->property(TipsProperty).toHash().value(QString::number(qint64(point.x()))).toString());
+      else
+        QToolTip::hideText();
+    });
+  }
   ShowTelemetry(chart, data, title);
   return chart;
 }
@@ -116,22 +130,28 @@ void ShowTelemetry(QChart *chart, const TelemetryData &data, const QString &titl
       last = std::max(last, qint64(p.x()));
     }
   };
+  // A slice of time a pixel wide is the finest the chart can show.
+  const int slices = std::max(400, int(chart->plotArea().width()));
   for (int i = 0; i < 8; ++i) {
-    show(i, data.dac[static_cast<size_t>(i)]);
+    show(i, StepPoints(data.dac[static_cast<size_t>(i)], slices));
     static_cast<QXYSeries *>(series[i])->setPointsVisible(data.dac[static_cast<size_t>(i)].size() < 50);
   }
-  show(8, data.refl);
-  show(9, data.forw);
-  QList<QPointF> points;
-  QVariantHash tips;
-  for (const SetMark &m : data.marks) {
-    points.append({double(m.msecs), 0.0});
-    const QString key = QString::number(m.msecs);
-    const QString before = tips.value(key).toString();
-    tips.insert(key, before.isEmpty() ? m.text : before + QLatin1Char('\n') + m.text);
-  }
-  series[10]->setProperty(TipsProperty, tips);
-  show(10, points);
+  show(8, StepPoints(data.refl, slices));
+  show(9, StepPoints(data.forw, slices));
+  auto showMarks = [&](int index, const std::vector<SetMark> &marks, double volts) {
+    QList<QPointF> points;
+    QVariantHash tips;
+    for (const SetMark &m : marks) {
+      points.append({double(m.msecs), volts});
+      const QString key = QString::number(m.msecs);
+      const QString before = tips.value(key).toString();
+      tips.insert(key, before.isEmpty() ? m.text : before + QLatin1Char('\n') + m.text);
+    }
+    series[index]->setProperty(TipsProperty, tips);
+    show(index, points);
+  };
+  showMarks(10, data.marks, SetMarkVolts);
+  showMarks(11, data.panel, PanelMarkVolts);
   if (first > last) { // nothing to show: the last hour rather than 1970
     last = QDateTime::currentMSecsSinceEpoch();
     first = last - 3600 * 1000;

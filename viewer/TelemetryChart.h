@@ -36,13 +36,21 @@ struct SetMark {
 struct TelemetryData {
   std::array<QList<QPointF>, 8> dac; // x: ms since the epoch (UTC), y: volts
   QList<QPointF> refl, forw;         // y: the raw reading
-  std::vector<SetMark> marks;
+  std::vector<SetMark> marks;        // values set
+  std::vector<SetMark> panel;        // front-panel commands ("Pmax", "Прием"): value = the byte
 };
+
+// Where the marks sit on the volts axis: set values just above 0 V, front-panel commands near
+// the top, each in a colour no line has.
+constexpr double SetMarkVolts = 0.3;
+constexpr double PanelMarkVolts = 4.7;
 
 TelemetryData TelemetryOf(const std::vector<TJournalRow> &records);
 
-// A chart of the data: DAC lines on the volts axis, REFL/FORW on a second axis, the marks as
-// points on the time axis whose tooltips name parameter and value. The caller owns it.
+// A chart of the data: DAC lines on the volts axis, REFL/FORW on a second axis, all drawn as
+// steps (a poll's value holds until the next) and summarised to the chart's width; the set
+// values and the front-panel commands as marks of their own whose tooltips name them. The
+// caller owns it.
 QChart *TelemetryChart(const TelemetryData &data, const QString &title);
 // Puts other data into a chart made by TelemetryChart, which is much quicker than a new chart.
 void ShowTelemetry(QChart *chart, const TelemetryData &data, const QString &title);

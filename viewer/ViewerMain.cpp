@@ -1,20 +1,36 @@
-#include "viewer/ViewerOptions.h"
+#include "viewer/DisplayOrExit.h"
+#include "viewer/ExportCommand.h"
 #include "viewer/JournalWindow.h"
+#include "viewer/ViewerOptions.h"
 
 #include <QApplication>
 
+#include <optional>
+
 int main(int argc, char **argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << QString::fromLocal8Bit(argv[i]);
   viewer::JournalOptions options;
-  // --help and --version answer before any display is needed.
-  if (const int status = viewer::HandleCommandLine(argc, argv, options); status >= 0)
+  // --help, --version and --export answer before any display is needed.
+  if (const int status = viewer::HandleCommandLine(arguments, options); status >= 0)
     return status;
+  const viewer::JournalSource source =
+      options.database ? viewer::SourceFromArgument(*options.database) : viewer::LocalJournal();
+  if (options.exportTo) {
+    QCoreApplication app(argc, argv);
+    viewer::LoadQtTranslations(app);
+    return viewer::RunExport(*options.exportTo, source);
+  }
+  std::optional<viewer::DisplayOrExit> displayCheck(std::in_place);
   QApplication app(argc, argv);
+  displayCheck.reset();
   QApplication::setApplicationName(QStringLiteral("kstune-journal"));
   QApplication::setApplicationVersion(QStringLiteral(KSTUNE_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("kstune-journal"));
+  viewer::LoadQtTranslations(app);
   viewer::JournalWindow window;
   window.show();
-  window.OpenJournal(options.database ? viewer::SourceFromArgument(QString::fromStdString(*options.database))
-                                      : viewer::LocalJournal());
+  window.OpenJournal(source);
   return app.exec();
 }

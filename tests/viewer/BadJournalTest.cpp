@@ -6,9 +6,11 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTableView>
 
 #include <functional>
@@ -70,6 +72,8 @@ TEST_P(BadJournalTest, SaysWhatIsWrongAndShowsNothingFalse) {
   EXPECT_EQ(window.OpenJournal(source), GetParam().opens);
   EXPECT_TRUE(window.Message().contains(GetParam().message))
       << "got: " << window.Message().toStdString() << "\nwanted: " << GetParam().message.toStdString();
+  for (const QString &shown : {window.Message(), window.windowTitle(), window.statusBar()->currentMessage()})
+    EXPECT_FALSE(shown.contains("s3cret")) << shown.toStdString();
   if (!GetParam().opens) {
     EXPECT_EQ(window.findChild<QTableView *>("Stations")->model()->rowCount(), 0);
   }
@@ -107,7 +111,18 @@ INSTANTIATE_TEST_SUITE_P(
                 [](const QString &d) { return Server("postgresql:///kstune?host=" + d + "&port=1"); }, false,
                 "отказал в подключении"},
         BadCase{"ServerAddressNotUnderstood", [](const QString &) { return Server("postgresql://"); }, false,
-                "не понят"}),
+                "не понят"},
+        // A password in the address is never repeated, however it was written.
+        BadCase{"PasswordInUserPart",
+                [](const QString &d) { return Server("postgresql://bench:s3cret@/kstune?host=" + d + "&port=1"); },
+                false, "postgresql://bench@/kstune?host="},
+        BadCase{"PasswordAsParameter",
+                [](const QString &d) {
+                  return Server("postgresql://bench@/kstune?password=s3cret&host=" + d + "&port=1");
+                },
+                false, "postgresql://bench@/kstune?host="},
+        BadCase{"PasswordInAnAddressNotUnderstood",
+                [](const QString &) { return Server("postgresql://bench:s3cret@db:99999/kstune"); }, false, "не понят"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(NewerJournal, UnknownColumnsAreNamedAndTheRestShown) {
@@ -126,6 +141,33 @@ TEST(NewerJournal, UnknownColumnsAreNamedAndTheRestShown) {
   EXPECT_EQ(model->index(0, 0).data().toString(), "00A3F1");
   window.ShowStationRow(0);
   EXPECT_EQ(window.History().size(), 2u);
+}
+
+TEST(ForeignJournal, IsReadAndNeverWritten) {
+  ViewerTestApp();
+  TestJournal journal;
+  journal.Append({Row{"2026-12-05T10:00:00.000Z", 1, "S", "bench-1", "ivanov", "KS43", "", "connect"}});
+  QFile file(journal.Path());
+  const QDateTime before = QFileInfo(file).lastModified();
+  {
+    JournalWindow window;
+    JournalSource source;
+    source.path = journal.Path();
+    ASSERT_TRUE(window.OpenJournal(source));
+  }
+  // Not the bench's own journal: no index added to it.
+  QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "look");
+  db.setDatabaseName(journal.Path());
+  ASSERT_TRUE(db.open());
+  QSqlQuery q(db);
+  ASSERT_TRUE(q.exec("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name LIKE 'journal_%'"));
+  ASSERT_TRUE(q.next());
+  EXPECT_EQ(q.value(0).toInt(), 0);
+  q.finish();
+  db.close();
+  db = QSqlDatabase();
+  QSqlDatabase::removeDatabase("look");
+  EXPECT_EQ(QFileInfo(file).lastModified(), before);
 }
 
 TEST(DamagedRecords, AreShownAsTheyAreWithoutValues) {
@@ -189,17 +231,62 @@ TEST_P(CommandLineTest, AnswersWithoutADisplay) {
   process.setProcessEnvironment(env);
   process.start(KSTUNE_JOURNAL_EXECUTABLE, GetParam().arguments);
   ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), GetParam().status);
   EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()).section('\n', 0, 0), GetParam().firstLine);
+  // A failure is said in one line (and a hint for a wrong option), never Qt's paragraph.
+  const QStringList said = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+  if (GetParam().status != 0) {
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_TRUE(said.first().startsWith("kstune-journal: ")) << said.join('\n').toStdString();
+    EXPECT_LE(said.size(), GetParam().status == 2 ? 2 : 1) << said.join('\n').toStdString();
+  }
+}
+
+TEST(ExportCommand, WritesTheVisitsWithoutADisplay) {
+  ViewerTestApp();
+  TestJournal journal;
+  Row read{"2026-12-05T10:00:02.000Z", 3, "S", "bench-1", "ivanov", "KS43", "000123", "read_all"};
+  read.series = SeriesWith(100, {{18, 83}});
+  Row set{"2026-12-05T10:00:03.000Z", 4, "S", "bench-1", "ivanov", "KS43", "000123", "set_value", 18, 90};
+  journal.Append({Row{"2026-12-05T10:00:00.000Z", 1, "S", "bench-1", "ivanov", "KS43", "", "connect"},
+                  Row{"2026-12-05T10:00:01.000Z", 2, "S", "bench-1", "ivanov", "KS43", "000123", "serial"}, read, set,
+                  Row{"2026-12-05T10:00:04.000Z", 5, "S", "bench-1", "ivanov", "KS43", "000123", "disconnect"},
+                  Row{"2026-12-06T10:00:00.000Z", 1, "T", "bench-2", "petrov", "KS41", "", "connect"},
+                  Row{"2026-12-06T10:00:01.000Z", 2, "T", "bench-2", "petrov", "KS41", "0B1000", "serial"}});
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("QT_QPA_PLATFORM");
+  process.setProcessEnvironment(env);
+  const QString csv = journal.Dir() + "/visits.csv";
+  process.start(KSTUNE_JOURNAL_EXECUTABLE, {"--export", csv, "--database", journal.Path(), "--serial", "0012",
+                                           "--from", "2026-12-05", "--to", "2026-12-05"});
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  QFile file(csv);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = file.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 3) << "the header, the one visit that passes, the end";
+  // The value set after the read is on exit: 18 = 090.
+  EXPECT_EQ(lines[1].trimmed(), "\"=\"\"000123\"\"\",KS43,bench-1,ivanov,2026-12-05 10:00:00,2026-12-05 10:00:04,завершен,1,"
+                                "\"=\"\"" + SeriesWith(100, {{18, 90}}).toUtf8() + "\"\"\",");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CommandLineTest,
-    testing::Values(CommandCase{"Help", {"--help"}, 0, "Usage: kstune-journal [--help | --version | --database URI]"},
+    testing::Values(CommandCase{"Help", {"--help"}, 0, "Usage: kstune-journal [options]"},
                     CommandCase{"Version", {"--version"}, 0, "kstune-journal " KSTUNE_VERSION_TEXT},
                     CommandCase{"Unknown", {"--frequency", "5"}, 2, ""},
                     CommandCase{"DatabaseWithoutUri", {"--database"}, 2, ""},
-                    CommandCase{"DatabaseTwice", {"--database", "a", "--database", "b"}, 2, ""}),
+                    CommandCase{"DatabaseTwice", {"--database", "a", "--database", "b"}, 2, ""},
+                    CommandCase{"NoDisplayIsOneLineAndStatus1", {"--database", "/nonexistent/j.sqlite"}, 1, ""},
+                    CommandCase{"ExportNeitherXlsxNorCsv", {"--export", "/tmp/visits.ods"}, 2, ""},
+                    CommandCase{"ExportDayNotADay", {"--export", "/tmp/v.xlsx", "--from", "2026-13-01"}, 2, ""},
+                    CommandCase{"ExportDayWrittenOtherwise", {"--export", "/tmp/v.xlsx", "--to", "07.12.2026"}, 2, ""},
+                    CommandCase{"ExportFromAfterTo", {"--export", "/tmp/v.csv", "--from", "2026-12-08", "--to", "2026-12-07"}, 2, ""},
+                    CommandCase{"FromWithoutExport", {"--from", "2026-12-01"}, 2, ""},
+                    CommandCase{"ExportOfAMissingJournal", {"--export", "/tmp/v.xlsx", "--database", "/nonexistent/j.sqlite"}, 1, ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

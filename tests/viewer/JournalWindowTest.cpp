@@ -3,6 +3,7 @@
 // telemetry chart, the PDF page and following a journal that grows.
 #include "tests/viewer/TestJournal.h"
 #include "viewer/JournalWindow.h"
+#include "viewer/TelemetryView.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -11,7 +12,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -188,7 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FilterCase{"SerialPrefix", "00A3", {}, {}, {}, {}, {}, {"00A3F1", "00A3F2"}},
         FilterCase{"SerialAnyCase", "00a3f2", {}, {}, {}, {}, {}, {"00A3F2"}},
-        FilterCase{"SerialIsAPrefixNotAPart", "1", {}, {}, {}, {}, {}, {}},
+        FilterCase{"SerialMatchesAnywhere", "a3f1", {}, {}, {}, {}, {}, {"00A3F1"}},
+        FilterCase{"SerialPartInTheMiddle", "B1", {}, {}, {}, {}, {}, {"0B1000"}},
         FilterCase{"Model", {}, "KS41", {}, {}, {}, {}, {"00A3F2"}},
         FilterCase{"Bench", {}, {}, "bench-2", {}, {}, {}, {"00A3F2", Unread4}},
         FilterCase{"OperatorAnyCase", {}, {}, {}, "PETROV", {}, {}, {"00A3F2", "0B1000"}},
@@ -224,10 +230,11 @@ TEST_F(JournalWindowTest, OneRecordShowsItsValuesByNumberAndName) {
   auto *values = window.findChild<QTableWidget *>("Values");
   ASSERT_EQ(values->rowCount(), 34);
   // Number, name, field, value: from the parameter table and the series S0.
-  const std::vector<QStringList> expected{{"1", "UNCH_ON140_146", "ячейка 1,1", "100"},
+  const std::vector<QStringList> expected{{"1", "UNCH_ON140_146", "УНЧ Вкл., 140-146 МГц", "100"},
+                                          {"12", "UNCH_OFF170_174", "УНЧ Выкл., 170-174 МГц", "100"},
                                           {"13", "—", "не показывается", "100"},
-                                          {"18", "DEV", "Edit19", "83"},
-                                          {"34", "G_OFF", "Edit18", "100"}};
+                                          {"18", "DEV", "Настройка уровня девиации", "83"},
+                                          {"34", "G_OFF", "Настройка уровня выключения защиты по КСВ", "100"}};
   for (const QStringList &row : expected) {
     const int r = row[0].toInt() - 1;
     for (int c = 0; c < 4; ++c)
@@ -374,7 +381,7 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   ShowSerial("00A3F1"); // the last session is charted
   auto *view = window.findChild<QChartView *>("Chart");
   const QList<QAbstractSeries *> series = view->chart()->series();
-  ASSERT_EQ(series.size(), 11); // eight DAC values, REFL, FORW, the marks
+  ASSERT_EQ(series.size(), 12); // eight DAC values, REFL, FORW, the set values, the front panel
   std::map<QString, QList<QPointF>> byName;
   for (QAbstractSeries *s : series)
     byName[s->name()] = static_cast<QXYSeries *>(s)->points();
@@ -382,13 +389,16 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   const double t6 = t3 + 3000, t7 = t3 + 4000, t4 = t3 + 1000;
   // 0x33 = 51 is 1.00 V, 0x34 = 52 is 1.02 V, 0xFF is 5.00 V, 0x80 = 128 is 2.51 V.
   const std::vector<std::tuple<QString, QList<QPointF>>> expected{
-      {"P1", {{t3, 1.0}, {t6, 52 * 5.0 / 255}}},
+      // Drawn as steps: 1.00 V holds until the next poll.
+      {"P1", {{t3, 1.0}, {t6, 1.0}, {t6, 52 * 5.0 / 255}}},
       {"TUN", {{t3, 128 * 5.0 / 255}, {t6, 128 * 5.0 / 255}}},
       {"POW", {{t3, 5.0}, {t6, 5.0}}},
       {"VC", {{t3, 3 * 5.0 / 255}, {t6, 3 * 5.0 / 255}}},
       {"REFL", {{t7, 5}}},
       {"FORW", {{t7, 120}}},
-      {"Установки", {{t4, 0}}}};
+      // Just above the axis, not on 0 V.
+      {"Установки", {{t4, 0.3}}},
+      {"Органы управления", {}}};
   for (const auto &[name, points] : expected) {
     ASSERT_EQ(byName[name].size(), points.size()) << name.toStdString();
     for (qsizetype i = 0; i < points.size(); ++i) {
@@ -398,6 +408,12 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   }
   ASSERT_EQ(window.Telemetry().marks.size(), 1u);
   EXPECT_EQ(window.Telemetry().marks[0].text, "№ 25 POW_5 = 30");
+  // Under the pointer between two polls: the earlier poll's values, the reading not yet made.
+  auto *chart = window.findChild<TelemetryView *>("Chart");
+  const QString told = chart->ValuesAt(t6 - 500);
+  EXPECT_TRUE(told.contains("P1 " + QLocale().toString(1.0, 'f', 2) + " В")) << told.toStdString();
+  EXPECT_FALSE(told.contains("FORW")) << told.toStdString();
+  EXPECT_TRUE(chart->ValuesAt(t7 + 10).contains("FORW 120"));
 }
 
 TEST_F(JournalWindowTest, PdfPageIsWritten) {
@@ -408,22 +424,119 @@ TEST_F(JournalWindowTest, PdfPageIsWritten) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.read(5) == "%PDF-");
   EXPECT_GT(file.size(), 2000);
+  // Read back as text: the station, the values-on-exit table, the whole 102-digit series, and the
+  // chart's axes and legend in words rather than "…".
+  QProcess text;
+  text.start("pdftotext", {"-layout", path, "-"});
+  if (!text.waitForFinished(60000) || text.exitCode() != 0)
+    GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  const QString page = QString::fromUtf8(text.readAllStandardOutput());
+  window.ShowLeftWith();
+  window.CopySeries();
+  const QString series = QApplication::clipboard()->text();
+  ASSERT_EQ(series.size(), 102);
+  EXPECT_TRUE(QString(page).remove(QRegularExpression("\\s")).contains(series)) << page.toStdString();
+  for (const char *word : {"Радиостанция 00A3F1", "Значения на выходе", "DEV", "G_OFF", "ЦАП, В", "REFL / FORW", "Время",
+                           "P1", "FORW", "Установки", "Органы управления", "Подпись"})
+    EXPECT_TRUE(page.contains(QString::fromUtf8(word))) << word;
+  EXPECT_FALSE(page.contains("…")) << page.toStdString();
 }
 
 TEST_F(JournalWindowTest, FollowShowsRecordsAppendedMeanwhile) {
   ShowSerial("00A3F2");
+  const size_t shown = window.History().size();
   window.findChild<QCheckBox *>("Follow")->setChecked(true);
   journal.Append({R("6T08:00:00.000", 1, "D", "bench-3", "orlov", "KS45", "", "connect"),
                   R("6T08:00:01.000", 2, "D", "bench-3", "orlov", "KS45", "0C2000", "serial")});
-  // The session being worked on is shown as soon as it is written.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.History().empty() && window.History().back().Session == "D"; }, 10000));
-  EXPECT_TRUE(ListColumn().contains("0C2000"));
+  // Another bench's station is listed and marked live; the one the user chose stays shown.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ListColumn().contains("0C2000"); }, 10000));
+  const int live = static_cast<int>(ListColumn().indexOf("0C2000"));
+  EXPECT_EQ(ListColumn(6)[live], "идет запись");
+  EXPECT_EQ(window.History().size(), shown);
+  EXPECT_EQ(window.History().back().Session, "B");
+  // Chosen, the live station's records come in as they are written, added to what is shown.
+  ShowSerial("0C2000");
+  ASSERT_EQ(window.History().size(), 2u);
   Row dac = R("6T08:00:02.000", 3, "D", "bench-3", "orlov", "KS45", "0C2000", "dac");
   dac.detail = "10 20 30 40 50 60 70 80";
   journal.Append({dac});
   EXPECT_TRUE(QTest::qWaitFor([&] { return window.History().size() == 3; }, 10000));
   EXPECT_EQ(window.Telemetry().dac[0].size(), 1);
   window.findChild<QCheckBox *>("Follow")->setChecked(false);
+}
+
+TEST_F(JournalWindowTest, ListMarksVisitsThatDidNotEnd) {
+  journal.Append({R("6T09:00:00.000", 1, "E", "bench-2", "orlov", "KS45", "", "connect"),
+                  R("6T09:00:01.000", 2, "E", "bench-2", "orlov", "KS45", "0D3000", "serial")});
+  JournalSource source;
+  source.path = journal.Path();
+  ASSERT_TRUE(window.OpenJournal(source));
+  const QStringList serials = ListColumn(0), endings = ListColumn(6);
+  EXPECT_EQ(endings[serials.indexOf("0D3000")], "не завершен");
+  EXPECT_EQ(endings[serials.indexOf("00A3F1")], "завершен");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(JournalWindowTest, VisitListExportHoldsTheVisitsTheFilterShows) {
+  window.findChild<QLineEdit *>("OperatorFilter")->setText("petrov");
+  const QString path = journal.Dir() + "/visits.csv";
+  ASSERT_TRUE(window.SaveVisitList(path)) << window.Message().toStdString();
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const std::vector<QStringList> rows = ReadCsv(file.readAll().mid(3));
+  ASSERT_EQ(rows.size(), 3u);
+  // Serial (kept as text), model, bench, operator, start, end, how it ended, values sent.
+  EXPECT_EQ(rows[1].mid(0, 8), (QStringList{"=\"00A3F2\"", "KS41", "bench-2", "petrov", "2026-12-03 11:00:00",
+                                            "2026-12-03 11:00:03", "завершен", "0"}));
+  EXPECT_EQ(rows[1][8], "=\"" + S0 + "\"");
+  EXPECT_EQ(rows[2].mid(0, 8), (QStringList{"=\"0B1000\"", "KS47", "bench-1", "petrov", "2026-12-05 12:00:00",
+                                            "2026-12-05 12:00:02", "завершен", "0"}));
+  EXPECT_EQ(rows[2][8], "") << "nothing read or written: the values on exit are not known";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(JournalWindowTest, CompareShowsWhatChangedSinceThePreviousVisit) {
+  QTemporaryDir config;
+  QDir().mkpath(config.path() + "/kstune");
+  QFile options(config.path() + "/kstune/Q417Options.ini");
+  ASSERT_TRUE(options.open(QIODevice::WriteOnly));
+  options.write("[KS43]\r\nDEV=83\r\nPOW_5=25\r\n");
+  options.close();
+  const QByteArray before = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  ShowSerial("00A3F1");
+  window.findChild<QCheckBox *>("ChangedOnly")->setChecked(true);
+  window.CompareVisits();
+  qputenv("XDG_CONFIG_HOME", before);
+  auto *values = window.findChild<QTableWidget *>("Values");
+  ASSERT_EQ(values->rowCount(), 34);
+  QStringList shown;
+  for (int row = 0; row < 34; ++row)
+    if (!values->isRowHidden(row))
+      shown << values->item(row, 0)->text();
+  // A1 left with 18 = 90 and the rest 100. A2 set 25 = 30, wrote and read 27 = 49, then lost the
+  // link writing 18 = 91, 25 = 100, 27 = 100: those three may hold either value.
+  EXPECT_EQ(shown, (QStringList{"18", "25", "27"}));
+  EXPECT_EQ(values->item(24, 3)->text(), "100");
+  EXPECT_EQ(values->item(24, 4)->text(), "100 (?)");
+  EXPECT_EQ(values->item(17, 3)->text(), "90");
+  EXPECT_TRUE(values->item(17, 4)->text().startsWith("91")) << values->item(17, 4)->text().toStdString();
+  // The model's presets, from the options file.
+  EXPECT_FALSE(values->isColumnHidden(5));
+  EXPECT_EQ(values->item(17, 5)->text(), "83");
+  EXPECT_EQ(values->item(24, 5)->text(), "25");
+  // "Changed only" off: all 34 again.
+  window.findChild<QCheckBox *>("ChangedOnly")->setChecked(false);
+  int visible = 0;
+  for (int row = 0; row < 34; ++row)
+    visible += !values->isRowHidden(row);
+  EXPECT_EQ(visible, 34);
 }
 
 } // namespace
