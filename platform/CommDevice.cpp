@@ -1,5 +1,6 @@
 #include "platform/CommDevice.h"
 
+#include "platform/CommState.h"
 #include "platform/PortHolder.h"
 #include "platform/SyncObjects.h"
 #include "platform/WindowsDirectory.h"
@@ -21,34 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct BaudPair {
-  uint32_t baud;
-  speed_t code;
-};
-
-constexpr BaudPair baudTable[] = {{50, B50},         {75, B75},         {110, B110},        {134, B134},
-                                  {150, B150},       {200, B200},       {300, B300},        {600, B600},
-                                  {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
-                                  {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
-                                  {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
-                                  {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
-
-bool SpeedFor(uint32_t baud, speed_t &code) {
-  for (const auto &p : baudTable)
-    if (p.baud == baud) {
-      code = p.code;
-      return true;
-    }
-  return false;
-}
-
-uint32_t BaudFor(speed_t code) {
-  for (const auto &p : baudTable)
-    if (p.code == code)
-      return p.baud;
-  return 0;
-}
 
 // Modem-line ioctls fail with ENOTTY (pseudo-terminals) or EINVAL on devices without lines.
 bool NoModemLines(int e) { return e == ENOTTY || e == EINVAL; }
@@ -220,103 +193,11 @@ int TCommDevice::GetState(TDcb &dcb) {
     dcb = shadow_;
     return 0;
   }
-  dcb = shadow_;
-  dcb.BaudRate = BaudFor(cfgetospeed(&tio));
-  switch (tio.c_cflag & CSIZE) {
-  case CS5:
-    dcb.ByteSize = 5;
-    break;
-  case CS6:
-    dcb.ByteSize = 6;
-    break;
-  case CS7:
-    dcb.ByteSize = 7;
-    break;
-  default:
-    dcb.ByteSize = 8;
-  }
-  if (!(tio.c_cflag & PARENB))
-    dcb.Parity = NoParity;
-  else if (tio.c_cflag & CMSPAR)
-    dcb.Parity = (tio.c_cflag & PARODD) ? MarkParity : SpaceParity;
-  else
-    dcb.Parity = (tio.c_cflag & PARODD) ? OddParity : EvenParity;
-  if ((tio.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR)) == appliedFraming_) {
-    dcb.ByteSize = shadow_.ByteSize;
-    dcb.Parity = shadow_.Parity;
-  }
-  dcb.StopBits = !(tio.c_cflag & CSTOPB) ? OneStopBit : dcb.ByteSize == 5 ? One5StopBits : TwoStopBits;
-  dcb.Flags &= ~(dcbOutX | dcbInX);
-  if (tio.c_iflag & IXON)
-    dcb.Flags |= dcbOutX;
-  if (tio.c_iflag & IXOFF)
-    dcb.Flags |= dcbInX;
-  dcb.XonChar = static_cast<char>(tio.c_cc[VSTART]);
-  dcb.XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+  dcb = CommState::StateOf(tio, shadow_, appliedFraming_);
   return 0;
 }
 
 namespace {
-
-// The record's framing bits that termios has.
-constexpr tcflag_t FramingBits = CSIZE | PARENB | PARODD | CMSPAR;
-
-// Byte size 5..8, a known parity and stop-bit code, and one and a half stop bits exactly with 5
-// data bits.
-bool ValidFraming(const TDcb &dcb) {
-  return dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= SpaceParity && dcb.StopBits <= TwoStopBits &&
-         (dcb.StopBits == One5StopBits) == (dcb.ByteSize == 5 && dcb.StopBits != OneStopBit);
-}
-
-void SetFraming(const TDcb &dcb, termios &tio) {
-  tio.c_cflag &= ~(FramingBits | CSTOPB | CRTSCTS);
-  tio.c_cflag |= CREAD | CLOCAL;
-  static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-  tio.c_cflag |= sizes[dcb.ByteSize - 5];
-  switch (dcb.Parity) {
-  case OddParity:
-    tio.c_cflag |= PARENB | PARODD;
-    break;
-  case EvenParity:
-    tio.c_cflag |= PARENB;
-    break;
-  case MarkParity:
-    tio.c_cflag |= PARENB | CMSPAR | PARODD;
-    break;
-  case SpaceParity:
-    tio.c_cflag |= PARENB | CMSPAR;
-    break;
-  default:
-    break;
-  }
-  if (dcb.Parity != NoParity && (dcb.Flags & dcbParityCheck))
-    tio.c_iflag |= INPCK;
-  if (dcb.StopBits != OneStopBit)
-    tio.c_cflag |= CSTOPB;
-}
-
-void SetFlowControl(const TDcb &dcb, termios &tio) {
-  if ((dcb.Flags & dcbOutxCtsFlow) || RtsControl(dcb) == RtsControlHandshake)
-    tio.c_cflag |= CRTSCTS;
-  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-  if (dcb.Flags & dcbOutX)
-    tio.c_iflag |= IXON;
-  if (dcb.Flags & dcbInX)
-    tio.c_iflag |= IXOFF;
-  tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-  tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
-}
-
-// The raw line of the record: framing, flow control, speed, and reads that return at once.
-void TermiosFor(const TDcb &dcb, speed_t speed, termios &tio) {
-  cfmakeraw(&tio);
-  SetFraming(dcb, tio);
-  SetFlowControl(dcb, tio);
-  tio.c_cc[VMIN] = 1;
-  tio.c_cc[VTIME] = 0;
-  cfsetispeed(&tio, speed);
-  cfsetospeed(&tio, speed);
-}
 
 int ApplyTermios(int fd, const termios &tio, speed_t speed) {
   if (tcsetattr(fd, TCSANOW, &tio) == 0)
@@ -335,7 +216,7 @@ int ApplyTermios(int fd, const termios &tio, speed_t speed) {
 
 int TCommDevice::SetState(const TDcb &dcb) {
   speed_t speed;
-  if (!SpeedFor(dcb.BaudRate, speed) || !ValidFraming(dcb))
+  if (!CommState::SpeedFor(dcb.BaudRate, speed) || !CommState::ValidFraming(dcb))
     return ErrorInvalidParameter;
   if (lost_.load()) {
     shadow_ = dcb;
@@ -344,12 +225,12 @@ int TCommDevice::SetState(const TDcb &dcb) {
   termios tio;
   if (tcgetattr(fd_, &tio) != 0)
     return OsErrorForErrno(errno);
-  TermiosFor(dcb, speed, tio);
+  CommState::TermiosFor(dcb, speed, tio);
   if (const int error = ApplyTermios(fd_, tio, speed))
     return error;
   shadow_ = dcb;
   if (tcgetattr(fd_, &tio) == 0)
-    appliedFraming_ = tio.c_cflag & FramingBits;
+    appliedFraming_ = tio.c_cflag & CommState::FramingBits;
   if (DtrControl(dcb) != DtrControlHandshake)
     ApplyModemLine(TIOCM_DTR, DtrControl(dcb) == DtrControlEnable);
   if (RtsControl(dcb) == RtsControlEnable || RtsControl(dcb) == RtsControlDisable)

@@ -96,13 +96,7 @@ TApdBaseDispatcher *TApdBaseDispatcher::FromHandle(int handle) {
 // ---------------------------------------------------------------------------------------------
 // Open, close
 
-int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t baud, int parity, int dataBits,
-                                       int stopBits, uint16_t inSize, uint16_t outSize, bool dtr, bool rts) {
-  if (DeviceOpen())
-    return -ecAlreadyOpen;
-  RingFlag.store(false);
-  InNotify.store(false);
-  StopRequested.store(false);
+bool TApdBaseDispatcher::MakeEvents() {
   try {
     EventArrived = std::make_unique<TEvent>(false);
     EventDone = std::make_unique<TEvent>(false);
@@ -111,18 +105,12 @@ int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t ba
     WriteComplete = std::make_unique<TEvent>(true);
     FlushRequest = std::make_unique<TEvent>(false);
   } catch (const std::exception &) {
-    ShutDown();
-    return -ErrorTooManyOpenFiles;
+    return false;
   }
-  int result = OpenDevice(deviceName, inSize, outSize);
-  if (result == 0) {
-    const int sized = SizeQueues(inSize, outSize);
-    result = sized ? -sized : 0;
-  }
-  if (result != 0) {
-    ShutDown();
-    return result;
-  }
+  return true;
+}
+
+void TApdBaseDispatcher::ResetBuffers(uint16_t inSize, uint16_t outSize) {
   InSize = inSize;
   OutSize = outSize;
   {
@@ -140,6 +128,29 @@ int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t ba
   RS485Mode = false;
   BaseAddress = 0;
   DTRAuto = RTSAuto = false;
+}
+
+int TApdBaseDispatcher::OpenDispatcher(const std::string &deviceName, int32_t baud, int parity, int dataBits,
+                                       int stopBits, uint16_t inSize, uint16_t outSize, bool dtr, bool rts) {
+  if (DeviceOpen())
+    return -ecAlreadyOpen;
+  RingFlag.store(false);
+  InNotify.store(false);
+  StopRequested.store(false);
+  if (!MakeEvents()) {
+    ShutDown();
+    return -ErrorTooManyOpenFiles;
+  }
+  int result = OpenDevice(deviceName, inSize, outSize);
+  if (result == 0) {
+    const int sized = SizeQueues(inSize, outSize);
+    result = sized ? -sized : 0;
+  }
+  if (result != 0) {
+    ShutDown();
+    return result;
+  }
+  ResetBuffers(inSize, outSize);
   {
     std::lock_guard<TCriticalSection> state(StateLock);
     ReadLineState(DCB);

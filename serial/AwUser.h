@@ -146,6 +146,10 @@ public:
   virtual void UpdateHandlerFlags(int kind);
 
 protected:
+  // The open sequence's steps: the events the threads wait on, and the buffers and counters a
+  // freshly opened device starts with.
+  bool MakeEvents();
+  void ResetBuffers(uint16_t inSize, uint16_t outSize);
   // Slots of the device layer.
   virtual int EscapeLine(int function) = 0;
   virtual int PurgeQueue(uint32_t which) = 0;

@@ -73,6 +73,9 @@ public:
   std::vector<std::uint8_t> Sent() const;
   bool WaitSent(std::size_t count, std::chrono::milliseconds timeout) const;
   void ClearReceived(); // clears Received and Sent
+  // True while the station holds a half-heard exchange, which it drops after ExchangeTimeout of
+  // quiet on the line; until then a new command is taken as the exchange's next byte.
+  bool MidExchange() const;
   // Protocol violations, one text each: bytes that stood where the command set has no place for
   // them (a wrong command, operand or device address), and exchanges opened while the client's
   // line was not 1200 baud, 8 data bits, no parity, 1 stop bit. Each is also logged.

@@ -6,6 +6,7 @@
 #include "serial/AdPort.h"
 #include "serial/AwUser.h"
 #include "tests/support/HeldPort.h"
+#include "tests/support/ProcEntries.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
 #include "tests/support/WaitUntil.h"
@@ -36,17 +37,6 @@ inline long ElapsedMs(std::chrono::steady_clock::time_point since) {
   return static_cast<long>(
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
           .count());
-}
-
-// Entries of a /proc directory: open descriptors or threads of this process.
-inline int CountEntries(const char *path) {
-  int n = 0;
-  if (DIR *d = opendir(path)) {
-    while (readdir(d))
-      ++n;
-    closedir(d);
-  }
-  return n;
 }
 
 // The line settings every connect applies before it opens.

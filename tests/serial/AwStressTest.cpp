@@ -2,6 +2,7 @@
 // open/close cycles, and a far end that disappears mid-transfer. Runs under ThreadSanitizer.
 #include "serial/OoMisc.h"
 #include "tests/serial/AwTestSupport.h"
+#include "tests/support/ProcEntries.h"
 
 #include <dirent.h>
 #include <future>
@@ -41,16 +42,6 @@ std::vector<uint32_t> WholeFrames(const std::vector<uint8_t> &bytes) {
         (i + 3 == bytes.size() || (bytes[i + 3] & 0x80)))
       numbers.push_back((uint32_t(bytes[i] & 0x7F) << 14) | (uint32_t(bytes[i + 1]) << 7) | bytes[i + 2]);
   return numbers;
-}
-
-int Count(const char *dir) {
-  int n = 0;
-  if (DIR *d = opendir(dir)) {
-    while (readdir(d))
-      ++n;
-    closedir(d);
-  }
-  return n;
 }
 
 double CpuSeconds() {
@@ -229,13 +220,13 @@ TEST(AwStress, OpenCloseCyclesLeaveNothingBehind) {
     }
   };
   cycle(0); // warm-up: the first open makes process-wide things (the handle table)
-  const int fds = Count("/proc/self/fd");
-  const int threads = Count("/proc/self/task");
+  const int fds = CountEntries("/proc/self/fd");
+  const int threads = CountEntries("/proc/self/task");
   for (int i = 1; i < 1000; ++i)
     cycle(i);
   pty.StopEcho();
-  EXPECT_EQ(Count("/proc/self/fd"), fds);
-  EXPECT_EQ(Count("/proc/self/task"), threads - 1); // the echo peer has gone
+  EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+  EXPECT_EQ(CountEntries("/proc/self/task"), threads - 1); // the echo peer has gone
 }
 
 TEST(AwStress, FarEndVanishingMidTransferDropsTheOutput) {
