@@ -62,7 +62,8 @@ void JournalWindow::SetFollow(bool on) {
 }
 
 void JournalWindow::PollJournal() {
-  std::vector<TJournalRow> fresh = store_.NewRecords();
+  ServerReceipts freshReceipts;
+  std::vector<TJournalRow> fresh = store_.NewRecords(&freshReceipts);
   // A journal that stops answering is said once, and followed again as soon as it answers.
   if (!store_.PollError().isEmpty()) {
     if (!followLost_)
@@ -111,6 +112,8 @@ void JournalWindow::PollJournal() {
   for (TJournalRow &r : fresh) {
     const int station = index_.StationOfSession(r.Session);
     if (station >= 0 && station == station_ && stationSessions_.contains(r.Session)) {
+      if (const auto receipt = freshReceipts.constFind(r.Id); receipt != freshReceipts.constEnd())
+        receipts_.insert(r.Id, *receipt);
       mine.push_back(std::move(r));
     } else if (station >= 0 && !live.contains(station)) {
       live.insert(station);
