@@ -15,7 +15,8 @@
 
 namespace viewer {
 
-const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits)};
+const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits),
+                                 QLatin1String(journal_indexes::Lost)};
 
 namespace {
 
@@ -222,7 +223,28 @@ std::vector<SessionSummary> JournalReader::LoadSessions() {
     sessions.push_back({query.value(0).toString(), query.value(3).toString(), JournalTimeOf(query.value(1)),
                         JournalTimeOf(query.value(2)), query.value(5).toString(), query.value(6).toString(),
                         query.value(4).toString(), query.value(7).toInt() != 0});
+  MarkLinkLost(sessions);
   return sessions;
+}
+
+void JournalReader::MarkLinkLost(std::vector<SessionSummary> &sessions) {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  QSqlQuery query(db);
+  query.setForwardOnly(true);
+  // Only through its index: without it the question reads the whole journal, which the list
+  // cannot afford on a journal of millions of records; such a journal marks only unended visits.
+  const QString hasIndex = source_.server
+                               ? QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = 'journal' AND indexname = 'journal_lost'")
+                               : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'journal_lost'");
+  if (!query.exec(hasIndex) || !query.next())
+    return;
+  QSet<QString> lost;
+  if (query.exec(QStringLiteral("SELECT DISTINCT session FROM journal WHERE ") +
+                 QLatin1String(journal_indexes::LostWhere.data(), journal_indexes::LostWhere.size())))
+    while (query.next())
+      lost.insert(query.value(0).toString());
+  for (SessionSummary &s : sessions)
+    s.linkLost = lost.contains(s.session);
 }
 
 std::vector<TJournalRow> JournalReader::RecordsOfSessions(const QStringList &sessions, ServerReceipts *receipts) {

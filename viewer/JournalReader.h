@@ -28,6 +28,7 @@ struct SessionSummary {
   QString operatorName;
   QString model;
   bool ended = false; // its disconnect is in the journal
+  bool linkLost = false; // a record of it lost the link (known only where the journal has journal_lost)
 };
 
 // What only a factory server knows of a record: the role that sent it and when the server had it.
@@ -81,6 +82,7 @@ private:
   void TakeReceipt(const QSqlQuery &query, const QString &id, ServerReceipts *receipts) const;
   QVariant TimeParameter(const QDateTime &at) const;
   void MarkNewest();
+  void MarkLinkLost(std::vector<SessionSummary> &sessions);
   QString PollFailure(const QString &why) const;
 
   QString connection_;

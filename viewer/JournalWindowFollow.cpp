@@ -84,14 +84,15 @@ void JournalWindow::PollJournal() {
   QSet<int> touched;
   for (const TJournalRow &r : fresh) {
     const int known = index_.StationOfSession(r.Session);
-    const bool changes = known < 0 || JournalOp::Is(r.Operation, JournalOp::Serial) ||
+    const bool lost = r.Outcome == TJournalOutcome::LinkLost;
+    const bool changes = known < 0 || lost || JournalOp::Is(r.Operation, JournalOp::Serial) ||
                          JournalOp::Is(r.Operation, JournalOp::Disconnect) || JournalOp::Is(r.Operation, JournalOp::Model) ||
                          (!r.Serial.isEmpty() && index_.Stations()[static_cast<size_t>(known)].serial != r.Serial);
     if (!changes && index_.Touch(r.Session, r.At))
       touched.insert(known);
     else
       visits.push_back({r.Session, r.Serial, r.At, r.At, r.Bench, r.Operator, r.Model,
-                        JournalOp::Is(r.Operation, JournalOp::Disconnect)});
+                        JournalOp::Is(r.Operation, JournalOp::Disconnect), lost});
   }
   // The station the user chose stays chosen, found again by its sessions after a regathering.
   const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.front();
