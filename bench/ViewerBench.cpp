@@ -5,15 +5,22 @@
 // rows (start, history) and a bare scan of the serial numbers (filter), so the ratios say what
 // the viewer adds to the database's own work.
 //
-//   ViewerBench [--records N] [journal.sqlite]   a journal made by an earlier run is reused when named
+// With --postgres the same journal is also loaded with COPY into a PostgreSQL server of the
+// benchmark's own (made with the factory's SQL file, as an administrator sets one up), and the
+// same figures are measured there, side by side.
+//
+//   ViewerBench [--records N] [--postgres] [journal.sqlite]   a journal made by an earlier run is reused when named
 #include "bench/BenchStats.h"
 #include "bench/QuitOnPaint.h"
+#include "tests/journal/PostgresServer.h"
 #include "journal/JournalIndexes.h"
 #include "journal/JournalRecord.h"
 #include "viewer/JournalReader.h"
 #include "viewer/JournalWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -27,6 +34,8 @@
 #include <QUuid>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -159,8 +168,9 @@ int Generate(const QString &path) {
       ++sessions;
     }
     db.commit();
-    // As kstune makes them with the table: the viewer makes indexes only in the bench's own file.
-    for (const char *index : {journal_indexes::Session, journal_indexes::Visits})
+    // As kstune makes them with the table, and the lost links' index, which the viewer adds to
+    // the bench's own file (it makes indexes only there).
+    for (const char *index : {journal_indexes::Session, journal_indexes::Visits, journal_indexes::Lost})
       q.exec(QString::fromLatin1(index));
     db.close();
   }
@@ -170,13 +180,14 @@ int Generate(const QString &path) {
   return sessions;
 }
 
-double ReferenceVisits(const QString &path) {
+// A bare connection to the journal measured, by name: SQLite's file or the server.
+using OpenBare = std::function<QSqlDatabase(const QString &name)>;
+
+double ReferenceVisits(const OpenBare &open) {
   const auto started = Clock::now();
   int rows = 0;
   {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reference"));
-    db.setDatabaseName(path);
-    db.open();
+    QSqlDatabase db = open(QStringLiteral("reference"));
     QSqlQuery q(db);
     q.setForwardOnly(true);
     // The viewer's own query of the station list, read and thrown away.
@@ -192,42 +203,96 @@ double ReferenceVisits(const QString &path) {
   return Millis(Clock::now() - started);
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-  QApplication app(argc, argv);
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  QStringList arguments = QCoreApplication::arguments().mid(1);
-  if (arguments.size() >= 2 && arguments[0] == QLatin1String("--records")) {
-    Records = arguments[1].toInt();
-    arguments = arguments.mid(2);
-  }
-  QTemporaryDir scratch;
-  QString path = !arguments.isEmpty() ? arguments[0] : scratch.filePath(QStringLiteral("journal.sqlite"));
-  if (!QFileInfo::exists(path))
-    Generate(path);
-
-  // The first open (the indexes were made with the table).
+// The journal's rows as CSV for COPY: NULL as nothing, every text quoted. The server's own
+// columns as a bench would have left them: the bench's role, received as it was written.
+qint64 WriteCopyFile(const QString &sqlitePath, const QString &csvPath) {
+  qint64 rows = 0;
   {
-    const auto started = Clock::now();
-    viewer::JournalReader store;
-    viewer::JournalSource source;
-    source.path = path;
-    store.Open(source);
-    std::printf("first open: %.0f ms\n", Millis(Clock::now() - started));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
+    db.setDatabaseName(sqlitePath);
+    db.open();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.exec(QStringLiteral("SELECT id, at, seq, session, bench, operator, port, model, serial, operation, parameter, "
+                          "value, series, outcome, detail, bench, at FROM journal ORDER BY rowid"));
+    QFile out(csvPath);
+    out.open(QIODevice::WriteOnly);
+    QByteArray line;
+    while (q.next()) {
+      line.clear();
+      for (int i = 0; i < 17; ++i) {
+        if (i > 0)
+          line += ',';
+        const QVariant v = q.value(i);
+        if (v.isNull())
+          continue;
+        if (i == 2 || i == 10 || i == 11)
+          line += v.toByteArray();
+        else
+          line += '"' + v.toString().toUtf8().replace("\"", "\"\"") + '"';
+      }
+      line += '\n';
+      out.write(line);
+      ++rows;
+    }
   }
+  QSqlDatabase::removeDatabase(QStringLiteral("copy"));
+  return rows;
+}
 
+// The factory's own SQL file, beside this source in the project.
+QString FactorySqlFile() {
+  QString source = QStringLiteral(__FILE__);
+  if (QFileInfo(source).isRelative())
+    source = QCoreApplication::applicationDirPath() + QStringLiteral("/../") + source;
+  return QFileInfo(QFileInfo(source).absolutePath() + QStringLiteral("/../journal/factory-journal.sql")).absoluteFilePath();
+}
+
+// Loads the generated journal into the server as an administrator would have it: the table and
+// indexes from the factory's SQL file, the rows by COPY (indexes made after, as a restore does).
+bool LoadPostgres(const TPostgresServer &server, const QString &sqlitePath, const QString &scratch) {
+  auto step = [&](const char *what, const std::vector<std::string> &args, const std::string &database = "kstune") {
+    const auto started = Clock::now();
+    const auto done = server.PsqlAs("admin", "", args, database);
+    if (!done.Ok)
+      std::fprintf(stderr, "%s failed: %s\n", what, done.Err.c_str());
+    else
+      std::printf("postgres: %s in %.1f s\n", what, Millis(Clock::now() - started) / 1000);
+    return done.Ok;
+  };
+  const std::string sql = FactorySqlFile().toStdString();
+  if (!step("the factory's SQL file", {"-f", sql}, "postgres"))
+    return false;
+  if (!step("indexes dropped for the load",
+            {"-c", "DROP INDEX journal_serial, journal_session, journal_visits, journal_at, journal_received"}))
+    return false;
+  const QString csv = scratch + QStringLiteral("/journal.csv");
+  const auto started = Clock::now();
+  const qint64 rows = WriteCopyFile(sqlitePath, csv);
+  std::printf("postgres: %lld rows written for COPY in %.1f s\n", static_cast<long long>(rows),
+              Millis(Clock::now() - started) / 1000);
+  if (!step("COPY",
+            {"-c", "\\copy public.journal (id, at, seq, session, bench, operator, port, model, serial, operation, "
+                   "parameter, value, series, outcome, detail, received_by, received_at) FROM '" +
+                       csv.toStdString() + "' WITH (FORMAT csv)"}))
+    return false;
+  QFile::remove(csv);
+  return step("the factory's SQL file again (its indexes)", {"-f", sql}, "postgres") &&
+         step("the lost links' index", {"-c", journal_indexes::Lost}) && step("ANALYZE", {"-c", "ANALYZE journal"});
+}
+
+// Start to the station list, a station's history and chart, the serial filter: the viewer's
+// figures on one journal, each beside the bare query of the same rows.
+void MeasureViewer(QApplication &app, const char *label, const viewer::JournalSource &source, const OpenBare &open) {
   std::vector<double> starts, references, startCpu, referenceCpu;
   for (int round = 0; round < 5; ++round) {
     double cpu = CpuMs();
-    references.push_back(ReferenceVisits(path));
+    references.push_back(ReferenceVisits(open));
     referenceCpu.push_back(CpuMs() - cpu);
     cpu = CpuMs();
     const auto started = Clock::now();
     QuitOnPaint quit;
     viewer::JournalWindow window;
-    viewer::JournalSource source;
-    source.path = path;
     window.OpenJournal(source);
     window.findChild<QTableView *>(QStringLiteral("Stations"))->viewport()->installEventFilter(&quit);
     window.show();
@@ -235,50 +300,52 @@ int main(int argc, char **argv) {
     starts.push_back(Millis(quit.FirstPaint() - started));
     startCpu.push_back(CpuMs() - cpu);
   }
-  std::printf("start to station list shown: median %.0f ms wall, %.0f ms processor (target <= 1000); the bare "
-              "query of the list %.0f ms wall, %.0f ms processor; ratio %.2f (processor)\n",
-              Median(starts), Median(startCpu), Median(references), Median(referenceCpu),
-              Median(startCpu) / Median(referenceCpu));
+  std::printf("%s: start to station list shown: median %.0f ms wall, %.0f ms processor (target <= 1000); the bare "
+              "query of the list %.0f ms wall, %.0f ms processor; ratio %.2f (wall)\n",
+              label, Median(starts), Median(startCpu), Median(references), Median(referenceCpu),
+              Median(starts) / Median(references));
 
   viewer::JournalWindow window;
-  viewer::JournalSource source;
-  source.path = path;
   window.OpenJournal(source);
   window.show();
   QCoreApplication::processEvents();
   auto *view = window.findChild<QTableView *>(QStringLiteral("Stations"));
   const int rows = view->model()->rowCount();
-  std::printf("stations listed: %d\n", rows);
+  int lost = 0;
+  for (int row = 0; row < rows; ++row)
+    lost += view->model()->index(row, 6).data().toString() == QStringLiteral("связь прервалась");
+  std::printf("%s: stations listed: %d, of them marked \"связь прервалась\": %d\n", label, rows, lost);
 
   std::mt19937 random(11);
   std::vector<double> histories, bareHistories, historyCpu;
-  QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bare"));
-  db.setDatabaseName(path);
-  db.open();
-  for (int i = 0; i < 40; ++i) {
-    const int row = int(random() % unsigned(rows));
-    auto started = Clock::now();
-    const double cpu = CpuMs();
-    window.ShowStationRow(row);
-    QCoreApplication::processEvents();
-    histories.push_back(Millis(Clock::now() - started));
-    historyCpu.push_back(CpuMs() - cpu);
-    QStringList sessions;
-    for (const auto &r : window.History())
-      if (!sessions.contains(r.Session))
-        sessions << QStringLiteral("'") + r.Session + QStringLiteral("'");
-    started = Clock::now();
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.exec(QStringLiteral("SELECT * FROM journal WHERE session IN (%1) ORDER BY session, seq").arg(sessions.join(',')));
-    int n = 0;
-    while (q.next())
-      n += q.value(0).toString().size() > 0;
-    bareHistories.push_back(Millis(Clock::now() - started));
+  {
+    QSqlDatabase db = open(QStringLiteral("bare"));
+    for (int i = 0; i < 40; ++i) {
+      const int row = int(random() % unsigned(rows));
+      auto started = Clock::now();
+      const double cpu = CpuMs();
+      window.ShowStationRow(row);
+      QCoreApplication::processEvents();
+      histories.push_back(Millis(Clock::now() - started));
+      historyCpu.push_back(CpuMs() - cpu);
+      QStringList sessions;
+      for (const auto &r : window.History())
+        if (!sessions.contains(QStringLiteral("'") + r.Session + QStringLiteral("'")))
+          sessions << QStringLiteral("'") + r.Session + QStringLiteral("'");
+      started = Clock::now();
+      QSqlQuery q(db);
+      q.setForwardOnly(true);
+      q.exec(QStringLiteral("SELECT * FROM journal WHERE session IN (%1) ORDER BY session, seq").arg(sessions.join(',')));
+      int n = 0;
+      while (q.next())
+        n += q.value(0).toString().size() > 0;
+      bareHistories.push_back(Millis(Clock::now() - started));
+    }
   }
-  std::printf("one station's history, shown and painted: median %.1f ms wall, %.1f ms processor, 90%% %.1f ms wall "
-              "(target median <= 200); the bare query of its records %.2f ms; ratio %.1f (wall)\n",
-              Median(histories), Median(historyCpu), Percentile(histories, 0.9), Median(bareHistories),
+  QSqlDatabase::removeDatabase(QStringLiteral("bare"));
+  std::printf("%s: one station's history and chart, shown and painted: median %.1f ms wall, %.1f ms processor, 90%% "
+              "%.1f ms wall (target median <= 200); the bare query of its records %.2f ms; ratio %.1f (wall)\n",
+              label, Median(histories), Median(historyCpu), Percentile(histories, 0.9), Median(bareHistories),
               Median(histories) / Median(bareHistories));
 
   auto *filter = window.findChild<QLineEdit *>(QStringLiteral("SerialFilter"));
@@ -304,9 +371,84 @@ int main(int argc, char **argv) {
       bareKeys.push_back(Millis(Clock::now() - started));
     }
   }
-  std::printf("serial filter per keystroke, list redrawn: median %.2f ms wall, %.2f ms processor, 90%% %.2f ms wall "
-              "(target <= 30); a bare scan of the serials for the part %.2f ms; ratio %.1f (wall)\n",
-              Median(keys), Median(keyCpu), Percentile(keys, 0.9), Median(bareKeys), Median(keys) / Median(bareKeys));
+  std::printf("%s: serial filter per keystroke, list redrawn: median %.2f ms wall, %.2f ms processor, 90%% %.2f ms "
+              "wall (target <= 30); a bare scan of the serials for the part %.2f ms; ratio %.1f (wall)\n",
+              label, Median(keys), Median(keyCpu), Percentile(keys, 0.9), Median(bareKeys),
+              Median(keys) / Median(bareKeys));
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  QApplication app(argc, argv);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  QStringList arguments = QCoreApplication::arguments().mid(1);
+  bool postgres = false;
+  while (!arguments.isEmpty() && arguments[0].startsWith(QLatin1String("--"))) {
+    if (arguments.size() >= 2 && arguments[0] == QLatin1String("--records")) {
+      Records = arguments[1].toInt();
+      arguments = arguments.mid(2);
+    } else if (arguments[0] == QLatin1String("--postgres")) {
+      postgres = true;
+      arguments = arguments.mid(1);
+    } else {
+      std::fprintf(stderr, "usage: ViewerBench [--records N] [--postgres] [journal.sqlite]\n");
+      return 2;
+    }
+  }
+  QTemporaryDir scratch;
+  QString path = !arguments.isEmpty() ? arguments[0] : scratch.filePath(QStringLiteral("journal.sqlite"));
+  if (!QFileInfo::exists(path))
+    Generate(path);
+
+  // The first open (the indexes were made with the table).
+  {
+    const auto started = Clock::now();
+    viewer::JournalReader store;
+    viewer::JournalSource source;
+    source.path = path;
+    store.Open(source);
+    std::printf("first open: %.0f ms\n", Millis(Clock::now() - started));
+  }
+
+  viewer::JournalSource file;
+  file.path = path;
+  MeasureViewer(app, "SQLite", file, [&](const QString &name) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.open();
+    return db;
+  });
+
+  if (postgres) {
+    std::unique_ptr<TPostgresServer> server;
+    try {
+      server = std::make_unique<TPostgresServer>();
+    } catch (const std::exception &e) {
+      std::fprintf(stderr, "no PostgreSQL server: %s\n", e.what());
+      return 1;
+    }
+    if (!LoadPostgres(*server, path, scratch.path()))
+      return 1;
+    viewer::JournalSource factory;
+    factory.server = true;
+    factory.uri = QString::fromStdString(server->Uri("admin"));
+    MeasureViewer(app, "PostgreSQL", factory, [&](const QString &name) {
+      QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+      db.setHostName(QString::fromStdString(server->SocketDir()));
+      db.setPort(5432);
+      db.setUserName(QStringLiteral("admin"));
+      db.setDatabaseName(QStringLiteral("kstune"));
+      db.open();
+      return db;
+    });
+  }
+
+  viewer::JournalWindow window;
+  window.OpenJournal(file);
+  window.show();
+  QCoreApplication::processEvents();
+  const int rows = window.findChild<QTableView *>(QStringLiteral("Stations"))->model()->rowCount();
 
   // Following a station that a bench is writing to: a DAC poll a second appended to the shown
   // station's last session, the viewer's processor time over the wall time.

@@ -17,4 +17,10 @@ inline constexpr const char *Visits =
 inline constexpr std::string_view VisitsWhere = "operation IN ('connect', 'serial', 'disconnect')";
 static_assert(std::string_view(Visits).ends_with(VisitsWhere));
 
+// The sessions that lost the link somewhere: a handful of rows among millions, so the station
+// list can mark such visits without reading every record.
+inline constexpr const char *Lost = "CREATE INDEX IF NOT EXISTS journal_lost ON journal (session) WHERE outcome = 'link_lost'";
+inline constexpr std::string_view LostWhere = "outcome = 'link_lost'";
+static_assert(std::string_view(Lost).ends_with(LostWhere));
+
 } // namespace journal_indexes

@@ -15,12 +15,16 @@
 
 namespace viewer {
 
-const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits)};
+const QStringList JournalIndexes{QLatin1String(journal_indexes::Session), QLatin1String(journal_indexes::Visits),
+                                 QLatin1String(journal_indexes::Lost)};
 
 namespace {
 
 // A server copy may arrive this much later than records already shown and still be followed.
 constexpr int LateArrivalSeconds = 60;
+
+// The factory server's own columns, filled by it alone; not a newer kstune's.
+const QStringList ServerColumns{QStringLiteral("received_by"), QStringLiteral("received_at")};
 
 QString ErrorText(const QSqlError &error) {
   QString text = error.databaseText().trimmed();
@@ -55,6 +59,7 @@ bool JournalReader::Open(const JournalSource &source) {
   error_.clear();
   warning_.clear();
   lastRowid_ = 0;
+  haveReceipts_ = false;
   pollError_.clear();
   newest_ = QDateTime();
   recentIds_.clear();
@@ -123,9 +128,16 @@ QString JournalReader::CheckTable() {
   for (const QString &name : JournalColumns())
     if (columns.indexOf(name) < 0)
       missing << name;
-  for (int i = 0; i < columns.count(); ++i)
-    if (!JournalColumns().contains(columns.fieldName(i)))
+  int receiptColumns = 0;
+  for (int i = 0; i < columns.count(); ++i) {
+    if (JournalColumns().contains(columns.fieldName(i)))
+      continue;
+    if (source_.server && ServerColumns.contains(columns.fieldName(i)))
+      ++receiptColumns;
+    else
       unknown << columns.fieldName(i);
+  }
+  haveReceipts_ = receiptColumns == ServerColumns.size();
   if (!missing.isEmpty())
     return QStringLiteral("%1 не журнал kstune: в таблице journal нет столбцов %2.").arg(where, missing.join(", "));
   if (!unknown.isEmpty())
@@ -142,7 +154,21 @@ void JournalReader::CreateIndexes() {
     QSqlQuery(db).exec(statement);
 }
 
-QString JournalReader::Select() const { return JournalSelect(); }
+QString JournalReader::Select() const {
+  QString select = JournalSelect();
+  if (haveReceipts_)
+    select.replace(QStringLiteral(" FROM journal "), QStringLiteral(", received_by, received_at FROM journal "));
+  return select;
+}
+
+void JournalReader::TakeReceipt(const QSqlQuery &query, const QString &id, ServerReceipts *receipts) const {
+  if (!receipts || !haveReceipts_)
+    return;
+  const int at = static_cast<int>(JournalColumns().size());
+  // Rows of a table made before the server's columns keep them empty: nobody knows.
+  if (!query.value(at).isNull() || !query.value(at + 1).isNull())
+    receipts->insert(id, {query.value(at).toString(), JournalTimeOf(query.value(at + 1))});
+}
 
 QVariant JournalReader::TimeParameter(const QDateTime &at) const { return JournalTimeParameter(at, source_.server); }
 
@@ -158,12 +184,13 @@ void JournalReader::MarkNewest() {
       lastRowid_ = query.value(0).toLongLong();
     return;
   }
-  if (query.exec(QStringLiteral("SELECT max(at) FROM journal")) && query.next())
+  const QString time = haveReceipts_ ? QStringLiteral("received_at") : QStringLiteral("at");
+  if (query.exec(QStringLiteral("SELECT max(%1) FROM journal").arg(time)) && query.next())
     newest_ = JournalTimeOf(query.value(0));
   if (!newest_.isValid())
     return;
   // What is already there near the newest time is not new to the first NewRecords().
-  query.prepare(QStringLiteral("SELECT id FROM journal WHERE at > ?"));
+  query.prepare(QStringLiteral("SELECT id FROM journal WHERE %1 > ?").arg(time));
   query.addBindValue(TimeParameter(newest_.addSecs(-LateArrivalSeconds)));
   if (query.exec())
     while (query.next())
@@ -196,10 +223,31 @@ std::vector<SessionSummary> JournalReader::LoadSessions() {
     sessions.push_back({query.value(0).toString(), query.value(3).toString(), JournalTimeOf(query.value(1)),
                         JournalTimeOf(query.value(2)), query.value(5).toString(), query.value(6).toString(),
                         query.value(4).toString(), query.value(7).toInt() != 0});
+  MarkLinkLost(sessions);
   return sessions;
 }
 
-std::vector<TJournalRow> JournalReader::RecordsOfSessions(const QStringList &sessions) {
+void JournalReader::MarkLinkLost(std::vector<SessionSummary> &sessions) {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  QSqlQuery query(db);
+  query.setForwardOnly(true);
+  // Only through its index: without it the question reads the whole journal, which the list
+  // cannot afford on a journal of millions of records; such a journal marks only unended visits.
+  const QString hasIndex = source_.server
+                               ? QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = 'journal' AND indexname = 'journal_lost'")
+                               : QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'journal_lost'");
+  if (!query.exec(hasIndex) || !query.next())
+    return;
+  QSet<QString> lost;
+  if (query.exec(QStringLiteral("SELECT DISTINCT session FROM journal WHERE ") +
+                 QLatin1String(journal_indexes::LostWhere.data(), journal_indexes::LostWhere.size())))
+    while (query.next())
+      lost.insert(query.value(0).toString());
+  for (SessionSummary &s : sessions)
+    s.linkLost = lost.contains(s.session);
+}
+
+std::vector<TJournalRow> JournalReader::RecordsOfSessions(const QStringList &sessions, ServerReceipts *receipts) {
   std::vector<TJournalRow> records;
   if (!open_ || sessions.isEmpty())
     return records;
@@ -215,12 +263,14 @@ std::vector<TJournalRow> JournalReader::RecordsOfSessions(const QStringList &ses
     error_ = QStringLiteral("Журнал не читается: %1").arg(ErrorText(query.lastError()));
     return records;
   }
-  while (query.next())
+  while (query.next()) {
     records.push_back(JournalRowAt(query));
+    TakeReceipt(query, records.back().Id, receipts);
+  }
   return records;
 }
 
-std::vector<TJournalRow> JournalReader::NewRecords() {
+std::vector<TJournalRow> JournalReader::NewRecords(ServerReceipts *receipts) {
   std::vector<TJournalRow> records;
   if (!open_)
     return records;
@@ -252,7 +302,10 @@ std::vector<TJournalRow> JournalReader::NewRecords() {
     }
     return records;
   }
-  query.prepare(Select() + QStringLiteral("WHERE at > ? ORDER BY at, session, seq"));
+  // The server's receive time is one clock for every bench: a bench whose clock is behind is
+  // followed all the same. A table without it has only the benches' times.
+  query.prepare(Select() + (haveReceipts_ ? QStringLiteral("WHERE received_at > ? ORDER BY received_at, id")
+                                          : QStringLiteral("WHERE at > ? ORDER BY at, session, seq")));
   const QDateTime from = newest_.isValid() ? newest_.addSecs(-LateArrivalSeconds) : QDateTime::fromSecsSinceEpoch(0);
   query.addBindValue(TimeParameter(from));
   if (!query.exec())
@@ -261,10 +314,13 @@ std::vector<TJournalRow> JournalReader::NewRecords() {
   while (query.next()) {
     TJournalRow record = JournalRowAt(query);
     seen.insert(record.Id);
-    if (record.At.isValid() && (!newest_.isValid() || record.At > newest_))
-      newest_ = record.At;
-    if (!recentIds_.contains(record.Id))
+    const QDateTime at = haveReceipts_ ? JournalTimeOf(query.value(static_cast<int>(JournalColumns().size()) + 1)) : record.At;
+    if (at.isValid() && (!newest_.isValid() || at > newest_))
+      newest_ = at;
+    if (!recentIds_.contains(record.Id)) {
+      TakeReceipt(query, record.Id, receipts);
       records.push_back(std::move(record));
+    }
   }
   recentIds_ = seen;
   return records;

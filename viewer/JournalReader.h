@@ -5,6 +5,7 @@
 #include "journal/JournalRecord.h"
 #include "viewer/JournalSource.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -27,7 +28,16 @@ struct SessionSummary {
   QString operatorName;
   QString model;
   bool ended = false; // its disconnect is in the journal
+  bool linkLost = false; // a record of it lost the link (known only where the journal has journal_lost)
 };
+
+// What only a factory server knows of a record: the role that sent it and when the server had it.
+struct ServerReceipt {
+  QString by;
+  QDateTime at;
+};
+// By record id.
+using ServerReceipts = QHash<QString, ServerReceipt>;
 
 // The indexes that make the station list and a station's history fast. The journal writer
 // creates them; the viewer creates them too on a local file it may write.
@@ -51,10 +61,15 @@ public:
 
   // Every session in the journal; also the point after which NewRecords() starts.
   std::vector<SessionSummary> LoadSessions();
-  // The records of these sessions, each session's records in their order (seq).
-  std::vector<TJournalRow> RecordsOfSessions(const QStringList &sessions);
-  // Records appended since the last LoadVisits() or NewRecords(), in the order they were written.
-  std::vector<TJournalRow> NewRecords();
+  // True on a factory server whose table has the server's own columns (received_by, received_at).
+  bool HasReceipts() const { return haveReceipts_; }
+  // The records of these sessions, each session's records in their order (seq); their server
+  // receipts added to `receipts` where the journal has them.
+  std::vector<TJournalRow> RecordsOfSessions(const QStringList &sessions, ServerReceipts *receipts = nullptr);
+  // Records appended since the last LoadSessions() or NewRecords(), in the order they were
+  // written: on a server with receipts, the order it received them in, whatever the benches'
+  // clocks say.
+  std::vector<TJournalRow> NewRecords(ServerReceipts *receipts = nullptr);
   // Why the last NewRecords() found nothing because the journal did not answer; empty when it did.
   const QString &PollError() const { return pollError_; }
 
@@ -64,19 +79,23 @@ private:
   QString CheckTable();
   void CreateIndexes();
   QString Select() const;
+  void TakeReceipt(const QSqlQuery &query, const QString &id, ServerReceipts *receipts) const;
   QVariant TimeParameter(const QDateTime &at) const;
   void MarkNewest();
+  void MarkLinkLost(std::vector<SessionSummary> &sessions);
   QString PollFailure(const QString &why) const;
 
   QString connection_;
   JournalSource source_;
   bool open_ = false;
   bool haveRowid_ = false;
+  bool haveReceipts_ = false;
   QString error_;
   QString warning_;
   QString pollError_;
   // Where following goes on: the last rowid seen (SQLite), or the newest time seen and the ids
-  // at or near it (a server, whose rows may arrive a little out of time order).
+  // at or near it (a server: its receive time, or a bench's time on a table without it; a
+  // transaction that began earlier may commit later).
   qint64 lastRowid_ = 0;
   QDateTime newest_;
   QSet<QString> recentIds_;

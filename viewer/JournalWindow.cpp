@@ -118,6 +118,13 @@ void JournalWindow::BuildUi() {
   history_->setColumnWidth(2, chars(3));
   history_->setColumnWidth(3, chars(7));
   history_->setColumnWidth(4, chars(14));
+  // A factory server says who sent each record and when it had it: shown before the details,
+  // which keep the rest of the width; hidden on a bench's own file, which cannot know.
+  history_->setColumnCount(ReceiptColumn + 1);
+  history_->headerItem()->setText(ReceiptColumn, QStringLiteral("Получено сервером"));
+  history_->header()->moveSection(ReceiptColumn, 5);
+  history_->setColumnWidth(ReceiptColumn, chars(34));
+  history_->setColumnHidden(ReceiptColumn, true);
   values_->setColumnCount(6);
   values_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Параметр"), QStringLiteral("Поле"),
                                       QStringLiteral("Значение"), QStringLiteral("Второе"), QStringLiteral("Предустановка")});
@@ -247,6 +254,7 @@ bool JournalWindow::OpenJournal(const JournalSource &source) {
     statusBar()->showMessage(QStringLiteral("Журнал не открыт"));
     return false;
   }
+  history_->setColumnHidden(ReceiptColumn, !store_.HasReceipts());
   index_.Add(store_.LoadSessions());
   if (!store_.Error().isEmpty())
     Say(store_.Error(), true);
@@ -311,10 +319,11 @@ void JournalWindow::ShowStation(int station) {
   station_ = station;
   stationSessions_ = index_.SessionIdsOf(station);
   records_.clear();
+  receipts_.clear();
   if (station >= 0) {
     const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
     stationSerial_ = s.serial;
-    std::vector<TJournalRow> bySession = store_.RecordsOfSessions(stationSessions_);
+    std::vector<TJournalRow> bySession = store_.RecordsOfSessions(stationSessions_, &receipts_);
     // Sessions oldest first, each in its own order.
     for (const QString &session : stationSessions_)
       for (TJournalRow &r : bySession)
@@ -407,6 +416,7 @@ void JournalWindow::AddHistoryItems(size_t from) {
     item->setText(3, r.Value ? QString::number(*r.Value) : QString());
     item->setText(4, OutcomeText(r.Outcome));
     item->setText(5, r.Detail.isEmpty() ? r.Series : r.Detail);
+    item->setText(ReceiptColumn, ReceiptText(r.Id));
     item->setData(0, RecordRole, static_cast<int>(i));
     item->setData(0, SessionRole, r.Session);
     if (r.Outcome != TJournalOutcome::Ok)
@@ -415,6 +425,13 @@ void JournalWindow::AddHistoryItems(size_t from) {
   }
   if (sessionItem && from < records_.size())
     history_->scrollToItem(sessionItem->child(sessionItem->childCount() - 1));
+}
+
+QString JournalWindow::ReceiptText(const QString &id) const {
+  const auto found = receipts_.constFind(id);
+  if (found == receipts_.constEnd())
+    return {};
+  return QStringLiteral("%1, %2").arg(found->by, TimeText(found->at));
 }
 
 void JournalWindow::UnfoldTelemetry(QTreeWidgetItem *group) {
@@ -429,6 +446,7 @@ void JournalWindow::UnfoldTelemetry(QTreeWidgetItem *group) {
     item->setText(1, OperationText(r.Operation));
     item->setText(4, OutcomeText(r.Outcome));
     item->setText(5, r.Detail);
+    item->setText(ReceiptColumn, ReceiptText(r.Id));
     item->setData(0, RecordRole, i);
     item->setData(0, SessionRole, r.Session);
     recordItems_[static_cast<size_t>(i)] = item;

@@ -49,6 +49,8 @@ public:
   void ChooseRecords(const std::vector<int> &positions);
   const std::vector<TJournalRow> &History() const { return records_; }
   const TelemetryData &Telemetry() const { return telemetry_; }
+  // Who sent a shown record and when the factory server had it; empty where the journal does not say.
+  QString ReceiptText(const QString &id) const;
 
   void ShowLeftWith();
   void CopySeries();
@@ -96,6 +98,7 @@ private:
   QString stationSerial_;
   QStringList stationSessions_;
   std::vector<TJournalRow> records_;
+  ServerReceipts receipts_; // of records_, on a factory server
   std::vector<QTreeWidgetItem *> recordItems_;
   QString chartSession_;
   TelemetryData telemetry_;

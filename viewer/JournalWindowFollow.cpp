@@ -62,7 +62,8 @@ void JournalWindow::SetFollow(bool on) {
 }
 
 void JournalWindow::PollJournal() {
-  std::vector<TJournalRow> fresh = store_.NewRecords();
+  ServerReceipts freshReceipts;
+  std::vector<TJournalRow> fresh = store_.NewRecords(&freshReceipts);
   // A journal that stops answering is said once, and followed again as soon as it answers.
   if (!store_.PollError().isEmpty()) {
     if (!followLost_)
@@ -83,14 +84,15 @@ void JournalWindow::PollJournal() {
   QSet<int> touched;
   for (const TJournalRow &r : fresh) {
     const int known = index_.StationOfSession(r.Session);
-    const bool changes = known < 0 || JournalOp::Is(r.Operation, JournalOp::Serial) ||
+    const bool lost = r.Outcome == TJournalOutcome::LinkLost;
+    const bool changes = known < 0 || lost || JournalOp::Is(r.Operation, JournalOp::Serial) ||
                          JournalOp::Is(r.Operation, JournalOp::Disconnect) || JournalOp::Is(r.Operation, JournalOp::Model) ||
                          (!r.Serial.isEmpty() && index_.Stations()[static_cast<size_t>(known)].serial != r.Serial);
     if (!changes && index_.Touch(r.Session, r.At))
       touched.insert(known);
     else
       visits.push_back({r.Session, r.Serial, r.At, r.At, r.Bench, r.Operator, r.Model,
-                        JournalOp::Is(r.Operation, JournalOp::Disconnect)});
+                        JournalOp::Is(r.Operation, JournalOp::Disconnect), lost});
   }
   // The station the user chose stays chosen, found again by its sessions after a regathering.
   const QString shownSession = stationSessions_.isEmpty() ? QString() : stationSessions_.front();
@@ -111,6 +113,8 @@ void JournalWindow::PollJournal() {
   for (TJournalRow &r : fresh) {
     const int station = index_.StationOfSession(r.Session);
     if (station >= 0 && station == station_ && stationSessions_.contains(r.Session)) {
+      if (const auto receipt = freshReceipts.constFind(r.Id); receipt != freshReceipts.constEnd())
+        receipts_.insert(r.Id, *receipt);
       mine.push_back(std::move(r));
     } else if (station >= 0 && !live.contains(station)) {
       live.insert(station);

@@ -11,5 +11,6 @@ constexpr int SessionRole = Qt::UserRole + 2;
 constexpr int TelemetryRole = Qt::UserRole + 3; // a folded run of telemetry polls
 constexpr int FirstRole = Qt::UserRole + 4;     // its first record, in records_
 constexpr int CountRole = Qt::UserRole + 5;     // how many
+constexpr int ReceiptColumn = 6;                // the history's "Получено сервером"
 
 } // namespace viewer::window_roles

@@ -35,6 +35,7 @@ void StationIndex::Add(const std::vector<SessionSummary> &sessions) {
     if (!v.model.isEmpty() && (s.model.isEmpty() || latest))
       s.model = v.model;
     s.ended = s.ended || v.ended;
+    s.linkLost = s.linkLost || v.linkLost;
     if (s.bench.isEmpty())
       s.bench = v.bench;
     if (s.operatorName.isEmpty())
@@ -64,14 +65,14 @@ void StationIndex::Regather() {
       auto it = bySerial.find(s.serial);
       if (it == bySerial.end()) {
         it = bySerial.insert(s.serial, static_cast<int>(read.size()));
-        read.push_back({s.serial, {}, {}, {}, {}, {}, {}, {}});
+        read.push_back({s.serial, {}, {}, {}, {}, {}, {}, {}, {}});
       }
       entry = &read[static_cast<size_t>(it.value())];
     } else {
       const QDate day = s.start.toLocalTime().date();
       auto [it, fresh] = unread.try_emplace({-day.toJulianDay(), s.bench}, static_cast<int>(groups.size()));
       if (fresh)
-        groups.push_back({{}, day, {}, s.bench, {}, {}, {}, {}});
+        groups.push_back({{}, day, {}, s.bench, {}, {}, {}, {}, {}});
       entry = &groups[static_cast<size_t>(it->second)];
     }
     entry->sessions.push_back(index);
@@ -81,6 +82,7 @@ void StationIndex::Regather() {
       entry->bench = s.bench;
       entry->operatorName = s.operatorName;
       entry->lastEnded = s.ended;
+      entry->lastLinkLost = s.linkLost;
     }
   }
   stations_.reserve(read.size() + groups.size());

@@ -18,6 +18,7 @@ struct StationEntry {
   QString operatorName;
   QDateTime last;
   bool lastEnded = true;     // its latest session has its disconnect
+  bool lastLinkLost = false; // and lost the link on the way
   std::vector<int> sessions; // into Sessions(), oldest first
 };
 

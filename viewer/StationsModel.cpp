@@ -19,8 +19,13 @@ enum Column { Serial, Model, Bench, Last, Sessions, Operator, Ending, ColumnCoun
 QString EndingOf(const StationEntry &s, bool live) {
   if (live)
     return QStringLiteral("идет запись");
-  return s.lastEnded ? QStringLiteral("завершен") : QStringLiteral("не завершен");
+  if (!s.lastEnded)
+    return QStringLiteral("не завершен");
+  return s.lastLinkLost ? QStringLiteral("связь прервалась") : QStringLiteral("завершен");
 }
+
+// A visit that ended badly is marked.
+bool EndedBadly(const StationEntry &s) { return !s.lastEnded || s.lastLinkLost; }
 
 } // namespace
 
@@ -81,7 +86,7 @@ void StationsModel::Sort() {
     case Operator:
       return x.operatorName < y.operatorName;
     case Ending:
-      return x.lastEnded < y.lastEnded;
+      return std::make_tuple(x.lastEnded, !x.lastLinkLost) < std::make_tuple(y.lastEnded, !y.lastLinkLost);
     default:
       // Stations without a serial after the read ones, as in the index's own order.
       return std::make_tuple(x.serial.isEmpty(), x.serial, -x.date.toJulianDay()) <
@@ -116,10 +121,10 @@ QVariant StationsModel::data(const QModelIndex &index, int role) const {
   const StationEntry &s = index_.Stations()[static_cast<size_t>(station)];
   const bool live = live_.contains(station);
   if (role == Qt::ForegroundRole && index.column() == Ending)
-    return live ? QBrush(QColor(0x1a, 0x7f, 0x37)) : s.lastEnded ? QVariant() : QBrush(QColor(0xb0, 0x20, 0x20));
+    return live ? QBrush(QColor(0x1a, 0x7f, 0x37)) : !EndedBadly(s) ? QVariant() : QBrush(QColor(0xb0, 0x20, 0x20));
   if (role == Qt::ForegroundRole && s.serial.isEmpty())
     return QBrush(QColor(0x70, 0x70, 0x70));
-  if (role == Qt::FontRole && (live || (index.column() == Ending && !s.lastEnded))) {
+  if (role == Qt::FontRole && (live || (index.column() == Ending && EndedBadly(s)))) {
     QFont bold;
     bold.setBold(true);
     return bold;

@@ -5,6 +5,8 @@
 #include "viewer/JournalWindow.h"
 #include "viewer/TelemetryView.h"
 
+#include "journal/JournalIndexes.h"
+
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QChart>
@@ -21,6 +23,8 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -466,14 +470,32 @@ TEST_F(JournalWindowTest, FollowShowsRecordsAppendedMeanwhile) {
 }
 
 TEST_F(JournalWindowTest, ListMarksVisitsThatDidNotEnd) {
+  Row lost = R("6T09:30:02.000", 3, "F", "bench-2", "orlov", "KS45", "0E4000", "set_value");
+  lost.outcome = "link_lost";
+  lost.detail = "нет ответа на байт 2";
   journal.Append({R("6T09:00:00.000", 1, "E", "bench-2", "orlov", "KS45", "", "connect"),
-                  R("6T09:00:01.000", 2, "E", "bench-2", "orlov", "KS45", "0D3000", "serial")});
+                  R("6T09:00:01.000", 2, "E", "bench-2", "orlov", "KS45", "0D3000", "serial"),
+                  R("6T09:30:00.000", 1, "F", "bench-2", "orlov", "KS45", "", "connect"),
+                  R("6T09:30:01.000", 2, "F", "bench-2", "orlov", "KS45", "0E4000", "serial"), lost,
+                  R("6T09:30:03.000", 4, "F", "bench-2", "orlov", "KS45", "0E4000", "disconnect")});
+  {
+    // The index kstune's own journal has, through which the list learns of lost links cheaply.
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "lost-index");
+    db.setDatabaseName(journal.Path());
+    ASSERT_TRUE(db.open());
+    ASSERT_TRUE(QSqlQuery(db).exec(journal_indexes::Lost));
+    db.close();
+  }
+  QSqlDatabase::removeDatabase("lost-index");
   JournalSource source;
   source.path = journal.Path();
   ASSERT_TRUE(window.OpenJournal(source));
   const QStringList serials = ListColumn(0), endings = ListColumn(6);
   EXPECT_EQ(endings[serials.indexOf("0D3000")], "не завершен");
-  EXPECT_EQ(endings[serials.indexOf("00A3F1")], "завершен");
+  EXPECT_EQ(endings[serials.indexOf("0E4000")], "связь прервалась");
+  // Its latest visit lost the link on a read (the second visit's read_all).
+  EXPECT_EQ(endings[serials.indexOf("00A3F1")], "связь прервалась");
+  EXPECT_EQ(endings[serials.indexOf("0B1000")], "завершен");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <QAbstractItemModel>
 #include <QTableView>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,9 @@ TEST(ViewerPostgres, StationsHistoryFollowAndRefusal) {
   EXPECT_EQ(model->index(0, 1).data().toString(), "KS43");
   window.ShowStationRow(0);
   ASSERT_EQ(window.History().size(), 4u);
+  // A table without the server's own columns cannot say who sent a record: no such column.
+  EXPECT_TRUE(window.findChild<QTreeWidget *>("History")->isColumnHidden(6));
+  EXPECT_EQ(window.ReceiptText("4"), "");
   EXPECT_EQ(window.History()[3].Series, QString(102, '1'));
   ASSERT_EQ(window.Telemetry().dac[0].size(), 1);
   EXPECT_DOUBLE_EQ(window.Telemetry().dac[0][0].y(), 1.0); // 0x33 = 51 is 1.00 V
@@ -60,6 +64,48 @@ TEST(ViewerPostgres, StationsHistoryFollowAndRefusal) {
   source.uri = QString::fromStdString(server.Uri("stranger"));
   EXPECT_FALSE(window.OpenJournal(source));
   EXPECT_TRUE(window.Message().contains("отказал в подключении")) << window.Message().toStdString();
+}
+
+// The factory table as the server keeps it: who inserted each row and when the server had it,
+// filled by the server's defaults alone.
+const std::string ColumnsWithReceipts =
+    Columns.substr(0, Columns.size() - 1) +
+    ", received_by text NOT NULL DEFAULT current_user, received_at timestamptz NOT NULL DEFAULT now())";
+
+TEST(ViewerPostgres, ReceiptsShownAndFollowedInTheServersOrder) {
+  ViewerTestApp();
+  TPostgresServer server;
+  server.Psql(ColumnsWithReceipts);
+  server.Psql("CREATE ROLE bench07 LOGIN PASSWORD 'pw07'; GRANT INSERT, SELECT ON journal TO bench07");
+  server.Psql("INSERT INTO journal VALUES " + Record("1", "now()", 1, "", "connect", "", "") + ", " +
+              Record("2", "now()", 2, "00A3F1", "serial", "", "00A3F1"));
+  JournalWindow window;
+  JournalSource source;
+  source.server = true;
+  source.uri = QString::fromStdString(server.Uri("admin"));
+  ASSERT_TRUE(window.OpenJournal(source)) << window.Message().toStdString();
+  // The server's own columns are no newer kstune's.
+  EXPECT_FALSE(window.Message().contains("более новой")) << window.Message().toStdString();
+  window.ShowStationRow(0);
+  ASSERT_EQ(window.History().size(), 2u);
+  auto *history = window.findChild<QTreeWidget *>("History");
+  EXPECT_FALSE(history->isColumnHidden(6));
+  EXPECT_EQ(history->headerItem()->text(6), "Получено сервером");
+  EXPECT_TRUE(window.ReceiptText("2").startsWith("admin, ")) << window.ReceiptText("2").toStdString();
+
+  // A bench whose clock is two minutes behind: its record is new to the server all the same.
+  const auto sent = server.PsqlAs("bench07", "pw07",
+                                  {"-c", "INSERT INTO journal VALUES " +
+                                             Record("3", "now() - interval '2 minutes'", 3, "00A3F1", "set_value", "", "")});
+  ASSERT_TRUE(sent.Ok) << sent.Err;
+  window.PollJournal();
+  ASSERT_EQ(window.History().size(), 3u);
+  EXPECT_EQ(window.History()[2].Id, "3");
+  EXPECT_TRUE(window.ReceiptText("3").startsWith("bench07, ")) << window.ReceiptText("3").toStdString();
+  const QTreeWidgetItem *session = history->topLevelItem(0);
+  EXPECT_EQ(session->child(session->childCount() - 1)->text(6), window.ReceiptText("3"));
+  window.PollJournal();
+  EXPECT_EQ(window.History().size(), 3u);
 }
 
 } // namespace
