@@ -158,6 +158,7 @@ QStringList Schema(const char *timeType, const char *serverColumns = "") {
       QStringLiteral("CREATE INDEX IF NOT EXISTS journal_serial ON journal (serial, at)"),
       QLatin1String(journal_indexes::Session),
       QLatin1String(journal_indexes::Visits),
+      QLatin1String(journal_indexes::Lost),
       QStringLiteral("CREATE INDEX IF NOT EXISTS journal_at ON journal (at)"),
   };
 }

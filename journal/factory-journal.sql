@@ -73,6 +73,8 @@ CREATE INDEX IF NOT EXISTS journal_session ON public.journal (session, seq);
 CREATE INDEX IF NOT EXISTS journal_visits ON public.journal (session, at, serial, model, bench, "operator", operation)
   WHERE operation IN ('connect', 'serial', 'disconnect');
 CREATE INDEX IF NOT EXISTS journal_at ON public.journal (at);
+-- The sessions that lost the link: the station list marks them without reading every record.
+CREATE INDEX IF NOT EXISTS journal_lost ON public.journal (session) WHERE outcome = 'link_lost';
 -- Live views follow the server's order of receipt, not the benches' clocks.
 CREATE INDEX IF NOT EXISTS journal_received ON public.journal (received_at);
 

@@ -139,7 +139,7 @@ TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRol
             "set_value|18|3|ok|KS43|COM2 /dev/pts/9\n");
   // The indexes the viewer reads by come with the table.
   EXPECT_EQ(Sql("SELECT indexname FROM pg_indexes WHERE tablename = 'journal' ORDER BY indexname"),
-            "journal_at\njournal_pkey\njournal_serial\njournal_session\njournal_visits\n");
+            "journal_at\njournal_lost\njournal_pkey\njournal_serial\njournal_session\njournal_visits\n");
   EXPECT_EQ(Sql("SELECT indexdef FROM pg_indexes WHERE indexname = 'journal_visits'"),
             "CREATE INDEX journal_visits ON public.journal USING btree (session, at, serial, model, bench, operator, "
             "operation) WHERE (operation = ANY (ARRAY['connect'::text, 'serial'::text, 'disconnect'::text]))\n");
