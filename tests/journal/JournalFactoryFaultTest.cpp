@@ -215,7 +215,7 @@ TEST_F(JournalFactoryFaultTest, APasswordFileOthersMayReadIsNamedAsTheReason) {
   ASSERT_TRUE(recorder.WaitTold(1));
   store->Stop();
   const auto told = recorder.Told();
-  ASSERT_EQ(told.size(), 1u);
+  ASSERT_EQ(told.size(), 1u) << told.front().toStdString() << " / " << told.back().toStdString();
   EXPECT_TRUE(told[0].contains(QStringLiteral("доступен не только владельцу"))) << told[0].toStdString();
   EXPECT_TRUE(told[0].contains(QStringLiteral("chmod 600 ") + QString::fromStdString((root / "pgpass").string())))
       << told[0].toStdString();
