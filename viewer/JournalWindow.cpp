@@ -14,6 +14,7 @@
 #include "journal/StationReplay.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QScreen>
 #include <QChart>
 #include <QChartView>
@@ -239,6 +240,18 @@ void JournalWindow::DrawChart(const QString &title) {
 
 QString JournalWindow::Message() const { return message_->text(); }
 
+namespace {
+
+// A file in the user's own folders is named as a technician reads it elsewhere ("~/.local/…").
+QString HomeShortened(const QString &path) {
+  const QString home = QDir::homePath();
+  if (home.isEmpty() || home == QLatin1String("/") || !path.startsWith(home + QLatin1Char('/')))
+    return path;
+  return QStringLiteral("~") + path.mid(home.size());
+}
+
+} // namespace
+
 bool JournalWindow::OpenJournal(const JournalSource &source) {
   follow_->setChecked(false);
   // The list lets go of the old stations before they are gone; the right side, the title and
@@ -270,7 +283,7 @@ bool JournalWindow::OpenJournal(const JournalSource &source) {
   }
   ApplyFilter();
   statusBar()->showMessage(QStringLiteral("%1: радиостанций %2, сеансов %3")
-                               .arg(source.server ? WithoutPassword(source.uri) : source.path)
+                               .arg(source.server ? WithoutPassword(source.uri) : HomeShortened(source.path))
                                .arg(std::count_if(index_.Stations().begin(), index_.Stations().end(),
                                                   [](const StationEntry &s) { return !s.serial.isEmpty(); }))
                                .arg(index_.Sessions().size()));

@@ -25,6 +25,7 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -156,6 +157,22 @@ TEST_F(JournalWindowTest, ListsStationsBySerialThenUnreadSessionsByBenchAndDay) 
   EXPECT_EQ(ListColumn(3), (QStringList{"2026-12-05 10:00:11", "2026-12-03 11:00:03", "2026-12-05 12:00:02",
                                         "2026-12-05 16:00:01", "2026-12-04 15:00:01"}));
   EXPECT_EQ(ListColumn(4), (QStringList{"2", "1", "1", "1", "2"}));
+}
+
+TEST_F(JournalWindowTest, StatusBarNamesAFileInTheHomeFolderFromTilde) {
+  const QByteArray realHome = qgetenv("HOME");
+  JournalSource source;
+  source.path = journal.Path();
+  for (const auto &[home, shown] : std::vector<std::pair<QString, QString>>{
+           {journal.Dir(), "~/journal.sqlite: "},
+           {journal.Dir() + "x", journal.Path() + ": "}, // a longer name is not the home folder
+           {"/", journal.Path() + ": "}}) {
+    qputenv("HOME", home.toLocal8Bit());
+    ASSERT_TRUE(window.OpenJournal(source));
+    EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(shown))
+        << home.toStdString() << ": " << window.statusBar()->currentMessage().toStdString();
+  }
+  qputenv("HOME", realHome);
 }
 
 struct FilterCase {

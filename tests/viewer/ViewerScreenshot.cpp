@@ -5,6 +5,8 @@
 #include "tests/viewer/TestJournal.h"
 #include "viewer/JournalWindow.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -101,8 +103,13 @@ int main(int argc, char **argv) {
     journal.Append(s.rows);
   viewer::JournalWindow window;
   window.resize(1360, 860);
+  // The journal where a bench keeps it, so that the status bar reads as on a bench PC.
+  const QString home = journal.Dir() + "/home";
+  QDir().mkpath(home + "/.local/share");
+  QFile::link(journal.Dir(), home + "/.local/share/kstune");
+  qputenv("HOME", home.toLocal8Bit());
   viewer::JournalSource source;
-  source.path = journal.Path();
+  source.path = home + "/.local/share/kstune/journal.sqlite";
   window.OpenJournal(source);
   window.show();
   window.ShowStationRow(0);
