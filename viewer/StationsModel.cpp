@@ -87,10 +87,14 @@ void StationsModel::Sort() {
       return x.operatorName < y.operatorName;
     case Ending:
       return std::make_tuple(x.lastEnded, !x.lastLinkLost) < std::make_tuple(y.lastEnded, !y.lastLinkLost);
-    default:
-      // Stations without a serial after the read ones, as in the index's own order.
-      return std::make_tuple(x.serial.isEmpty(), x.serial, -x.date.toJulianDay()) <
-             std::make_tuple(y.serial.isEmpty(), y.serial, -y.date.toJulianDay());
+    default: {
+      // Stations without a serial after the read ones, newer days first, as in the index's own
+      // order. A read station has no day (an invalid date), so days are compared, never negated.
+      const auto head = [](const StationEntry &s) { return std::tuple<bool, const QString &>(s.serial.isEmpty(), s.serial); };
+      if (head(x) != head(y))
+        return head(x) < head(y);
+      return y.date < x.date;
+    }
     }
   };
   if (sortOrder_ == Qt::AscendingOrder)
