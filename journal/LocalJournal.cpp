@@ -164,8 +164,12 @@ bool TLocalJournal::Append(const std::vector<TJournalRow> &rows, QString &why) {
 bool TLocalJournal::Insert(const std::vector<TJournalRow> &rows, QString &why) {
   damagedNow_ = false;
   QSqlDatabase db = QSqlDatabase::database(name_, false);
-  bool ok = db.transaction();
-  QSqlError failure = db.lastError();
+  // The write lock is taken at the start, where the busy timeout waits for another writer (the
+  // copy's bookkeeping, a second kstune); a deferred transaction could be refused at once.
+  QSqlQuery begin(db);
+  bool ok = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+  QSqlError failure = begin.lastError();
+  begin = QSqlQuery();
   if (ok) {
     QSqlQuery insert(db);
     QStringList marks;
