@@ -164,12 +164,8 @@ bool TLocalJournal::Append(const std::vector<TJournalRow> &rows, QString &why) {
 bool TLocalJournal::Insert(const std::vector<TJournalRow> &rows, QString &why) {
   damagedNow_ = false;
   QSqlDatabase db = QSqlDatabase::database(name_, false);
-  // The write lock is taken at the start, where the busy timeout waits for another writer (the
-  // copy's bookkeeping, a second kstune); a deferred transaction could be refused at once.
-  QSqlQuery begin(db);
-  bool ok = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
-  QSqlError failure = begin.lastError();
-  begin = QSqlQuery();
+  bool ok = db.transaction();
+  QSqlError failure = db.lastError();
   if (ok) {
     QSqlQuery insert(db);
     QStringList marks;
