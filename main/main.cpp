@@ -2,9 +2,9 @@
 #include "main/Application.h"
 #include "main/BenchJournal.h"
 #include "main/CommandLine.h"
-#include "main/DisplayCheck.h"
+#include "runtime/DisplayCheck.h"
 #include "main/OperationWatcher.h"
-#include "main/QtTranslations.h"
+#include "runtime/QtTranslations.h"
 #include "main/UnitMain.h"
 #include "main/WindowPlacement.h"
 #include "serial/AdSrMgr.h"
@@ -22,7 +22,7 @@ int main(int argc, char **argv) {
   if (!traceFile.empty() && !StartTrace(traceFile, ProgramVersion(), traceError))
     std::fprintf(stderr, "kstune: cannot write the trace to '%s': %s; running without the trace\n",
                  traceFile.c_str(), traceError.c_str());
-  std::optional<TDisplayCheck> displayCheck(std::in_place);
+  std::optional<TDisplayCheck> displayCheck(std::in_place, "kstune", "under xvfb-run");
   TApplication app(argc, argv);
   displayCheck.reset();
   TApplication::setApplicationName(QStringLiteral("kstune"));

@@ -1,4 +1,5 @@
-#include "viewer/DisplayOrExit.h"
+#include "runtime/DisplayCheck.h"
+#include "runtime/QtTranslations.h"
 #include "viewer/ExportCommand.h"
 #include "viewer/JournalWindow.h"
 #include "viewer/ViewerOptions.h"
@@ -19,16 +20,17 @@ int main(int argc, char **argv) {
       options.database ? viewer::SourceFromArgument(*options.database) : viewer::LocalJournal();
   if (options.exportTo) {
     QCoreApplication app(argc, argv);
-    viewer::LoadQtTranslations(app);
+    InstallQtTranslations(app);
     return viewer::RunExport(*options.exportTo, source);
   }
-  std::optional<viewer::DisplayOrExit> displayCheck(std::in_place);
+  std::optional<TDisplayCheck> displayCheck(std::in_place, "kstune-journal",
+                                            "use --export FILE to write the visits without a window");
   QApplication app(argc, argv);
   displayCheck.reset();
   QApplication::setApplicationName(QStringLiteral("kstune-journal"));
   QApplication::setApplicationVersion(QStringLiteral(KSTUNE_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("kstune-journal"));
-  viewer::LoadQtTranslations(app);
+  InstallQtTranslations(app);
   viewer::JournalWindow window;
   window.show();
   window.OpenJournal(source);

@@ -2,7 +2,7 @@
 #include "link/Telemetry.h"
 #include "main/MessageWindow.h"
 #include "main/Panels.h"
-#include "main/QtTranslations.h"
+#include "runtime/QtTranslations.h"
 #include "main/UnitMain.h"
 #include "runtime/Exception.h"
 #include "tests/support/QtApp.h"

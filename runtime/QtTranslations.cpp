@@ -1,4 +1,4 @@
-#include "main/QtTranslations.h"
+#include "runtime/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -5,7 +5,8 @@
 // status 1.
 class TDisplayCheck {
 public:
-  TDisplayCheck();
+  // programName starts each line; withoutWindow ends the advice "start it in a desktop session, or …".
+  TDisplayCheck(const char *programName, const char *withoutWindow);
   ~TDisplayCheck();
   TDisplayCheck(const TDisplayCheck &) = delete;
   TDisplayCheck &operator=(const TDisplayCheck &) = delete;

@@ -1,4 +1,4 @@
-#include "main/DisplayCheck.h"
+#include "runtime/DisplayCheck.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -15,6 +15,9 @@ QtMessageHandler previous = nullptr;
 // What the platform plugin said before it gave up; shown only when the window can open after all.
 std::vector<std::pair<QtMsgType, std::string>> held;
 QMessageLogContext emptyContext;
+// Whose window it is, and what else its user can do without one.
+const char *program = "";
+const char *instead = "";
 
 std::string Environment(const char *name) {
   const char *value = std::getenv(name);
@@ -26,11 +29,12 @@ void OnMessage(QtMsgType type, const QMessageLogContext &context, const QString 
   if (type == QtFatalMsg) {
     const std::string display = Environment("DISPLAY"), wayland = Environment("WAYLAND_DISPLAY");
     if (display.empty() && wayland.empty())
-      std::fputs("kstune: no display to show the window on (DISPLAY is not set); start it in a desktop "
-                 "session, or under xvfb-run\n",
-                 stderr);
+      std::fprintf(stderr,
+                   "%s: no display to show the window on (DISPLAY is not set); start it in a desktop session, "
+                   "or %s\n",
+                   program, instead);
     else
-      std::fprintf(stderr, "kstune: cannot open the display %s; is the desktop session still running?\n",
+      std::fprintf(stderr, "%s: cannot open the display %s; is the desktop session still running?\n", program,
                    (display.empty() ? wayland : display).c_str());
     std::fflush(nullptr);
     std::_Exit(1);
@@ -47,7 +51,11 @@ void OnMessage(QtMsgType type, const QMessageLogContext &context, const QString 
 
 } // namespace
 
-TDisplayCheck::TDisplayCheck() { previous = qInstallMessageHandler(OnMessage); }
+TDisplayCheck::TDisplayCheck(const char *programName, const char *withoutWindow) {
+  program = programName;
+  instead = withoutWindow;
+  previous = qInstallMessageHandler(OnMessage);
+}
 
 TDisplayCheck::~TDisplayCheck() {
   qInstallMessageHandler(previous);
