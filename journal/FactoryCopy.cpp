@@ -1,5 +1,7 @@
 #include "journal/FactoryCopy.h"
 
+#include "platform/os/FileIdentity.h"
+
 #include "journal/JournalFailure.h"
 #include "journal/JournalSchema.h"
 
@@ -11,7 +13,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace {
 
@@ -56,10 +57,10 @@ QByteArray IdArray(const std::vector<QByteArray> &ids) {
 } // namespace
 
 TFactoryCopy::TFileIdentity TFactoryCopy::FileIdentity(const QString &path) {
-  struct stat info {};
-  if (stat(QFile::encodeName(path).constData(), &info) != 0)
+  const ::TFileIdentity file = FileIdentityOf(QFile::encodeName(path).toStdString());
+  if (file.Size < 0)
     return {};
-  return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+  return {static_cast<unsigned long long>(file.Device), static_cast<unsigned long long>(file.Inode)};
 }
 
 bool TFactoryCopy::LocalReady(TFactoryFailure &failure) {
