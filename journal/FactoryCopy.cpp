@@ -1,7 +1,5 @@
 #include "journal/FactoryCopy.h"
 
-#include "platform/os/FileIdentity.h"
-
 #include "journal/JournalFailure.h"
 #include "journal/JournalSchema.h"
 
@@ -56,17 +54,15 @@ QByteArray IdArray(const std::vector<QByteArray> &ids) {
 
 } // namespace
 
-TFactoryCopy::TFileIdentity TFactoryCopy::FileIdentity(const QString &path) {
-  const ::TFileIdentity file = FileIdentityOf(QFile::encodeName(path).toStdString());
-  if (file.Size < 0)
-    return {};
-  return {static_cast<unsigned long long>(file.Device), static_cast<unsigned long long>(file.Inode)};
-}
-
 bool TFactoryCopy::LocalReady(TFactoryFailure &failure) {
   // The writer may have moved a damaged file aside and started a new one: the copy follows it.
-  if (localOpen_ && FileIdentity(localPath_) != localFile_)
+  const TLocalJournal::TFileKey now = TLocalJournal::KeyOf(localPath_);
+  if (localOpen_ && now != localFile_)
     CloseLocal();
+  if (!localOpen_ && writerFile_ && now != *writerFile_) {
+    failure.Why = QStringLiteral("файл журнала еще создается");
+    return false;
+  }
   return localOpen_ || OpenLocal(failure);
 }
 
@@ -108,7 +104,7 @@ bool TFactoryCopy::OpenLocal(TFactoryFailure &failure) {
       return false;
     }
   localOpen_ = true;
-  localFile_ = FileIdentity(localPath_);
+  localFile_ = TLocalJournal::KeyOf(localPath_);
   return true;
 }
 

@@ -6,11 +6,13 @@
 // Used by one thread; every wait on the server ends at the interrupt.
 #include "journal/FactoryLink.h"
 #include "journal/FactoryUri.h"
+#include "journal/LocalJournal.h"
 
 #include <QString>
 #include <QVariant>
 
 #include <chrono>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -34,6 +36,10 @@ public:
   // server restored from a backup) are sent again. resent: how many.
   TResult CheckRecent(TFactoryFailure &failure, long long &resent);
   bool ServerConnected() const { return link_.Connected(); }
+  // The file the writer has made and opened. The copy opens no other: a file still being made is
+  // not yet in write-ahead-log mode, and a copy holding it then would get the writer refused.
+  // Unset (the default) once no writer is left to make it.
+  void WriterFile(std::optional<TLocalJournal::TFileKey> file) { writerFile_ = file; }
   // Records of the local file not yet confirmed by the server; -1 when that cannot be known.
   long long Unsent();
 
@@ -48,8 +54,6 @@ public:
 
 private:
   using TRow = std::vector<QVariant>; // rowid, then the journal's columns
-  using TFileIdentity = std::pair<unsigned long long, unsigned long long>; // device, inode
-  static TFileIdentity FileIdentity(const QString &path);
   bool LocalReady(TFactoryFailure &failure);
   bool OpenLocal(TFactoryFailure &failure);
   bool OpenServer(TFactoryFailure &failure);
@@ -64,7 +68,8 @@ private:
   TFactoryUri server_;
   QString localName_;
   bool localOpen_ = false;
-  TFileIdentity localFile_;
+  TLocalJournal::TFileKey localFile_;
+  std::optional<TLocalJournal::TFileKey> writerFile_;
   TFactoryLink link_;
   std::vector<TRefusal> refused_;
 };

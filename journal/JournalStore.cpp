@@ -124,7 +124,18 @@ void TJournalStore::WriteLoop() {
   bool failing = false;
   Clock::time_point retryAt{};
   QString why;
+  // What an earlier run left is there to copy before anything is written in this one.
+  local.OpenExisting();
+  if (const QString moved = local.TakeMovedAside(); !moved.isEmpty())
+    Tell(moved);
   std::unique_lock lock(mutex_);
+  auto publish = [&] {
+    if (const auto file = local.OpenFile(); file != TLocalJournal::TFileKey{} && writerFile_ != file) {
+      writerFile_ = file;
+      copyWake_.notify_all();
+    }
+  };
+  publish();
   for (;;) {
     if (failing)
       writeWake_.wait_until(lock, retryAt, [this] { return stopWriting_; });
@@ -145,6 +156,7 @@ void TJournalStore::WriteLoop() {
       Failed(QStringLiteral("local"), KindOf(why), LocalFailureMessage(settings_.LocalFile, why));
     lock.lock();
     if (ok) {
+      publish();
       writtenCount_ += static_cast<long long>(pending.size());
       if (!pending.empty())
         copyDue_ = true;
@@ -188,7 +200,7 @@ void TJournalStore::CopyLoop() {
     if (failing)
       copyWake_.wait_until(lock, retryAt, [this] { return stopCopying_; });
     else
-      copyWake_.wait(lock, [this] { return stopCopying_ || copyDue_; });
+      copyWake_.wait(lock, [this] { return stopCopying_ || (copyDue_ && writerFile_); });
     const bool last = stopCopying_;
     const Clock::time_point until = copyUntil_;
     // At the end only a copy over a working connection goes on, and only until ExitWait: the
@@ -196,6 +208,7 @@ void TJournalStore::CopyLoop() {
     if (last && (failing || !copy.ServerConnected()))
       break;
     copyDue_ = false;
+    copy.WriterFile(writerFile_);
     lock.unlock();
     TFactoryFailure failure;
     auto result = TFactoryCopy::Copied;
@@ -229,6 +242,8 @@ void TJournalStore::CopyLoop() {
       break;
   }
   lock.unlock();
+  // The writer has ended: whatever file is there now is whole.
+  copy.WriterFile(std::nullopt);
   const long long unsent = copy.Unsent();
   const long long refused = copy.RefusedCount();
   lock.lock();

@@ -7,6 +7,7 @@
 // server longer than ExitWait: what it has not confirmed by then goes at the next start.
 #include "journal/FactoryLink.h"
 #include "journal/JournalRecord.h"
+#include "journal/LocalJournal.h"
 
 #include <QString>
 
@@ -15,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -69,6 +71,8 @@ private:
   bool stopWriting_ = false;
   bool stopCopying_ = false;
   bool copyDue_ = true; // rows left unsent by an earlier run go first
+  // The file the writer made ready; the copy waits for it and opens no other.
+  std::optional<TLocalJournal::TFileKey> writerFile_;
   bool copierDone_ = false;
   std::condition_variable copierEnded_;
   std::chrono::steady_clock::time_point copyUntil_ = std::chrono::steady_clock::time_point::max();

@@ -3,7 +3,10 @@
 #include "journal/JournalFailure.h"
 #include "journal/JournalSchema.h"
 
+#include "platform/os/FileIdentity.h"
+
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -16,6 +19,18 @@ TLocalJournal::TLocalJournal(QString path, QString connectionName)
     : path_(std::move(path)), name_(std::move(connectionName)) {}
 
 TLocalJournal::~TLocalJournal() { Close(); }
+
+TLocalJournal::TFileKey TLocalJournal::KeyOf(const QString &path) {
+  const TFileIdentity file = FileIdentityOf(QFile::encodeName(path).toStdString());
+  if (file.Size < 0)
+    return {};
+  return {static_cast<unsigned long long>(file.Device), static_cast<unsigned long long>(file.Inode)};
+}
+
+bool TLocalJournal::OpenExisting() {
+  QString why;
+  return open_ || (QFileInfo::exists(path_) && Open(why));
+}
 
 void TLocalJournal::Close() {
   if (!QSqlDatabase::contains(name_))
@@ -136,6 +151,7 @@ bool TLocalJournal::Open(QString &why) {
     switch (TryOpen(why, unfitness)) {
     case TFit::Fits:
       open_ = true;
+      openFile_ = KeyOf(path_);
       return true;
     case TFit::Failed:
       return false;

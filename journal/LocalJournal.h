@@ -19,6 +19,13 @@ public:
   // Appends the rows (opening or creating the file first); false, with the reason in why, when
   // they could not all be committed; then none of them is in the file.
   bool Append(const std::vector<TJournalRow> &rows, QString &why);
+  // Opens the file when there is one already (moving an unfit one aside), so that what an earlier
+  // run left can be copied before anything is written; false when it is absent or failed.
+  bool OpenExisting();
+  // The file this journal has open and ready, as (device, inode); {0, 0} when none.
+  using TFileKey = std::pair<unsigned long long, unsigned long long>;
+  TFileKey OpenFile() const { return open_ ? openFile_ : TFileKey{}; }
+  static TFileKey KeyOf(const QString &path);
   // What was moved aside since the last call, in the technician's words; empty when nothing.
   QString TakeMovedAside() { return std::exchange(movedAside_, {}); }
 
@@ -37,6 +44,7 @@ private:
   QString path_;
   QString name_;
   bool open_ = false;
+  TFileKey openFile_;
   QString movedAside_;
   bool damagedNow_ = false; // the last insert failed on a damaged file
 };

@@ -147,7 +147,7 @@ TEST_F(JournalFactoryFaultTest, ARowTheServerRefusesIsSetAsideNamedAndCountedAnd
   EXPECT_EQ(ending.Unsent, 0);
   EXPECT_EQ(ServerSeqs(), (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
   const auto told = recorder.Told();
-  ASSERT_EQ(told.size(), 1u);
+  ASSERT_EQ(told.size(), 1u) << recorder.AllTold();
   EXPECT_TRUE(told[0].contains(poisonId)) << told[0].toStdString();
   EXPECT_TRUE(told[0].contains(QStringLiteral("23514"))) << told[0].toStdString();
   EXPECT_TRUE(told[0].contains(file)) << told[0].toStdString();
@@ -176,7 +176,7 @@ TEST_F(JournalFactoryFaultTest, RowsTheServerLostAreSentAgainAtTheNextStart) {
   store->Stop();
   EXPECT_EQ(ServerSeqs(), OneTo(30));
   const auto told = recorder.Told();
-  ASSERT_EQ(told.size(), 1u);
+  ASSERT_EQ(told.size(), 1u) << recorder.AllTold();
   EXPECT_TRUE(told[0].contains(QStringLiteral("переданных раньше: 4"))) << told[0].toStdString();
 }
 

@@ -30,6 +30,13 @@ public:
     std::lock_guard lock(mutex_);
     return told_;
   }
+  // Every message so far, for a failing assertion to show.
+  std::string AllTold() {
+    std::string all;
+    for (const QString &message : Told())
+      all += "\n  " + message.toStdString();
+    return all;
+  }
   bool WaitTold(size_t count) {
     for (int i = 0; i < 600 && Told().size() < count; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));

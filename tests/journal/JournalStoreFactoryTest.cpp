@@ -165,7 +165,7 @@ TEST_F(JournalStoreFactoryTest, AServerStoppedAndStartedAgainGetsEveryRecordOnce
   EXPECT_EQ(Sql("SELECT count(DISTINCT id) FROM journal"), "60\n");
   // The outage once, and its end once.
   const auto messages = Told();
-  ASSERT_EQ(messages.size(), 2u);
+  ASSERT_EQ(messages.size(), 2u) << recorder.AllTold();
   EXPECT_TRUE(messages[0].contains(QStringLiteral("базу данных завода"))) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains(file)) << messages[0].toStdString();
   EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Журнал станций снова передается в базу данных завода")))
@@ -208,7 +208,7 @@ TEST_F(JournalStoreFactoryTest, AWrongPasswordIsToldAndTheLocalFileKeepsEverythi
   EXPECT_EQ(StoredSeqs(file), OneTo(12));
   EXPECT_EQ(ServerCount(), 0);
   const auto messages = Told();
-  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_EQ(messages.size(), 1u) << recorder.AllTold();
   EXPECT_TRUE(messages[0].contains(QStringLiteral("неверный пароль"))) << messages[0].toStdString();
 }
 

@@ -163,7 +163,7 @@ TEST_P(JournalUnwritableTest, TellsOnceHoldsTheRecordsAndWritesThemWhenItCan) {
   EXPECT_EQ(StoredSeqs(file), OneTo(20));
   // The failure once, and its end once.
   const auto messages = Told();
-  ASSERT_EQ(messages.size(), 2u);
+  ASSERT_EQ(messages.size(), 2u) << recorder.AllTold();
   EXPECT_TRUE(messages[0].contains(file)) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains(QString::fromUtf8(GetParam().reason))) << messages[0].toStdString();
   EXPECT_EQ(messages[1], QStringLiteral("Журнал станций снова записывается в файл ") + file +
@@ -296,7 +296,7 @@ TEST_P(JournalUnfitFileTest, IsKeptAsideWholeAndTheSessionGoesIntoAFreshJournal)
   std::ifstream kept(aside[0], std::ios::binary);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), bytes);
   const auto messages = Told();
-  ASSERT_EQ(messages.size(), 1u);
+  ASSERT_EQ(messages.size(), 1u) << recorder.AllTold();
   EXPECT_TRUE(messages[0].contains(QString::fromStdString(aside[0].string()))) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].contains(QString::fromUtf8(GetParam().said))) << messages[0].toStdString();
   // A second run takes the fresh journal as its own.
@@ -318,3 +318,20 @@ INSTANTIATE_TEST_SUITE_P(Files, JournalUnfitFileTest, ::testing::ValuesIn(UnfitF
                          });
 
 } // namespace
+
+// The copy to the factory starts at once, while the writer may be making the file: it must wait
+// for a file the writer has made, never find it half made and hold it so that the writer is refused.
+TEST_F(JournalStoreTest, ACopyStartingWhileTheFileIsMadeNeverMakesTheWriterFail) {
+  for (int run = 0; run < 100; ++run) {
+    const fs::path folder = root / ("run" + std::to_string(run));
+    file = QString::fromStdString((folder / "journal.sqlite").string());
+    TJournalSettings settings = Settings();
+    settings.FactoryUri = QString::fromStdString("postgresql://bench@/kstune?host=" + (root / "no-server").string());
+    TJournalStore store(std::move(settings));
+    store.Push(StepRow(QStringLiteral("s"), 1));
+    ASSERT_TRUE(store.WaitWritten(30s));
+    store.Stop();
+    for (const QString &told : Told())
+      ASSERT_FALSE(told.contains(QStringLiteral("не записывается"))) << "run " << run << ": " << told.toStdString();
+  }
+}
