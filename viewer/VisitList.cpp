@@ -2,6 +2,7 @@
 
 #include "journal/StationReplay.h"
 #include "viewer/StrictSeries.h"
+#include "viewer/VisitModel.h"
 
 #include <QSet>
 
@@ -39,7 +40,6 @@ VisitRow RowOf(const SessionSummary &visit, const std::vector<TJournalRow> &upTo
   VisitRow row;
   row.session = visit.session;
   row.serial = visit.serial;
-  row.model = visit.model;
   row.bench = visit.bench;
   row.operatorName = visit.operatorName;
   row.start = visit.start;
@@ -61,6 +61,8 @@ VisitRow RowOf(const SessionSummary &visit, const std::vector<TJournalRow> &upTo
                : linkLost                                ? VisitEnding::LinkLost
                                                          : VisitEnding::Complete;
   const TReplayedStation state = ReplayStation(upToIt);
+  // The station's own model when it told it (a read, or "Ok" storing it), not the bench's setting.
+  row.model = VisitModelCode(state, visit.model);
   if (state.Known()) {
     Values values;
     std::copy(state.Values.begin(), state.Values.end(), values.begin());

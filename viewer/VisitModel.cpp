@@ -20,4 +20,13 @@ QString VisitModelText(const std::vector<TJournalRow> &records) {
   return QStringLiteral("%1 (модель стенда, из станции не читалась)").arg(bench.isEmpty() ? QStringLiteral("?") : bench);
 }
 
+QString VisitModelCode(const TReplayedStation &state, const QString &benchModel) {
+  if (state.StoredModelIndex) {
+    if (const params::ModelEntry *entry = params::ModelEntryOf(*state.StoredModelIndex))
+      return QString::fromUtf8(entry->code.data(), static_cast<qsizetype>(entry->code.size()));
+    return QStringLiteral("индекс %1").arg(*state.StoredModelIndex);
+  }
+  return (benchModel.isEmpty() ? QStringLiteral("?") : benchModel) + QStringLiteral(" (стенд)");
+}
+
 } // namespace viewer

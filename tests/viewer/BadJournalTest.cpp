@@ -246,31 +246,46 @@ TEST_P(CommandLineTest, AnswersWithoutADisplay) {
 TEST(ExportCommand, WritesTheVisitsWithoutADisplay) {
   ViewerTestApp();
   TestJournal journal;
+  // The station stores model index 3 ("KS - 45", code KS45) though the bench is set to KS43.
   Row read{"2026-12-05T10:00:02.000Z", 3, "S", "bench-1", "ivanov", "KS43", "000123", "read_all"};
   read.series = SeriesWith(100, {{18, 83}});
+  read.detail = "3";
   Row set{"2026-12-05T10:00:03.000Z", 4, "S", "bench-1", "ivanov", "KS43", "000123", "set_value", 18, 90};
   journal.Append({Row{"2026-12-05T10:00:00.000Z", 1, "S", "bench-1", "ivanov", "KS43", "", "connect"},
                   Row{"2026-12-05T10:00:01.000Z", 2, "S", "bench-1", "ivanov", "KS43", "000123", "serial"}, read, set,
                   Row{"2026-12-05T10:00:04.000Z", 5, "S", "bench-1", "ivanov", "KS43", "000123", "disconnect"},
                   Row{"2026-12-06T10:00:00.000Z", 1, "T", "bench-2", "petrov", "KS41", "", "connect"},
                   Row{"2026-12-06T10:00:01.000Z", 2, "T", "bench-2", "petrov", "KS41", "0B1000", "serial"}});
-  QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove("DISPLAY");
   env.remove("QT_QPA_PLATFORM");
-  process.setProcessEnvironment(env);
   const QString csv = journal.Dir() + "/visits.csv";
-  process.start(KSTUNE_JOURNAL_EXECUTABLE, {"--export", csv, "--database", journal.Path(), "--serial", "0012",
-                                           "--from", "2026-12-05", "--to", "2026-12-05"});
-  ASSERT_TRUE(process.waitForFinished(30000));
-  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-  QFile file(csv);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QList<QByteArray> lines = file.readAll().split('\n');
-  ASSERT_EQ(lines.size(), 3) << "the header, the one visit that passes, the end";
   // The value set after the read is on exit: 18 = 090.
-  EXPECT_EQ(lines[1].trimmed(), "\"=\"\"000123\"\"\",KS43,bench-1,ivanov,2026-12-05 10:00:00,2026-12-05 10:00:04,завершен,1,"
-                                "\"=\"\"" + SeriesWith(100, {{18, 90}}).toUtf8() + "\"\"\",");
+  const QByteArray first = "\"=\"\"000123\"\"\",KS45,bench-1,ivanov,2026-12-05 10:00:00,2026-12-05 10:00:04,завершен,1,"
+                           "\"=\"\"" + SeriesWith(100, {{18, 90}}).toUtf8() + "\"\"\",";
+  // Never read: the bench's model, said to be the bench's.
+  const QByteArray unread = "KS41 (стенд),bench-2,petrov,";
+  const struct {
+    QStringList filter;
+    std::vector<QByteArray> rows; // each row's start, in the export's order
+  } cases[] = {
+      {{"--serial", "0012", "--from", "2026-12-05", "--to", "2026-12-05"}, {first}},
+      {{}, {first, "\"=\"\"0B1000\"\"\"," + unread}},
+  };
+  for (const auto &c : cases) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(KSTUNE_JOURNAL_EXECUTABLE, QStringList{"--export", csv, "--database", journal.Path()} + c.filter);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(c.rows.size() + 2)) << "the header, the visits that pass, the end";
+    for (size_t i = 0; i < c.rows.size(); ++i)
+      EXPECT_TRUE(lines[static_cast<qsizetype>(i + 1)].trimmed().startsWith(c.rows[i]))
+          << lines[static_cast<qsizetype>(i + 1)].toStdString() << "\n expected to start with " << c.rows[i].toStdString();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
