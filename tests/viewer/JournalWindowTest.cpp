@@ -527,11 +527,12 @@ TEST_F(JournalWindowTest, VisitListExportHoldsTheVisitsTheFilterShows) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const std::vector<QStringList> rows = ReadCsv(file.readAll().mid(3));
   ASSERT_EQ(rows.size(), 3u);
-  // Serial (kept as text), model, bench, operator, start, end, how it ended, values sent.
-  EXPECT_EQ(rows[1].mid(0, 8), (QStringList{"=\"00A3F2\"", "KS41", "bench-2", "petrov", "2026-12-03 11:00:00",
+  // Serial (kept as text), model, bench, operator, start, end, how it ended, values sent. No read
+  // told these stations' own model: the bench's is given, marked as the bench's.
+  EXPECT_EQ(rows[1].mid(0, 8), (QStringList{"=\"00A3F2\"", "KS41 (стенд)", "bench-2", "petrov", "2026-12-03 11:00:00",
                                             "2026-12-03 11:00:03", "завершен", "0"}));
   EXPECT_EQ(rows[1][8], "=\"" + S0 + "\"");
-  EXPECT_EQ(rows[2].mid(0, 8), (QStringList{"=\"0B1000\"", "KS47", "bench-1", "petrov", "2026-12-05 12:00:00",
+  EXPECT_EQ(rows[2].mid(0, 8), (QStringList{"=\"0B1000\"", "KS47 (стенд)", "bench-1", "petrov", "2026-12-05 12:00:00",
                                             "2026-12-05 12:00:02", "завершен", "0"}));
   EXPECT_EQ(rows[2][8], "") << "nothing read or written: the values on exit are not known";
 }
