@@ -152,10 +152,15 @@ void JournalWindow::AppendRecords(std::vector<TJournalRow> records) {
   telemetry_.forw += more.forw;
   telemetry_.marks.insert(telemetry_.marks.end(), more.marks.begin(), more.marks.end());
   telemetry_.panel.insert(telemetry_.panel.end(), more.panel.begin(), more.panel.end());
-  // Redrawn every two seconds at most: a chart of two hours does not move visibly in less,
-  // and each redraw costs more than all the rest of following.
-  if (!chartTimer_.isActive())
-    chartTimer_.start();
+  // Each redraw costs more than all the rest of following, and a line moves visibly only once a
+  // pixel's worth of time has passed: a pixel of a two-hour chart is some nine seconds. So it is
+  // redrawn once per pixel of time, every two seconds at the most, every ten at the least.
+  if (!chartTimer_.isActive()) {
+    const QList<QPointF> &line = telemetry_.dac[0].isEmpty() ? telemetry_.refl : telemetry_.dac[0];
+    const double spanMs = line.size() < 2 ? 0 : line.back().x() - line.front().x();
+    const double perPixel = spanMs / std::max(1, chart_->chart()->plotArea().toRect().width());
+    chartTimer_.start(static_cast<int>(std::clamp(perPixel, double(ChartRedrawMs), double(ChartRedrawMostMs))));
+  }
 }
 
 } // namespace viewer

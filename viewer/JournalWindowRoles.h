@@ -5,7 +5,8 @@
 namespace viewer::window_roles {
 
 constexpr int FollowIntervalMs = 500;
-constexpr int ChartRedrawMs = 2000;
+constexpr int ChartRedrawMs = 2000;     // the least time between redraws while following
+constexpr int ChartRedrawMostMs = 10000; // the most: a jump is never shown later than this
 constexpr int RecordRole = Qt::UserRole + 1;    // position in records_, on record items only
 constexpr int SessionRole = Qt::UserRole + 2;
 constexpr int TelemetryRole = Qt::UserRole + 3; // a folded run of telemetry polls

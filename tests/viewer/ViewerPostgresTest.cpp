@@ -106,6 +106,15 @@ TEST(ViewerPostgres, ReceiptsShownAndFollowedInTheServersOrder) {
   EXPECT_EQ(session->child(session->childCount() - 1)->text(6), window.ReceiptText("3"));
   window.PollJournal();
   EXPECT_EQ(window.History().size(), 3u);
+  // A transaction that began before the newest row seen and committed after it: its row is older
+  // than the newest, and still shown, once.
+  server.Psql("BEGIN; INSERT INTO journal VALUES " + Record("4", "now()", 4, "00A3F1", "dac", "", "33 80 00 FF 0A 01 02 03") +
+              "; UPDATE journal SET received_at = now() - interval '30 seconds' WHERE id = '4'; COMMIT");
+  window.PollJournal();
+  ASSERT_EQ(window.History().size(), 4u);
+  EXPECT_EQ(window.History()[3].Id, "4");
+  window.PollJournal();
+  EXPECT_EQ(window.History().size(), 4u);
 }
 
 } // namespace
