@@ -9,6 +9,12 @@ elseif(KSTUNE_SANITIZE STREQUAL "thread")
 elseif(NOT KSTUNE_SANITIZE STREQUAL "")
   message(FATAL_ERROR "KSTUNE_SANITIZE must be empty, address or thread")
 endif()
+if(NOT KSTUNE_SANITIZE STREQUAL "")
+  # A sanitizer build only runs the tests: light optimisation and line tables give its reports
+  # their file and line, and it builds in about half the time of -O2 with full debug information.
+  # Placed after the build type's flags, these win.
+  add_compile_options(-O1 -g1)
+endif()
 
 # Debian's hardening flags (fortify, stack protector, format checks, full RELRO with bind-now)
 # for the normal build, which is the one packaged. Sanitizer builds keep their own instrumentation.

@@ -6,7 +6,7 @@
 #include "main/Application.h"
 #include "main/Panels.h"
 #include "main/UnitMain.h"
-#include "params/NumberSeries.h"
+#include "table/NumberSeries.h"
 #include "params/ParamTable.h"
 #include "records/Report.h"
 #include "records/ReportRecord.h"

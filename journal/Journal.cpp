@@ -2,7 +2,7 @@
 
 #include "journal/JournalDetail.h"
 #include "journal/JournalFailure.h"
-#include "platform/os/ThisSystem.h"
+#include "os/ThisSystem.h"
 
 #include <QDateTime>
 #include <QSysInfo>

@@ -8,7 +8,7 @@
 #include "journal/JournalDetail.h"
 #include "journal/JournalRecord.h"
 #include "journal/JournalStore.h"
-#include "params/NumberSeries.h"
+#include "table/NumberSeries.h"
 
 #include <QString>
 

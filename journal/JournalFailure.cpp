@@ -1,6 +1,6 @@
 #include "journal/JournalFailure.h"
 
-#include "platform/os/OsErrorReason.h"
+#include "os/OsErrorReason.h"
 
 #include <QFile>
 #include <QFileInfo>

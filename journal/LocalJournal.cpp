@@ -3,7 +3,7 @@
 #include "journal/JournalFailure.h"
 #include "journal/JournalSchema.h"
 
-#include "platform/os/FileIdentity.h"
+#include "os/FileIdentity.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "journal/StationReplay.h"
 
 #include "journal/JournalDetail.h"
-#include "params/NumberSeries.h"
+#include "table/NumberSeries.h"
 
 #include <algorithm>
 

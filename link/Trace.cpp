@@ -1,7 +1,7 @@
 #include "link/Trace.h"
 
 #include "link/CommandSet.h"
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 #include "serial/AdPort.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's run-time variables. Everything here lives on the user-interface thread.
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 
 #include <array>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include "params/Choice.h"
 #include "params/Editing.h"
 #include "params/KeyDown.h"
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 #include "platform/IniFile.h"
 #include "records/Identity.h"
 #include "records/ModelSelection.h"

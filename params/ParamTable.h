@@ -1,7 +1,7 @@
 #pragma once
 // The moves of the 34 tuning values between the window and ParamValues. What each value is
-// called, where it is shown and where the station keeps it: params/ParamList.h.
-#include "params/ParamList.h"
+// called, where it is shown and where the station keeps it: table/ParamList.h.
+#include "table/ParamList.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 #include "platform/PortHolder.h"
 #include "platform/SyncObjects.h"
 #include "platform/WindowsDirectory.h"
-#include "platform/os/OsError.h"
+#include "os/OsError.h"
 
 #include <cctype>
 #include <cerrno>

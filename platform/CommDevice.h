@@ -4,7 +4,7 @@
 // thread can interrupt, reads that return at once and writes that a flush request can abandon.
 // Every operation returns 0 or the OS error number of the system the dispatcher was written
 // for (2 missing device, 5 access denied / held by someone else, 87 invalid parameter ...).
-#include "platform/os/OsError.h"
+#include "os/OsError.h"
 
 #include <atomic>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // with the Win32 error numbers (2 file not found, 5 access denied, 87 invalid parameter …), so
 // that numbering is kept; the text is the Linux system text of the matching errno, in the
 // language the C library chooses for the process.
-#include "platform/os/OsError.h"
+#include "os/OsError.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "platform/PortHolder.h"
 
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 
 #include <cctype>
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "platform/ProfileLines.h"
 #include "platform/WindowsDirectory.h"
-#include "platform/os/FileIdentity.h"
+#include "os/FileIdentity.h"
 #include "runtime/TextLines.h"
 
 #include <algorithm>

@@ -5,9 +5,9 @@
 #include "link/Exchange.h"
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
-#include "params/ModelList.h"
+#include "table/ModelList.h"
 #include "params/ModelPresets.h"
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 #include "platform/IniFile.h"
 
 namespace {

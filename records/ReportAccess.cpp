@@ -2,7 +2,7 @@
 
 #include "platform/office/DocumentLock.h"
 #include "platform/office/StoreFiles.h"
-#include "platform/os/FileAccess.h"
+#include "os/FileAccess.h"
 
 #include <filesystem>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The two coded lines of the report record and the number series they give back.
 #include "main/MainState.h"
-#include "params/NumberSeries.h"
+#include "table/NumberSeries.h"
 
 #include <string>
 #include <utility>

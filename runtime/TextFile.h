@@ -6,7 +6,7 @@
 // Writing never touches the old file until Close: the text goes to a temporary file beside it,
 // which Close renames over the old one, so a failed or abandoned write leaves the old file as
 // it was. Lines are written with CR LF; reading takes CR LF, LF and CR alike.
-#include "platform/os/FileReplace.h"
+#include "os/FileReplace.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "serial/AdPort.h"
 
 #include "platform/SyncObjects.h"
-#include "platform/os/OsError.h"
+#include "os/OsError.h"
 #include "runtime/Dialogs.h"
 #include "serial/AdExcept.h"
 #include "serial/AdPortWindow.h"

@@ -2,8 +2,8 @@
 // memory and written to text files on request.
 #include "serial/AwUser.h"
 
-#include "platform/os/OsError.h"
-#include "platform/os/ThisSystem.h"
+#include "os/OsError.h"
+#include "os/ThisSystem.h"
 
 #include "serial/OoMisc.h"
 

@@ -3,7 +3,7 @@
 // its grid cell by column and band ("УНЧ Вкл., 140-146 МГц"), or "не показывается" for the hidden
 // five. The hints are read from the window's own layout, built into the viewer, so the two never
 // name a parameter differently.
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 
 #include <QString>
 

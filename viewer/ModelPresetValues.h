@@ -1,7 +1,7 @@
 #pragma once
 // A model's presets as kstune's options file gives them ([KS43] DEV=83 …), for comparing a
 // station's values with what its model starts from. Read only when the file is at hand.
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 
 #include <QString>
 

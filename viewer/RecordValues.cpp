@@ -1,6 +1,6 @@
 #include "viewer/RecordValues.h"
 
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 #include "viewer/FieldNames.h"
 
 namespace viewer {

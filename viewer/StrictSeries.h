@@ -1,7 +1,7 @@
 #pragma once
 // The number series as the viewer reads and copies it: what kstune's "Обновить" field takes
 // back, so a record's values are copied in exactly this form.
-#include "params/NumberSeries.h"
+#include "table/NumberSeries.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "viewer/ChartPoints.h"
 
 #include "journal/JournalDetail.h"
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 
 #include <QChart>
 #include <QCursor>

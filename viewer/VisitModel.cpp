@@ -1,7 +1,7 @@
 #include "viewer/VisitModel.h"
 
 #include "journal/StationReplay.h"
-#include "params/ModelList.h"
+#include "table/ModelList.h"
 
 namespace viewer {
 

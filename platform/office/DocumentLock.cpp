@@ -2,7 +2,7 @@
 
 #include "platform/office/FileUrl.h"
 #include "platform/office/ProfileOwner.h"
-#include "platform/os/ThisSystem.h"
+#include "os/ThisSystem.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,7 +1,7 @@
 #include "platform/office/OfficeOrphans.h"
 
 #include "platform/office/FileUrl.h"
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 #include "platform/office/ProfileOwner.h"
 
 #include <rtl/digest.h>

@@ -2,7 +2,7 @@
 
 #include "platform/office/FileUrl.h"
 #include "platform/office/OfficeOrphans.h"
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 #include "runtime/Exception.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "platform/office/ProfileOwner.h"
 
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 
 #include <fstream>
 #include <unistd.h>

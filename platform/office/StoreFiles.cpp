@@ -1,6 +1,6 @@
 #include "platform/office/StoreFiles.h"
 
-#include "platform/os/FileAccess.h"
+#include "os/FileAccess.h"
 
 #include <cstdlib>
 #include <vector>

@@ -4,9 +4,9 @@
 #include "platform/office/FileUrl.h"
 #include "platform/office/StoreFiles.h"
 #include "platform/office/XlsActiveSheet.h"
-#include "platform/os/FileIdentity.h"
-#include "platform/os/FileReplace.h"
-#include "platform/os/OsErrorReason.h"
+#include "os/FileIdentity.h"
+#include "os/FileReplace.h"
+#include "os/OsErrorReason.h"
 
 #include "platform/office/OfficeInstance.h"
 

@@ -1,7 +1,7 @@
 // Start-up of the real window against options files in a private stand-in directory.
 #include "main/MessageWindow.h"
 #include "main/UnitMain.h"
-#include "tests/params/ParamPlaces.h"
+#include "tests/table/ParamPlaces.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 

@@ -1,7 +1,7 @@
 // Which control shows which parameter, under which preset key and label, and where it goes in
 // the station: checked by control name against the layout's own tables.
 #include "tests/params/EditingFixture.h"
-#include "tests/params/ParamPlaces.h"
+#include "tests/table/ParamPlaces.h"
 
 #include <QLabel>
 

@@ -2,7 +2,7 @@
 #include "main/UnitMain.h"
 #include "params/ParamTable.h"
 #include "runtime/Exception.h"
-#include "tests/params/ParamPlaces.h"
+#include "tests/table/ParamPlaces.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/TempConfigDir.h"
 

@@ -1,7 +1,7 @@
 // The spreadsheet application object against a real headless office, on workbooks the tests
 // make themselves.
 #include "platform/office/FileUrl.h"
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 #include "platform/office/UnoExcelApplication.h"
 #include "tests/platform/OfficeWorkbooks.h"
 #include "tests/support/FileBytes.h"

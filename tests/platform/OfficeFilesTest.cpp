@@ -4,7 +4,7 @@
 #include "platform/office/DocumentLock.h"
 #include "platform/office/FileUrl.h"
 #include "platform/office/OfficeOrphans.h"
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 #include "platform/office/ProfileOwner.h"
 #include "platform/office/StoreFiles.h"
 #include "tests/support/Spawn.h"

@@ -7,7 +7,7 @@
 #include "platform/office/DocumentLock.h"
 #include "platform/office/ExcelApplication.h"
 #include "platform/office/OfficeProcess.h"
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 #include "records/Report.h"
 #include "records/ReportSeams.h"
 #include "runtime/Dialogs.h"

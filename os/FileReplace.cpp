@@ -1,4 +1,4 @@
-#include "platform/os/FileReplace.h"
+#include "os/FileReplace.h"
 
 #include <cerrno>
 #include <cstdio>

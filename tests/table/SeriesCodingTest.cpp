@@ -1,6 +1,6 @@
 // The number series on its own, without Qt: three digits a value in parameter order, and the
 // strict reading of a stored series.
-#include "params/NumberSeries.h"
+#include "table/NumberSeries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The parameter table on its own, as the programs that only name the tuning values see it: no
 // window, no Qt. Every expectation comes from the rows copied by hand in ParamPlaces.h.
-#include "params/ParamList.h"
-#include "tests/params/ParamPlaces.h"
+#include "table/ParamList.h"
+#include "tests/table/ParamPlaces.h"
 
 #include <gtest/gtest.h>
 

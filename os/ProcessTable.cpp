@@ -1,4 +1,4 @@
-#include "platform/os/ProcessTable.h"
+#include "os/ProcessTable.h"
 
 #include <cstdlib>
 #include <filesystem>

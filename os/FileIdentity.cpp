@@ -1,4 +1,4 @@
-#include "platform/os/FileIdentity.h"
+#include "os/FileIdentity.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/os/FileAccess.h"
+#include "os/FileAccess.h"
 
 #include <cerrno>
 #include <csignal>

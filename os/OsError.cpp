@@ -1,4 +1,4 @@
-#include "platform/os/OsError.h"
+#include "os/OsError.h"
 
 #include <cerrno>
 

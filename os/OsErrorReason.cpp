@@ -1,4 +1,4 @@
-#include "platform/os/OsErrorReason.h"
+#include "os/OsErrorReason.h"
 
 #include <cerrno>
 #include <cstring>

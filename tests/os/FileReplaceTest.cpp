@@ -1,5 +1,5 @@
 // Putting new contents in place of a file: what the file keeps, and what a failure leaves.
-#include "platform/os/FileReplace.h"
+#include "os/FileReplace.h"
 #include "tests/support/TempConfigDir.h"
 
 #include <gtest/gtest.h>

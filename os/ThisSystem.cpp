@@ -1,4 +1,4 @@
-#include "platform/os/ThisSystem.h"
+#include "os/ThisSystem.h"
 
 #include <pwd.h>
 #include <sys/utsname.h>

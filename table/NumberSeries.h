@@ -2,7 +2,7 @@
 // The number series: the 34 values as three-digit decimal groups ("000".."255") in ascending
 // parameter number, with no separators. The report's two record lines, the journal's series and
 // the viewer's copy for "Обновить" are all this one form; it depends on nothing, like the table.
-#include "params/ParamList.h"
+#include "table/ParamList.h"
 
 #include <array>
 #include <cstdint>
