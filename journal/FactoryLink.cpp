@@ -119,13 +119,19 @@ void TFactoryLink::Close() {
 }
 
 std::vector<std::pair<QByteArray, QByteArray>> TFactoryLink::Keywords() const {
+  return ConnectKeywords(server_, "kstune", StatementTime);
+}
+
+std::vector<std::pair<QByteArray, QByteArray>>
+TFactoryLink::ConnectKeywords(const TFactoryUri &server, const char *applicationName,
+                              std::chrono::milliseconds statementTime) {
   using std::chrono::duration_cast;
   using std::chrono::milliseconds;
   std::vector<std::pair<QByteArray, QByteArray>> keywords = {
-      {"host", server_.Host.toUtf8()},
-      {"dbname", server_.Database.toUtf8()},
-      {"user", server_.User.toUtf8()},
-      {"application_name", "kstune"},
+      {"host", server.Host.toUtf8()},
+      {"dbname", server.Database.toUtf8()},
+      {"user", server.User.toUtf8()},
+      {"application_name", applicationName},
       {"connect_timeout", QByteArray::number(static_cast<long long>(ConnectTime.count()))},
       // A dropped network is noticed within seconds, not at the kernel's limit of a quarter hour.
       {"keepalives", "1"},
@@ -134,12 +140,11 @@ std::vector<std::pair<QByteArray, QByteArray>> TFactoryLink::Keywords() const {
       {"keepalives_count", "3"},
       {"tcp_user_timeout", QByteArray::number(static_cast<long long>(duration_cast<milliseconds>(AnswerTime).count()))},
   };
-  if (server_.Port > 0)
-    keywords.emplace_back("port", QByteArray::number(server_.Port));
+  if (server.Port > 0)
+    keywords.emplace_back("port", QByteArray::number(server.Port));
   // A lock held on the table ends our statement on the server's side too.
-  QByteArray options = "-c statement_timeout=" +
-                       QByteArray::number(static_cast<long long>(duration_cast<milliseconds>(StatementTime).count()));
-  for (const auto &[key, value] : server_.Keywords) {
+  QByteArray options = "-c statement_timeout=" + QByteArray::number(static_cast<long long>(statementTime.count()));
+  for (const auto &[key, value] : server.Keywords) {
     if (key == QLatin1String("options")) {
       options += ' ' + value.toUtf8();
       continue;

@@ -70,6 +70,11 @@ public:
 
   // The libpq keywords this connection is opened with (for tests and the guide).
   std::vector<std::pair<QByteArray, QByteArray>> Keywords() const;
+  // The one description of how a program of kstune's reaches the factory server: the URI's own
+  // keywords over bounded waits (connecting, a dropped network, the server's statement_timeout),
+  // under the program's name. The copy to the server and the viewer both connect with these.
+  static std::vector<std::pair<QByteArray, QByteArray>>
+  ConnectKeywords(const TFactoryUri &server, const char *applicationName, std::chrono::milliseconds statementTime);
 
 private:
   enum class TWait { Ready, TimedOut, Interrupted, Failed };

@@ -8,15 +8,6 @@ namespace {
 
 QString Decoded(const QString &part) { return QUrl::fromPercentEncoding(part.toUtf8()); }
 
-// libpq's own keyword syntax: a value with blanks or quotes is quoted.
-QString Keyword(const QString &key, const QString &value) {
-  QString quoted = value;
-  quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
-  const bool plain = !value.isEmpty() && !value.contains(QLatin1Char(' ')) && quoted == value &&
-                     !value.contains(QLatin1Char(';'));
-  return key + QLatin1Char('=') + (plain ? value : QLatin1Char('\'') + quoted + QLatin1Char('\''));
-}
-
 // Takes "postgresql://" (or "postgres://") off; false when the address starts with neither.
 bool TakeScheme(QString &rest) {
   const QStringList schemes = {QStringLiteral("postgresql://"), QStringLiteral("postgres://")};
@@ -68,8 +59,6 @@ bool TakeHostPort(QString hostPort, TFactoryUri &result, QString &error) {
 // The query: the known keys over what the address said, every other one handed to libpq as it
 // is, and the address shown with every key but the password.
 void TakeQuery(const QString &query, TFactoryUri &result, QString &display) {
-  QStringList options;
-  bool timeoutGiven = false;
   for (const QString &pair : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
     const qsizetype eq = pair.indexOf(QLatin1Char('='));
     const QString key = Decoded(eq < 0 ? pair : pair.left(eq));
@@ -85,21 +74,21 @@ void TakeQuery(const QString &query, TFactoryUri &result, QString &display) {
     else if (key == QLatin1String("password"))
       result.HadPassword = true;
     else {
-      timeoutGiven = timeoutGiven || key == QLatin1String("connect_timeout");
-      options << Keyword(key, value);
       result.Keywords.emplace_back(key, value);
     }
     if (key != QLatin1String("password"))
       display += (display.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) + pair;
   }
-  // An unreachable server must not hold the copy for minutes; the tuning never waits for it.
-  if (!timeoutGiven)
-    options << QStringLiteral("connect_timeout=5");
-  options << QStringLiteral("application_name=kstune");
-  result.Options = options.join(QLatin1Char(';'));
 }
 
 } // namespace
+
+QString LibpqKeyword(const QString &key, const QString &value) {
+  QString quoted = value;
+  quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+  const bool plain = !value.isEmpty() && !value.contains(QLatin1Char(' ')) && quoted == value;
+  return key + QLatin1Char('=') + (plain ? value : QLatin1Char('\'') + quoted + QLatin1Char('\''));
+}
 
 std::optional<TFactoryUri> ParseFactoryUri(const QString &uri, QString &error) {
   QString rest = uri.trimmed();

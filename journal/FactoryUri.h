@@ -14,11 +14,13 @@ struct TFactoryUri {
   int Port = -1;
   QString Database;
   QString User;
-  QString Options;         // further libpq keywords, "key=value;key=value" as Qt's driver takes them
-  std::vector<std::pair<QString, QString>> Keywords; // the same keywords as the URI gave them
+  std::vector<std::pair<QString, QString>> Keywords; // further libpq keywords, as the URI gave them
   bool HadPassword = false; // the URI carried one, which is not used
   QString Display;          // the URI without its password, for messages and as the server's name
 };
+
+// libpq's own keyword syntax, "key=value": a value with blanks or quotes is quoted.
+QString LibpqKeyword(const QString &key, const QString &value);
 
 // Nullopt, with the reason (Russian) in error, when the text is not such a URI.
 std::optional<TFactoryUri> ParseFactoryUri(const QString &uri, QString &error);

@@ -1,5 +1,7 @@
 #include "journal/JournalSchema.h"
 
+#include "journal/FactoryLink.h"
+
 #include "journal/JournalIndexes.h"
 #include "journal/JournalTime.h"
 
@@ -122,19 +124,25 @@ bool OpenLocalJournal(QSqlDatabase &db, const QString &connectionName, const QSt
 }
 
 bool OpenFactoryJournal(QSqlDatabase &db, const QString &connectionName, const TFactoryUri &server, QString &error,
-                        bool &driverMissing) {
+                        bool &driverMissing, const char *applicationName, std::chrono::milliseconds statementTime) {
   db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
   driverMissing = !db.isValid();
   if (driverMissing) {
     error = QStringLiteral("нет драйвера PostgreSQL для Qt (пакет libqt6sql6-psql)");
     return false;
   }
-  db.setHostName(server.Host);
-  if (server.Port > 0)
-    db.setPort(server.Port);
-  db.setDatabaseName(server.Database);
-  db.setUserName(server.User);
-  db.setConnectOptions(server.Options);
+  // Every keyword goes as an option: Qt's driver passes them to libpq as they are, quoted here,
+  // except that it turns ';' into a blank, so a value holding one cannot be passed whole.
+  QStringList options;
+  for (const auto &[key, value] : TFactoryLink::ConnectKeywords(server, applicationName, statementTime)) {
+    if (value.contains(';')) {
+      error = QStringLiteral("значение %1 в адресе сервера содержит «;», а так его передать нельзя")
+                  .arg(QString::fromUtf8(key));
+      return false;
+    }
+    options << LibpqKeyword(QString::fromUtf8(key), QString::fromUtf8(value));
+  }
+  db.setConnectOptions(options.join(QLatin1Char(';')));
   if (db.open())
     return true;
   error = db.lastError().text();

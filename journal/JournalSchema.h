@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <chrono>
+
 class QSqlDatabase;
 class QSqlQuery;
 
@@ -33,10 +35,12 @@ TJournalRow JournalRowAt(const QSqlQuery &query, int first = 0);
 // asked); the caller removes the connection when done. False with the reason in error.
 bool OpenLocalJournal(QSqlDatabase &db, const QString &connectionName, const QString &path, bool readOnly,
                       QString &error);
-// Opens the factory's server through Qt's PostgreSQL driver, the same way for kstune and for any
-// reader. False with the driver's words in error; driverMissing when Qt has no such driver.
+// Opens the factory's server through Qt's PostgreSQL driver, for a reader, with the keywords and
+// bounds the copy to the server connects with (its statements may take statementTime on a big
+// journal). False with the driver's words in error; driverMissing when Qt has no such driver.
 bool OpenFactoryJournal(QSqlDatabase &db, const QString &connectionName, const TFactoryUri &server, QString &error,
-                        bool &driverMissing);
+                        bool &driverMissing, const char *applicationName = "kstune-journal",
+                        std::chrono::milliseconds statementTime = std::chrono::minutes(1));
 
 // The statements that make the table and its indexes, for SQLite and for PostgreSQL.
 QStringList SqliteSchema();
