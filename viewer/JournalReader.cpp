@@ -270,6 +270,32 @@ std::vector<TJournalRow> JournalReader::RecordsOfSessions(const QStringList &ses
   return records;
 }
 
+bool JournalReader::RowsById(const QStringList &ids, const QString &order, std::vector<TJournalRow> &records,
+                             ServerReceipts *receipts) {
+  QSqlQuery query(QSqlDatabase::database(connection_, false));
+  query.setForwardOnly(true);
+  constexpr qsizetype Chunk = 500;
+  for (qsizetype from = 0; from < ids.size(); from += Chunk) {
+    const QStringList chunk = ids.mid(from, Chunk);
+    QStringList marks;
+    for (qsizetype i = 0; i < chunk.size(); ++i)
+      marks << QStringLiteral("?");
+    query.prepare(Select() + QStringLiteral("WHERE id IN (") + marks.join(QLatin1Char(',')) + QLatin1Char(')') + order);
+    for (const QString &id : chunk)
+      query.addBindValue(id);
+    if (!query.exec()) {
+      pollError_ = PollFailure(ErrorText(query.lastError()));
+      return false;
+    }
+    while (query.next()) {
+      TJournalRow record = JournalRowAt(query);
+      TakeReceipt(query, record.Id, receipts);
+      records.push_back(std::move(record));
+    }
+  }
+  return true;
+}
+
 std::vector<TJournalRow> JournalReader::NewRecords(ServerReceipts *receipts) {
   std::vector<TJournalRow> records;
   if (!open_)
@@ -329,25 +355,8 @@ std::vector<TJournalRow> JournalReader::NewRecords(ServerReceipts *receipts) {
     if (!recentIds_.contains(id))
       unseen << id;
   }
-  constexpr qsizetype Chunk = 500;
-  for (qsizetype from = 0; from < unseen.size(); from += Chunk) {
-    const QStringList chunk = unseen.mid(from, Chunk);
-    QStringList marks;
-    for (qsizetype i = 0; i < chunk.size(); ++i)
-      marks << QStringLiteral("?");
-    query.prepare(Select() + QStringLiteral("WHERE id IN (") + marks.join(QLatin1Char(',')) + QLatin1Char(')') + order);
-    for (const QString &id : chunk)
-      query.addBindValue(id);
-    if (!query.exec()) {
-      records.clear(); // all of them again at the next look, none twice
-      return failed();
-    }
-    while (query.next()) {
-      TJournalRow record = JournalRowAt(query);
-      TakeReceipt(query, record.Id, receipts);
-      records.push_back(std::move(record));
-    }
-  }
+  if (!RowsById(unseen, order, records, receipts))
+    return {}; // all of them again at the next look, none twice
   // Taken as seen only once every new row came: a failure above asks for them all again.
   newest_ = newest;
   recentIds_ = seen;

@@ -74,6 +74,10 @@ public:
   const QString &PollError() const { return pollError_; }
 
 private:
+  // The whole rows of these ids, in the given order, a chunk at a time; false (the poll's error
+  // said) when a chunk failed.
+  bool RowsById(const QStringList &ids, const QString &order, std::vector<TJournalRow> &records,
+                ServerReceipts *receipts);
   bool Fail(const QString &message);
   QString Connect(bool &writable);
   QString CheckTable();
