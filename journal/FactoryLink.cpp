@@ -6,30 +6,6 @@
 
 #include <libpq-fe.h>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-TFactoryInterrupt::TFactoryInterrupt() {
-  if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0)
-    pipe_[0] = pipe_[1] = -1;
-}
-
-TFactoryInterrupt::~TFactoryInterrupt() {
-  for (int fd : pipe_)
-    if (fd >= 0)
-      close(fd);
-}
-
-void TFactoryInterrupt::Fire() {
-  fired_.store(true);
-  // The byte is never read: every later wait on the pipe ends at once.
-  const char byte = 1;
-  if (pipe_[1] >= 0)
-    [[maybe_unused]] const ssize_t written = write(pipe_[1], &byte, 1);
-}
 
 bool TFactoryFailure::RowsRefused() const {
   // Data exceptions and integrity violations: the rows' own content, whatever the connection.
@@ -113,7 +89,7 @@ void TFactoryLink::Close() {
     return;
   // Cut first: PQfinish says goodbye to the server, which must not wait on a stuck one.
   if (const int fd = PQsocket(conn_); fd >= 0)
-    shutdown(fd, SHUT_RDWR);
+    CutSocket(fd);
   PQfinish(conn_);
   conn_ = nullptr;
 }
@@ -170,17 +146,19 @@ TFactoryLink::TWait TFactoryLink::WaitSocket(bool forWrite, Clock::time_point de
     const int fd = PQsocket(conn_);
     if (fd < 0)
       return TWait::Failed;
-    pollfd fds[2] = {{fd, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0}, {interrupt_.Descriptor(), POLLIN, 0}};
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0)
       return TWait::TimedOut;
-    const int ready = poll(fds, interrupt_.Descriptor() >= 0 ? 2 : 1, static_cast<int>(std::min<long long>(left, 1000)));
-    if (ready < 0 && errno != EINTR)
-      return TWait::Failed;
-    if (ready > 0 && fds[1].revents)
-      return TWait::Interrupted;
-    if (ready > 0 && fds[0].revents)
+    switch (::WaitSocket(fd, forWrite, static_cast<int>(std::min<long long>(left, 1000)), interrupt_)) {
+    case TSocketWait::Ready:
       return TWait::Ready;
+    case TSocketWait::WokenUp:
+      return TWait::Interrupted;
+    case TSocketWait::Failed:
+      return TWait::Failed;
+    case TSocketWait::TimedOut:
+      break;
+    }
   }
 }
 

@@ -5,6 +5,8 @@
 // Qt's driver blocks inside libpq with no way out, which is why the copy does not use it.
 #include "journal/FactoryUri.h"
 
+#include "os/SocketWait.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -16,22 +18,8 @@
 struct pg_conn;
 
 // A wake-up another thread can give: every wait of the links that share it ends at once, now and
-// from then on. Safe from any thread.
-class TFactoryInterrupt {
-public:
-  TFactoryInterrupt();
-  ~TFactoryInterrupt();
-  TFactoryInterrupt(const TFactoryInterrupt &) = delete;
-  TFactoryInterrupt &operator=(const TFactoryInterrupt &) = delete;
-
-  void Fire();
-  bool Fired() const { return fired_.load(); }
-  int Descriptor() const { return pipe_[0]; }
-
-private:
-  int pipe_[2] = {-1, -1};
-  std::atomic<bool> fired_{false};
-};
+// from then on.
+using TFactoryInterrupt = TWakeUp;
 
 // What the server or the way to it said, for the technician and for the copy's decisions.
 struct TFactoryFailure {

@@ -1,12 +1,11 @@
 #include "journal/JournalFailure.h"
 
+#include "os/DiskSpace.h"
 #include "os/OsErrorReason.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
-
-#include <sys/statvfs.h>
 
 #include <cerrno>
 
@@ -59,12 +58,11 @@ QString ReasonOfLocalSqlError(const QSqlError &error, const QString &file) {
   bool isNumber = false;
   const int code = error.nativeErrorCode().toInt(&isNumber) & 0xFF;
   // A disk that filled up while the file was being made shows as a failed write, not as "full".
-  struct statvfs disk {};
   // Qt's driver gives no code for some failures (a commit), so those are checked the same way.
-  if ((!isNumber || code == 10 /* SQLITE_IOERR */ || code == 13 /* SQLITE_FULL */) &&
-      statvfs(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), &disk) == 0 &&
-      static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < 64 * 1024)
-    return QStringLiteral("нет места на диске");
+  if (!isNumber || code == 10 /* SQLITE_IOERR */ || code == 13 /* SQLITE_FULL */)
+    if (const long long free = FreeBytes(QFile::encodeName(QFileInfo(file).absolutePath()).toStdString());
+        free >= 0 && free < 64 * 1024)
+      return QStringLiteral("нет места на диске");
   return ReasonOfSqlError(error);
 }
 

@@ -11,10 +11,8 @@
 
 #include <xlsxwriter.h>
 
-#include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace viewer {
@@ -149,21 +147,19 @@ bool SaveVisits(const QString &path, const std::vector<VisitRow> &visits, QStrin
   };
   if (suffix != QLatin1String("xlsx"))
     return fail(QStringLiteral("нужно имя с расширением .xlsx или .csv"));
-  // The library writes to a name: a fresh one beside the target, renamed over it when complete.
-  QTemporaryFile temporary(QFileInfo(path).absolutePath() + QStringLiteral("/.kstune-visits-XXXXXX.xlsx"));
-  if (!temporary.open())
-    return fail(temporary.errorString());
-  temporary.close();
+  // The library writes to a name: a private scratch file, whose bytes then go into place the way
+  // every other export's do (whole or not at all, with what any new file of the user gets).
+  QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/kstune-visits-XXXXXX.xlsx"));
+  if (!scratch.open())
+    return fail(scratch.errorString());
+  scratch.close();
   QString why;
-  if (!SaveXlsx(temporary.fileName(), visits, &why))
+  if (!SaveXlsx(scratch.fileName(), visits, &why))
     return fail(why);
-  if (std::rename(QFile::encodeName(temporary.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
-    return fail(QString::fromLocal8Bit(std::strerror(errno)));
-  // The temporary file was made private; the workbook gets what any new file of the user gets.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
-  return true;
+  QFile written(scratch.fileName());
+  if (!written.open(QIODevice::ReadOnly))
+    return fail(written.errorString());
+  return SaveFile(path, written.readAll(), error);
 }
 
 } // namespace viewer
