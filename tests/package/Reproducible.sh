@@ -7,7 +7,7 @@
 # moc names headers by their path from the build folder), and is kept: the next run only builds
 # what changed. It builds the packaged programs only (KSTUNE_TESTS=OFF), with the first build's
 # options, compiler launcher and sources' date (a first build configured before the last commit
-# keeps that commit's date); its output goes to <build dir>-reproducible.log. A compiler cache
+# keeps that commit's date); its output goes to second-build.log there. A compiler cache
 # whose base directory holds both folders (ccache's CCACHE_BASEDIR) may serve it almost whole:
 # the programs of both builds are checked for the build folders' names, so that an object taken
 # from the other folder's build cannot make the packages agree by carrying its name into both.
@@ -27,7 +27,8 @@ done < <(grep -E '^(KSTUNE_[A-Z0-9_]+|CMAKE_BUILD_TYPE|CMAKE_(C|CXX)_COMPILER(_L
 epoch=$(sed -n 's/.*set(ENV{SOURCE_DATE_EPOCH} \([0-9]*\)).*/\1/p' "$build/packaging/SourceDateEpoch.cmake")
 [ -n "$epoch" ] || { echo "FAIL: no sources' date in $build/packaging/SourceDateEpoch.cmake"; exit 1; }
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$epoch}
-log=$twin.log
+mkdir -p "$twin"
+log=$twin/second-build.log
 if ! { cmake -S "$source_dir" -B "$twin" "${options[@]}" && cmake --build "$twin" --target package; } >"$log" 2>&1; then
   echo "FAIL: the second build in $twin failed; the end of $log:"
   tail -n 20 "$log" | sed 's/^/  /'
