@@ -38,11 +38,19 @@ if(KSTUNE_SANITIZE STREQUAL "" AND KSTUNE_HARDENING)
   endif()
   # No folder of the build machine in what is built (file names in assertions, debug information,
   # macros), so that the same sources built anywhere give the same packages: the stripped
-  # programs keep the build ID, a checksum that covers the debug information too. Both folders
-  # become ".", the working folder of the compiler (the build folder) included; the build folder
-  # comes last, as it may lie inside the sources and the last matching map wins. A compiler cache
-  # maps its working folder the same way, so a build in another folder can reuse its objects.
-  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
+  # programs keep the build ID, a checksum that covers the debug information too. The last
+  # matching map wins. Sources become "./…", files made in the build folder "…" relative to it,
+  # and the compiler's working folder (the build folder) ".". A compiler cache with a base
+  # directory (ccache's CCACHE_BASEDIR) hands the compiler these paths already relative to the
+  # build folder ("../main/X.cpp", "main/X_autogen/…"): the relative spelling of the sources is
+  # mapped too, so that an object from the cache is the one the compiler makes without it.
+  add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.
+                      -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+  file(RELATIVE_PATH sources_from_build ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+  string(REGEX REPLACE "/$" "" sources_from_build "${sources_from_build}")
+  if(sources_from_build MATCHES "^\\.\\.")
+    add_compile_options(-ffile-prefix-map=${sources_from_build}=.)
+  endif()
 endif()
 
 # One library per source folder: every .cpp in the folder (not in subfolders) belongs to it.

@@ -137,3 +137,9 @@ add_test(NAME PackageTest COMMAND ${PROJECT_SOURCE_DIR}/tests/package/PackageTes
                                   ${PROJECT_VERSION})
 # Its second build of the packages (the reproducibility check) takes long on a cold compiler cache.
 set_tests_properties(PackageTest PROPERTIES LABELS package TIMEOUT 1800)
+# The prefix maps give the same objects whether the compiler sees absolute paths or, through a
+# compiler cache, paths relative to the build folder.
+if(KSTUNE_HARDENING)
+  add_test(NAME RelativePathsTest COMMAND ${PROJECT_SOURCE_DIR}/tests/package/RelativePaths.sh ${PROJECT_BINARY_DIR})
+  set_tests_properties(RelativePathsTest PROPERTIES LABELS package TIMEOUT 600)
+endif()

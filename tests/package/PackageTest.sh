@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # PackageTest.sh <build dir> <version>: builds the Debian package, unpacks it into a throw-away
-# root and runs both programs from there, as a bench PC would after installing it. Whether the
-# packages come out the same from another folder is Reproducible.sh's check, run by hand.
+# root and runs both programs from there, as a bench PC would after installing it; then builds
+# the packages again in another folder and compares them (Reproducible.sh).
 set -euo pipefail
 build=$1
 version=$2
@@ -99,5 +99,8 @@ if command -v appstreamcli >/dev/null; then
     fail "the AppStream metainfo does not validate: $(appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.kstune.metainfo.xml" 2>&1 | tail -n 5)"
 fi
 if find "$root" -type f -exec file {} + | grep -q 'ELF.*not stripped'; then fail "unstripped binaries"; fi
+
+# The same sources give the same packages, wherever they are built.
+"$(dirname "$0")/Reproducible.sh" "$build" || fail "the packages are not reproducible"
 
 [ $failures -eq 0 ] && echo "package $(basename "$deb") installs and runs" || exit 1
