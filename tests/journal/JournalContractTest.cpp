@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <pwd.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(JournalContract, ColumnsStandInTheirFixedOrder) {
@@ -54,6 +58,40 @@ TEST(JournalContract, TimeIsUtcWithMilliseconds) {
       EXPECT_EQ(got, want) << stored.toString().toStdString();
     }
   }
+}
+
+// The journal's file lies in the user's data folder by the rule of the options file's folder:
+// a session without HOME (a service) finds the home of the password database for both.
+TEST(JournalContract, FileInTheUsersDataFolder) {
+  const passwd *entry = getpwuid(getuid());
+  const QString passwdHome = QString::fromLocal8Bit(entry && entry->pw_dir ? entry->pw_dir : "/tmp");
+  const struct {
+    std::optional<QByteArray> data, home;
+    QString expected;
+  } rows[] = {
+      {"/x/data", "/home/t", "/x/data/kstune/journal.sqlite"},
+      {"/x/data/", "/home/t", "/x/data/kstune/journal.sqlite"},
+      {"", "/home/t", "/home/t/.local/share/kstune/journal.sqlite"},
+      {std::nullopt, "", passwdHome + "/.local/share/kstune/journal.sqlite"},
+      {std::nullopt, std::nullopt, passwdHome + "/.local/share/kstune/journal.sqlite"},
+  };
+  const std::optional<QByteArray> oldData =
+      qEnvironmentVariableIsSet("XDG_DATA_HOME") ? std::optional(qgetenv("XDG_DATA_HOME")) : std::nullopt;
+  const std::optional<QByteArray> oldHome = qEnvironmentVariableIsSet("HOME") ? std::optional(qgetenv("HOME")) : std::nullopt;
+  const auto set = [](const char *name, const std::optional<QByteArray> &value) {
+    if (value)
+      qputenv(name, *value);
+    else
+      qunsetenv(name);
+  };
+  for (const auto &r : rows) {
+    set("XDG_DATA_HOME", r.data);
+    set("HOME", r.home);
+    EXPECT_EQ(JournalFilePath().toStdString(), r.expected.toStdString())
+        << r.data.value_or("(unset)").constData() << " " << r.home.value_or("(unset)").constData();
+  }
+  set("XDG_DATA_HOME", oldData);
+  set("HOME", oldHome);
 }
 
 struct DetailCase {
