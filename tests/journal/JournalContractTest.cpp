@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -64,34 +63,22 @@ TEST(JournalContract, TimeIsUtcWithMilliseconds) {
 // a session without HOME (a service) finds the home of the password database for both.
 TEST(JournalContract, FileInTheUsersDataFolder) {
   const passwd *entry = getpwuid(getuid());
-  const QString passwdHome = QString::fromLocal8Bit(entry && entry->pw_dir ? entry->pw_dir : "/tmp");
+  const std::string passwdHome = entry && entry->pw_dir ? entry->pw_dir : "/tmp";
+  const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldHome = qgetenv("HOME");
   const struct {
-    std::optional<QByteArray> data, home;
-    QString expected;
+    const char *data, *home; // empty: unset
+    std::string expected;
   } rows[] = {
-      {"/x/data", "/home/t", "/x/data/kstune/journal.sqlite"},
       {"/x/data/", "/home/t", "/x/data/kstune/journal.sqlite"},
-      {"", "/home/t", "/home/t/.local/share/kstune/journal.sqlite"},
-      {std::nullopt, "", passwdHome + "/.local/share/kstune/journal.sqlite"},
-      {std::nullopt, std::nullopt, passwdHome + "/.local/share/kstune/journal.sqlite"},
-  };
-  const std::optional<QByteArray> oldData =
-      qEnvironmentVariableIsSet("XDG_DATA_HOME") ? std::optional(qgetenv("XDG_DATA_HOME")) : std::nullopt;
-  const std::optional<QByteArray> oldHome = qEnvironmentVariableIsSet("HOME") ? std::optional(qgetenv("HOME")) : std::nullopt;
-  const auto set = [](const char *name, const std::optional<QByteArray> &value) {
-    if (value)
-      qputenv(name, *value);
-    else
-      qunsetenv(name);
+      {"", "", passwdHome + "/.local/share/kstune/journal.sqlite"},
   };
   for (const auto &r : rows) {
-    set("XDG_DATA_HOME", r.data);
-    set("HOME", r.home);
-    EXPECT_EQ(JournalFilePath().toStdString(), r.expected.toStdString())
-        << r.data.value_or("(unset)").constData() << " " << r.home.value_or("(unset)").constData();
+    *r.data ? qputenv("XDG_DATA_HOME", r.data) : qunsetenv("XDG_DATA_HOME");
+    *r.home ? qputenv("HOME", r.home) : qunsetenv("HOME");
+    EXPECT_EQ(JournalFilePath().toStdString(), r.expected) << r.data << " " << r.home;
   }
-  set("XDG_DATA_HOME", oldData);
-  set("HOME", oldHome);
+  oldData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", oldData);
+  oldHome.isNull() ? qunsetenv("HOME") : qputenv("HOME", oldHome);
 }
 
 struct DetailCase {
