@@ -7,6 +7,7 @@
 // dispatch thread that reads it (and hands back, lock-step); the user's thread polls. Bare
 // threads, eventfds and poll, the same hand-overs as the dispatcher and no other work.
 #include "bench/BenchStats.h"
+#include "platform/CommDevice.h"
 #include "serial/AwWin32.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
@@ -180,7 +181,7 @@ int main() {
     }
     {
       TApdWin32Dispatcher port(nullptr);
-      if (port.OpenDispatcher("\\\\.\\COM1", 1200, NoParity, 8, 1, 100, 100, true, true) != 0) {
+      if (port.OpenDispatcher(ComPortName(1), 1200, NoParity, 8, 1, 100, 100, true, true) != 0) {
         std::fprintf(stderr, "open failed\n");
         return 1;
       }

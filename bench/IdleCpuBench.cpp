@@ -1,6 +1,7 @@
 // CPU used by a process that holds an open port and does nothing, over 10 s, as a share of one
 // core. References from the same run: a plain sleep, and a bare thread that wakes every 50 ms
 // (the dispatch thread's pass) doing nothing, which is the floor of that design.
+#include "platform/CommDevice.h"
 #include "serial/AwWin32.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
@@ -48,7 +49,7 @@ int main() {
     ticker.join();
   }
   TApdWin32Dispatcher port(nullptr);
-  if (port.OpenDispatcher("\\\\.\\COM1", 1200, NoParity, 8, 1, 100, 100, true, true) != 0) {
+  if (port.OpenDispatcher(ComPortName(1), 1200, NoParity, 8, 1, 100, 100, true, true) != 0) {
     std::fprintf(stderr, "open failed\n");
     return 1;
   }

@@ -2,8 +2,8 @@
 # the build folder. Included last, when every target is known.
 include(GNUInstallDirs)
 
-# Both programs print the project's version; only the files that print it are told.
-foreach(pair "kstune_tool;main/CommandLine.cpp" "kstune-station;station/StationMain.cpp")
+# The programs print the project's version; only the files that print it are told.
+foreach(pair "kstune_runtime;runtime/ProgramOptions.cpp" "kstune-station;station/StationMain.cpp")
   list(GET pair 0 target)
   list(GET pair 1 source)
   if(TARGET ${target})

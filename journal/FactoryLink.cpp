@@ -1,6 +1,7 @@
 #include "journal/FactoryLink.h"
 
-#include <QDir>
+#include "platform/WindowsDirectory.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -66,7 +67,7 @@ QString SqlStateInMessage(const QString &message) {
 QString MissingPasswordReason() {
   QString file = qEnvironmentVariable("PGPASSFILE");
   if (file.isEmpty())
-    file = QDir::homePath() + QStringLiteral("/.pgpass");
+    file = QString::fromStdString(HomeDirectory()) + QStringLiteral("/.pgpass");
   const QFileInfo info(file);
   if (!info.exists())
     return QStringLiteral("пароль не найден: нет файла %1").arg(file);

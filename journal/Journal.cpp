@@ -5,7 +5,6 @@
 #include "os/ThisSystem.h"
 
 #include <QDateTime>
-#include <QSysInfo>
 #include <QUuid>
 
 #include <exception>
@@ -29,7 +28,7 @@ QString NewUuid() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
 } // namespace
 
-TJournal::TJournal() : bench_(QSysInfo::machineHostName()), operator_(OperatorName()) {}
+TJournal::TJournal() : bench_(QString::fromLocal8Bit(HostName().c_str())), operator_(OperatorName()) {}
 
 TJournal::~TJournal() { Stop(); }
 

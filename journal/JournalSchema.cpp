@@ -4,17 +4,14 @@
 
 #include "journal/JournalIndexes.h"
 #include "journal/JournalTime.h"
+#include "platform/WindowsDirectory.h"
 
-#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 QString JournalFilePath() {
-  QString base = qEnvironmentVariable("XDG_DATA_HOME");
-  if (base.isEmpty())
-    base = QDir::homePath() + QStringLiteral("/.local/share");
-  return base + QStringLiteral("/kstune/journal.sqlite");
+  return QString::fromStdString(UserFolder(TUserFolder::Data)) + QStringLiteral("/kstune/journal.sqlite");
 }
 
 namespace {

@@ -16,8 +16,8 @@ class QSqlQuery;
 
 inline constexpr const char *JournalTable = "journal";
 
-// $XDG_DATA_HOME/kstune/journal.sqlite, or ~/.local/share/kstune/journal.sqlite when XDG_DATA_HOME
-// is unset or empty. Asking creates nothing.
+// <UserFolder(TUserFolder::Data)>/kstune/journal.sqlite: $XDG_DATA_HOME/kstune/journal.sqlite, or
+// ~/.local/share/kstune/journal.sqlite when XDG_DATA_HOME is unset or empty. Asking creates nothing.
 QString JournalFilePath();
 
 // The columns in their fixed order, and the same joined by ", " for a select list.

@@ -11,7 +11,6 @@
 #include "main/UnitMain.h"
 #include "platform/CommDevice.h"
 #include "platform/PortHolder.h"
-#include "platform/WindowsDirectory.h"
 #include "runtime/Exception.h"
 #include "runtime/Sleep.h"
 #include "serial/AdExcept.h"
@@ -22,12 +21,10 @@
 
 namespace {
 
-std::string ComDevice(int number) { return CommDevicePath("\\\\.\\COM" + std::to_string(number)); }
-
 // The device COM<n> opens, as the technician would look for it: the path and, for a link, where
 // it leads.
 std::string DeviceTried(int number) {
-  const std::string path = ComDevice(number);
+  const std::string path = ComPortPath(number);
   std::error_code ec;
   if (std::filesystem::is_symlink(path, ec)) {
     const auto target = std::filesystem::read_symlink(path, ec);
@@ -47,7 +44,7 @@ std::string LineSettings(const TApdComPort &port) {
 // technician knows which program to close.
 void NameThePortHolder(TForm1 &form) {
   const int number = form.MainState.ComNumber;
-  const auto holder = FindPortHolder(ComDevice(number));
+  const auto holder = FindPortHolder(ComPortPath(number));
   if (!holder)
     return;
   ClearMessages(form);
@@ -64,7 +61,7 @@ std::optional<QString> OpenFailureLine(const std::exception &error, int comNumbe
   const QString tried = QString::fromStdString(device);
   if (dynamic_cast<const EBadId *>(&error))
     return port + QStringLiteral(": нет устройства %1. Проверьте, что адаптер подключён и ссылка %2 ведёт на него.")
-                      .arg(tried, QString::fromStdString(WindowsDirectory() + "/com" + std::to_string(comNumber)));
+                      .arg(tried, QString::fromStdString(ComLinkPath(comNumber)));
   if (const auto *io = dynamic_cast<const EInOutError *>(&error); io && io->ErrorCode == ErrorInvalidAccess)
     return port + QStringLiteral(": нет прав на %1. Добавьте себя в группу dialout (sudo usermod -aG dialout "
                                  "$USER) и войдите в систему заново.")

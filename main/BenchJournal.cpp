@@ -4,8 +4,7 @@
 #include "journal/JournalFailure.h"
 #include "journal/JournalSchema.h"
 #include "platform/CommDevice.h"
-#include "platform/IniFile.h"
-#include "platform/WindowsDirectory.h"
+#include "platform/OptionsFile.h"
 #include "runtime/Dialogs.h"
 
 #include <QCoreApplication>
@@ -16,10 +15,9 @@
 #include <cstdio>
 
 void StartBenchJournal() {
-  const TIniFile options(WindowsDirectory() + "/Q417Options.ini");
   TJournalSettings settings;
   settings.LocalFile = JournalFilePath();
-  settings.FactoryUri = QString::fromStdString(options.ReadString("Journal", "Database", "")).trimmed();
+  settings.FactoryUri = QString::fromStdString(FactoryDatabaseSetting());
   settings.Tell = [](const QString &message) {
     std::fprintf(stderr, "kstune: %s\n", message.toLocal8Bit().constData());
     if (QCoreApplication *app = QCoreApplication::instance())
@@ -44,7 +42,7 @@ void EndBenchJournal() {
 }
 
 QString BenchPortName(int comNumber) {
-  const QString path = QString::fromStdString(CommDevicePath("\\\\.\\COM" + std::to_string(comNumber)));
+  const QString path = QString::fromStdString(ComPortPath(comNumber));
   const QString device = QFileInfo(path).canonicalFilePath();
   return QStringLiteral("COM%1 %2").arg(comNumber).arg(device.isEmpty() ? path : device);
 }

@@ -5,11 +5,9 @@
 #include "params/ModelPresets.h"
 #include "params/ParamTable.h"
 #include "platform/IniFile.h"
-#include "platform/WindowsDirectory.h"
+#include "platform/OptionsFile.h"
 
 namespace {
-
-const char *const OptionsFileName = "Q417Options.ini";
 
 void WriteGridHeaders(TForm1 &form) {
   form.SetCells(0, 0, TableText(params::GridCorner));
@@ -24,8 +22,7 @@ void WriteGridHeaders(TForm1 &form) {
 void StartUp(TForm1 &form) {
   auto &state = form.MainState;
   WriteGridHeaders(form);
-  const std::string path = WindowsDirectory() + "/" + OptionsFileName;
-  state.OptionsFile = std::make_unique<TIniFile>(path);
+  state.OptionsFile = std::make_unique<TIniFile>(OptionsFilePath());
   state.ModelCode = state.OptionsFile->ReadString("All", "Poz", "0");
   state.ComNumber = static_cast<uint8_t>(state.OptionsFile->ReadInteger("All", "Port", 2) & 0xFF);
   if (state.ComNumber == 2) {

@@ -3,6 +3,7 @@
 #include "main/BenchJournal.h"
 #include "main/CommandLine.h"
 #include "runtime/DisplayCheck.h"
+#include "runtime/ProgramOptions.h"
 #include "main/OperationWatcher.h"
 #include "runtime/QtTranslations.h"
 #include "main/UnitMain.h"

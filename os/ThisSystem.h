@@ -4,6 +4,7 @@
 
 // The kernel's name and release, "Linux 6.1.0-13-amd64".
 std::string SystemNameAndRelease();
+// The machine's own name: the bench of the journal, the host of an office lock file.
 std::string HostName();
 // The login of the effective user; empty when it has none.
 std::string LoginName();

@@ -55,7 +55,7 @@ std::string CommDevicePath(const std::string &name) {
   if (n < 1)
     return {};
   // The user's own link first, then one an administrator set up for every user of the bench.
-  const std::string link = WindowsDirectory() + "/com" + std::to_string(n);
+  const std::string link = ComLinkPath(static_cast<int>(n));
   std::vector<std::string> links{link};
   for (std::string &counterpart : SystemCounterparts(link))
     links.push_back(std::move(counterpart));
@@ -66,6 +66,12 @@ std::string CommDevicePath(const std::string &name) {
   }
   return "/dev/ttyS" + std::to_string(n - 1);
 }
+
+std::string ComPortName(int number) { return "\\\\.\\COM" + std::to_string(number); }
+
+std::string ComPortPath(int number) { return CommDevicePath(ComPortName(number)); }
+
+std::string ComLinkPath(int number) { return WindowsDirectory() + "/com" + std::to_string(number); }
 
 TCommDevice::TCommDevice(int fd, bool modemLines) : fd_(fd), modemLines_(modemLines) {
   wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);

@@ -115,6 +115,13 @@ struct TComStat {
 // Empty for a malformed COM name.
 std::string CommDevicePath(const std::string &name);
 
+// "\\.\COMn", the name port n is opened by.
+std::string ComPortName(int number);
+// The device port n stands for: CommDevicePath(ComPortName(number)).
+std::string ComPortPath(int number);
+// <windows dir>/com<n>: the user's own link for port n, whether it exists or not.
+std::string ComLinkPath(int number);
+
 class TCommDevice {
 public:
   // Opens read-write, non-blocking and exclusive, and asks the driver for low latency (restored

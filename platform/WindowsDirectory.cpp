@@ -12,15 +12,6 @@ std::string NonEmptyVariable(const char *name) {
   return value ? value : "";
 }
 
-// A session without HOME still has a home in the password database.
-std::string HomeDirectory() {
-  std::string home = NonEmptyVariable("HOME");
-  if (home.empty())
-    if (const passwd *entry = getpwuid(getuid()); entry && entry->pw_dir)
-      home = entry->pw_dir;
-  return home.empty() ? "/tmp" : home;
-}
-
 // "/" becomes "", so that joining never doubles a slash.
 std::string WithoutTrailingSlashes(std::string path) {
   while (!path.empty() && path.back() == '/')
@@ -30,12 +21,22 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 } // namespace
 
-std::string WindowsDirectory() {
-  const std::string xdg = NonEmptyVariable("XDG_CONFIG_HOME");
-  const std::string base =
-      xdg.empty() ? WithoutTrailingSlashes(HomeDirectory()) + "/.config" : WithoutTrailingSlashes(xdg);
-  return base + "/kstune";
+// A session without HOME (a service, cron) still has a home in the password database.
+std::string HomeDirectory() {
+  std::string home = NonEmptyVariable("HOME");
+  if (home.empty())
+    if (const passwd *entry = getpwuid(getuid()); entry && entry->pw_dir)
+      home = entry->pw_dir;
+  return WithoutTrailingSlashes(home.empty() ? "/tmp" : home);
 }
+
+std::string UserFolder(TUserFolder folder) {
+  const bool config = folder == TUserFolder::Config;
+  const std::string xdg = NonEmptyVariable(config ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME");
+  return xdg.empty() ? HomeDirectory() + (config ? "/.config" : "/.local/share") : WithoutTrailingSlashes(xdg);
+}
+
+std::string WindowsDirectory() { return UserFolder(TUserFolder::Config) + "/kstune"; }
 
 std::vector<std::string> SystemDirectories() {
   std::string list = NonEmptyVariable("XDG_CONFIG_DIRS");

@@ -9,7 +9,17 @@
 #include <string>
 #include <vector>
 
-// The directory, without a trailing "/"; join file names with "/".
+// The user's home: $HOME when set and not empty, else the password database's entry for the
+// user, else /tmp; without a trailing "/" (so "/" itself is ""); join names with "/".
+std::string HomeDirectory();
+
+// The user's folders of the freedesktop convention, one rule for both: $XDG_CONFIG_HOME or
+// $XDG_DATA_HOME when set and not empty, else <home>/.config or <home>/.local/share; without a
+// trailing "/". kstune's own folder in each is <folder>/kstune.
+enum class TUserFolder { Config, Data };
+std::string UserFolder(TUserFolder folder);
+
+// The directory, UserFolder(TUserFolder::Config) + "/kstune"; join file names with "/".
 std::string WindowsDirectory();
 
 // The administrator's folders, the first the most important, without a trailing "/". Entries of

@@ -5,6 +5,7 @@
 #include "main/UnitMain.h"
 #include "params/ParamTable.h"
 #include "platform/office/OfficeBridge.h"
+#include "platform/WindowsDirectory.h"
 #include "records/ReportAccess.h"
 #include "records/ReportRecord.h"
 #include "records/ReportSeams.h"
@@ -12,7 +13,6 @@
 #include "runtime/StrToInt.h"
 
 #include <QApplication>
-#include <QDir>
 
 namespace {
 
@@ -59,7 +59,7 @@ public:
 
 void OpenReport(TForm1 &form) {
   // "C:\" has no meaning here; the home folder is where the technician's files are.
-  const QString path = ShowReportFileDialog(&form, QString::fromUtf8(ReportFilter), QDir::homePath());
+  const QString path = ShowReportFileDialog(&form, QString::fromUtf8(ReportFilter), QString::fromStdString(HomeDirectory()));
   if (path.isEmpty())
     return;
   // The earlier instance goes first, so that a failed start or open leaves none behind.

@@ -1,5 +1,6 @@
 #include "serial/AdPort.h"
 
+#include "platform/CommDevice.h"
 #include "platform/SyncObjects.h"
 #include "os/OsError.h"
 #include "runtime/Dialogs.h"
@@ -17,12 +18,6 @@
 #include <system_error>
 
 namespace {
-
-std::string ComDeviceName(unsigned number) {
-  char name[32];
-  std::snprintf(name, sizeof name, "\\\\.\\COM%u", number);
-  return name;
-}
 
 // The OS's "access denied" means another program holds the port; "file/path not found" that
 // there is no such port.
@@ -139,7 +134,7 @@ bool TApdCustomComPort::OpenDevice(TApdBaseDispatcher &dispatcher) {
       std::fprintf(stderr, "kstune: serial thread ended: %s\n", message.c_str());
   };
   const int result = TranslateOpenResult(dispatcher.OpenDispatcher(
-      ComDeviceName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
+      ComPortName(ComNumber_), Baud_, Parity_, DataBits_, StopBits_, InSize_, OutSize_, DTR_, RTS_));
   return CheckError(this, result) == 0;
 }
 

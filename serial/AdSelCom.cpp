@@ -7,8 +7,6 @@
 #include <QApplication>
 #include <QScreen>
 
-#include <cstdio>
-
 namespace {
 
 constexpr int LastProbedPort = 50;
@@ -16,9 +14,7 @@ constexpr int LastProbedPort = 50;
 // A held port is listed as busy without being opened; a free one is opened and closed again
 // without any of its settings changed.
 bool PortExists(int number) {
-  char name[32];
-  std::snprintf(name, sizeof name, "\\\\.\\COM%d", number);
-  const int result = TCommDevice::Probe(name);
+  const int result = TCommDevice::Probe(ComPortName(number));
   return result == 0 || result == ErrorAccessDenied;
 }
 

@@ -2,8 +2,7 @@
 
 #include "journal/FactoryUri.h"
 #include "journal/JournalSchema.h"
-#include "platform/PrivateProfile.h"
-#include "platform/WindowsDirectory.h"
+#include "platform/OptionsFile.h"
 
 #include <QUrl>
 
@@ -16,8 +15,7 @@ JournalSource LocalJournal() {
 }
 
 std::optional<JournalSource> FactoryJournal() {
-  const std::string options = WindowsDirectory() + "/Q417Options.ini";
-  const QString uri = QString::fromStdString(GetPrivateProfileString("Journal", "Database", "", options)).trimmed();
+  const QString uri = QString::fromStdString(FactoryDatabaseSetting());
   if (uri.isEmpty())
     return std::nullopt;
   return SourceFromArgument(uri);

@@ -12,9 +12,9 @@
 #include "viewer/VisitModel.h"
 
 #include "journal/StationReplay.h"
+#include "platform/WindowsDirectory.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QScreen>
 #include <QChart>
 #include <QChartView>
@@ -244,8 +244,8 @@ namespace {
 
 // A file in the user's own folders is named as a technician reads it elsewhere ("~/.local/…").
 QString HomeShortened(const QString &path) {
-  const QString home = QDir::homePath();
-  if (home.isEmpty() || home == QLatin1String("/") || !path.startsWith(home + QLatin1Char('/')))
+  const QString home = QString::fromStdString(HomeDirectory());
+  if (home.isEmpty() || !path.startsWith(home + QLatin1Char('/')))
     return path;
   return QStringLiteral("~") + path.mid(home.size());
 }

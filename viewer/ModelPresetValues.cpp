@@ -1,14 +1,14 @@
 #include "viewer/ModelPresetValues.h"
 
+#include "platform/OptionsFile.h"
 #include "platform/PrivateProfile.h"
-#include "platform/WindowsDirectory.h"
 
 namespace viewer {
 
 std::optional<PresetValues> ModelPresets(const QString &model) {
   if (model.trimmed().isEmpty())
     return std::nullopt;
-  const std::string file = WindowsDirectory() + "/Q417Options.ini";
+  const std::string file = OptionsFilePath();
   // No value holds a line break: this default tells a missing key from any text.
   const std::string missing = "\n";
   PresetValues presets{};

@@ -1,4 +1,5 @@
 #include "runtime/DisplayCheck.h"
+#include "runtime/ProgramOptions.h"
 #include "runtime/QtTranslations.h"
 #include "viewer/ExportCommand.h"
 #include "viewer/JournalWindow.h"
@@ -9,12 +10,9 @@
 #include <optional>
 
 int main(int argc, char **argv) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i)
-    arguments << QString::fromLocal8Bit(argv[i]);
   viewer::JournalOptions options;
   // --help, --version and --export answer before any display is needed.
-  if (const int status = viewer::HandleCommandLine(arguments, options); status >= 0)
+  if (const int status = viewer::HandleCommandLine(ProgramArguments(argc, argv), options); status >= 0)
     return status;
   const viewer::JournalSource source =
       options.database ? viewer::SourceFromArgument(*options.database) : viewer::LocalJournal();
@@ -28,7 +26,7 @@ int main(int argc, char **argv) {
   QApplication app(argc, argv);
   displayCheck.reset();
   QApplication::setApplicationName(QStringLiteral("kstune-journal"));
-  QApplication::setApplicationVersion(QStringLiteral(KSTUNE_VERSION));
+  QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion()));
   QApplication::setDesktopFileName(QStringLiteral("kstune-journal"));
   InstallQtTranslations(app);
   viewer::JournalWindow window;

@@ -1,10 +1,9 @@
 #include "viewer/ViewerOptions.h"
 
-#include <QCommandLineParser>
+#include "runtime/ProgramOptions.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <cstdio>
 
 namespace viewer {
 
@@ -22,16 +21,6 @@ const char *const Description =
     "without a window; exit status 0 when written, 1 when the journal or the file failed,\n"
     "2 for a wrong option. See kstune-journal(1).";
 
-int Print(const QString &text) {
-  std::fputs(text.toLocal8Bit().constData(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
-}
-
-int Refuse(const QString &why) {
-  std::fprintf(stderr, "kstune-journal: %s\nTry 'kstune-journal --help'.\n", why.toLocal8Bit().constData());
-  return 2;
-}
-
 // Exactly YYYY-MM-DD and a real day.
 std::optional<QDate> Day(const QString &text) {
   static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
@@ -45,10 +34,8 @@ std::optional<QDate> Day(const QString &text) {
 
 int HandleCommandLine(const QStringList &arguments, JournalOptions &options) {
   options = {};
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QString::fromUtf8(Description));
-  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text."));
-  const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+  TProgramOptions parser(QStringLiteral("kstune-journal"), QString::fromUtf8(Description),
+                         QStringLiteral("See also: kstune(1), kstune-journal(1)."));
   const QCommandLineOption database(QStringLiteral("database"),
                                     QStringLiteral("Read this journal: postgresql://user@host/db, or an SQLite file."),
                                     QStringLiteral("URI"));
@@ -62,49 +49,37 @@ int HandleCommandLine(const QStringList &arguments, JournalOptions &options) {
   const QCommandLineOption serial(QStringLiteral("serial"),
                                   QStringLiteral("With --export: visits whose serial number contains TEXT."),
                                   QStringLiteral("TEXT"));
-  parser.addOptions({help, version, database, exportTo, from, to, serial});
-  if (!parser.parse(arguments))
-    return Refuse(parser.errorText());
-  if (parser.isSet(help))
-    return Print(parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kstune-journal")) +
-                 QStringLiteral("\nSee also: kstune(1), kstune-journal(1).\n"));
-  if (parser.isSet(version))
-    return Print(QStringLiteral("kstune-journal " KSTUNE_VERSION "\n"));
-  if (!parser.positionalArguments().isEmpty())
-    return Refuse(QStringLiteral("unknown argument '%1'").arg(parser.positionalArguments().first()));
-  for (const QCommandLineOption *option : {&database, &exportTo, &from, &to, &serial}) {
-    const QStringList values = parser.values(*option);
-    if (values.size() > 1)
-      return Refuse(QStringLiteral("--%1 given twice").arg(option->names().first()));
-    if (values.size() == 1 && values.first().isEmpty() && option != &serial)
-      return Refuse(QStringLiteral("--%1 wants a value").arg(option->names().first()));
-  }
-  if (parser.isSet(database))
-    options.database = parser.value(database);
-  if (!parser.isSet(exportTo)) {
+  for (const QCommandLineOption *option : {&database, &exportTo, &from, &to})
+    parser.Add(*option);
+  parser.Add(serial, true);
+  if (const int status = parser.Parse(arguments); status >= 0)
+    return status;
+  if (parser.IsSet(database))
+    options.database = parser.Value(database);
+  if (!parser.IsSet(exportTo)) {
     for (const QCommandLineOption *option : {&from, &to, &serial})
-      if (parser.isSet(*option))
-        return Refuse(QStringLiteral("--%1 is for --export").arg(option->names().first()));
+      if (parser.IsSet(*option))
+        return parser.Refuse(QStringLiteral("--%1 is for --export").arg(option->names().first()));
     return -1;
   }
   ExportRequest request;
-  request.file = parser.value(exportTo);
+  request.file = parser.Value(exportTo);
   const QString suffix = QFileInfo(request.file).suffix().toLower();
   if (suffix != QLatin1String("xlsx") && suffix != QLatin1String("csv"))
-    return Refuse(QStringLiteral("--export wants a file name ending in .xlsx or .csv, not '%1'").arg(request.file));
+    return parser.Refuse(QStringLiteral("--export wants a file name ending in .xlsx or .csv, not '%1'").arg(request.file));
   for (const auto &[option, day] : {std::pair{&from, &request.from}, std::pair{&to, &request.to}}) {
-    if (!parser.isSet(*option))
+    if (!parser.IsSet(*option))
       continue;
-    const std::optional<QDate> parsed = Day(parser.value(*option));
+    const std::optional<QDate> parsed = Day(parser.Value(*option));
     if (!parsed)
-      return Refuse(QStringLiteral("--%1 wants a day as YYYY-MM-DD, not '%2'")
-                        .arg(option->names().first(), parser.value(*option)));
+      return parser.Refuse(QStringLiteral("--%1 wants a day as YYYY-MM-DD, not '%2'")
+                               .arg(option->names().first(), parser.Value(*option)));
     *day = *parsed;
   }
   if (request.from.isValid() && request.to.isValid() && request.from > request.to)
-    return Refuse(QStringLiteral("--from %1 is after --to %2")
-                      .arg(request.from.toString(Qt::ISODate), request.to.toString(Qt::ISODate)));
-  request.serial = parser.value(serial).trimmed();
+    return parser.Refuse(QStringLiteral("--from %1 is after --to %2")
+                             .arg(request.from.toString(Qt::ISODate), request.to.toString(Qt::ISODate)));
+  request.serial = parser.Value(serial).trimmed();
   options.exportTo = request;
   return -1;
 }

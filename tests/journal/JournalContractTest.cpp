@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(JournalContract, ColumnsStandInTheirFixedOrder) {
@@ -54,6 +57,28 @@ TEST(JournalContract, TimeIsUtcWithMilliseconds) {
       EXPECT_EQ(got, want) << stored.toString().toStdString();
     }
   }
+}
+
+// The journal's file lies in the user's data folder by the rule of the options file's folder:
+// a session without HOME (a service) finds the home of the password database for both.
+TEST(JournalContract, FileInTheUsersDataFolder) {
+  const passwd *entry = getpwuid(getuid());
+  const std::string passwdHome = entry && entry->pw_dir ? entry->pw_dir : "/tmp";
+  const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldHome = qgetenv("HOME");
+  const struct {
+    const char *data, *home; // empty: unset
+    std::string expected;
+  } rows[] = {
+      {"/x/data/", "/home/t", "/x/data/kstune/journal.sqlite"},
+      {"", "", passwdHome + "/.local/share/kstune/journal.sqlite"},
+  };
+  for (const auto &r : rows) {
+    *r.data ? qputenv("XDG_DATA_HOME", r.data) : qunsetenv("XDG_DATA_HOME");
+    *r.home ? qputenv("HOME", r.home) : qunsetenv("HOME");
+    EXPECT_EQ(JournalFilePath().toStdString(), r.expected) << r.data << " " << r.home;
+  }
+  oldData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", oldData);
+  oldHome.isNull() ? qunsetenv("HOME") : qputenv("HOME", oldHome);
 }
 
 struct DetailCase {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/utsname.h>
 
 namespace fs = std::filesystem;
 
@@ -182,6 +183,12 @@ TEST_F(JournalSessionTest, EveryOperationOnceThenAStationThatStopsAnswering) {
   EXPECT_NE(rows[session.size()][8], rows.back()[8]);
   ids.removeDuplicates();
   EXPECT_EQ(ids.size(), static_cast<qsizetype>(rows.size()));
+  // The bench of every record is this machine, as the kernel names it.
+  utsname system{};
+  ASSERT_EQ(uname(&system), 0);
+  const auto benches = QueryJournal(file, QStringLiteral("SELECT DISTINCT bench FROM journal"));
+  ASSERT_EQ(benches.size(), 1u);
+  EXPECT_EQ(benches[0].join(QLatin1Char('|')).toStdString(), system.nodename);
 }
 
 } // namespace

@@ -373,6 +373,10 @@ TEST(TraceCommandLine, OnlyTraceWithOneFileIsTaken) {
       {{"kstune", "--trace"}, 2, ""},
       {{"kstune", "--trace", "a", "--trace", "b"}, 2, ""},
       {{"kstune", "--baud", "9600"}, 2, ""},
+      {{"kstune", "--trace="}, 2, ""},
+      {{"kstune", "--trace", "журнал обмена.txt"}, -1, "журнал обмена.txt"},
+      {{"kstune", "--trace", "--help"}, -1, "--help"}, // a value is taken as it stands
+      {{"kstune", "trace.txt"}, 2, ""},
   };
   for (const auto &r : rows) {
     std::vector<char *> argv;

@@ -26,7 +26,7 @@ while IFS='|' read -r command status first; do
   [ "$(head -n1 <<<"$out")" = "$first" ] || fail "$command: printed '$(head -n1 <<<"$out")', expected '$first'"
 done <<ROWS
 kstune --version|0|kstune $version
-kstune --help|0|Usage: kstune [--help | --version | --trace FILE]
+kstune --help|0|Usage: kstune [options]
 kstune --frequency 5|2|
 kstune-station --help|0|Usage: kstune-station [--com N] [--pace] [--log]
 kstune-station --version|0|kstune-station $version

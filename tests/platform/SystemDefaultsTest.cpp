@@ -1,6 +1,7 @@
 // A bench set up once: an administrator's options file and com links under the user's own.
 #include "platform/CommDevice.h"
 #include "platform/IniFile.h"
+#include "platform/OptionsFile.h"
 #include "platform/PrivateProfile.h"
 #include "platform/WindowsDirectory.h"
 #include "tests/support/TempConfigDir.h"
@@ -70,6 +71,33 @@ TEST_F(SystemDefaults, TheUsersFileWinsKeyByKey) {
   for (const auto &r : rows)
     EXPECT_EQ(options.ReadString(r.section, r.key, kDefault), r.expected) << "[" << r.section << "] " << r.key;
   EXPECT_EQ(options.ReadInteger("All", "Port", 1), 2);
+}
+
+// Both programs take the factory database from here: the user's key (even empty) over the
+// administrator's, blanks around the URI dropped, quoted or not.
+TEST_F(SystemDefaults, TheFactoryDatabaseOfTheOptionsFile) {
+  EXPECT_EQ(OptionsFilePath(), Options().string());
+  const struct {
+    std::optional<std::string> system, user;
+    const char *expected;
+  } rows[] = {
+      {std::nullopt, std::nullopt, ""},
+      {kSystemFile, std::nullopt, "postgresql://bench@db.factory/kstune"},
+      {kSystemFile, kUserFile, "postgresql://bench@db.factory/kstune"}, // the user's file lacks [Journal]
+      {kSystemFile, "[Journal]\r\nDatabase=\r\n", ""},                  // blanked out by the user
+      {std::nullopt, "[journal]\ndatabase = \t postgresql://a@b/c \t\n", "postgresql://a@b/c"},
+      {std::nullopt, "[Journal]\nDatabase=\" postgresql://a@b/c \"\n", "postgresql://a@b/c"},
+      {std::nullopt, "[Journal]\nDatabase=\"  \"\n", ""},
+  };
+  for (const auto &r : rows) {
+    fs::remove(Options());
+    fs::remove(dir.SystemKstuneDir() / "Q417Options.ini");
+    if (r.system)
+      dir.WriteSystemFile("Q417Options.ini", *r.system);
+    if (r.user)
+      dir.WriteFile("Q417Options.ini", *r.user);
+    EXPECT_EQ(FactoryDatabaseSetting(), r.expected) << r.user.value_or("(no user file)");
+  }
 }
 
 TEST_F(SystemDefaults, WithoutAUserFileTheSystemFileIsTheOptions) {
@@ -181,14 +209,21 @@ TEST_F(SystemDefaults, ComLinksOfTheUserThenOfTheSystem) {
   fs::create_symlink("/nonexistent", dir.SystemKstuneDir() / "com5");
   const fs::path userCom2 = dir.LinkCom(2, "/dev/pts/9");
   const struct {
+    int number;
     const char *name;
     std::string path;
   } rows[] = {
-      {"\\\\.\\COM1", (dir.SystemKstuneDir() / "com1").string()},
-      {"\\\\.\\COM2", userCom2.string()},
-      {"\\\\.\\COM5", (dir.SystemKstuneDir() / "com5").string()}, // dangling: a missing device, not ttyS4
-      {"\\\\.\\COM3", "/dev/ttyS2"},
+      {1, "\\\\.\\COM1", (dir.SystemKstuneDir() / "com1").string()},
+      {2, "\\\\.\\COM2", userCom2.string()},
+      {5, "\\\\.\\COM5", (dir.SystemKstuneDir() / "com5").string()}, // dangling: a missing device, not ttyS4
+      {3, "\\\\.\\COM3", "/dev/ttyS2"},
+      {12, "\\\\.\\COM12", "/dev/ttyS11"},
   };
-  for (const auto &r : rows)
+  for (const auto &r : rows) {
     EXPECT_EQ(CommDevicePath(r.name), r.path) << r.name;
+    // Every caller names port n one way, and finds the same device by it.
+    EXPECT_EQ(ComPortName(r.number), r.name);
+    EXPECT_EQ(ComPortPath(r.number), r.path) << r.name;
+    EXPECT_EQ(ComLinkPath(r.number), (dir.KstuneDir() / ("com" + std::to_string(r.number))).string());
+  }
 }

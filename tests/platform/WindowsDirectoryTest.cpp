@@ -53,3 +53,30 @@ TEST(WindowsDirectory, FollowsXdgConfigHomeThenHome) {
         << c.xdg.value_or("(unset)") << " " << c.home.value_or("(unset)");
   }
 }
+
+// The data folder (the journal's) follows the same rule as the configuration folder: a session
+// without HOME finds the same home for both.
+TEST(UserFolder, DataAndConfigurationByOneRule) {
+  const passwd *entry = getpwuid(getuid());
+  const std::string passwdHome = entry && entry->pw_dir ? entry->pw_dir : "/tmp";
+  const struct {
+    TUserFolder folder;
+    const char *variable;
+    std::optional<std::string> xdg, home;
+    std::string expected;
+  } cases[] = {
+      {TUserFolder::Data, "XDG_DATA_HOME", "/x/data", "/home/t", "/x/data"},
+      {TUserFolder::Data, "XDG_DATA_HOME", "/x/data//", "/home/t", "/x/data"},
+      {TUserFolder::Data, "XDG_DATA_HOME", "", "/home/t/", "/home/t/.local/share"},
+      {TUserFolder::Data, "XDG_DATA_HOME", std::nullopt, "", passwdHome + "/.local/share"},
+      {TUserFolder::Data, "XDG_DATA_HOME", std::nullopt, std::nullopt, passwdHome + "/.local/share"},
+      {TUserFolder::Config, "XDG_CONFIG_HOME", std::nullopt, "/", "/.config"},
+      {TUserFolder::Config, "XDG_CONFIG_HOME", "/", "/home/t", ""},
+  };
+  for (const auto &c : cases) {
+    ScopedVariable xdg(c.variable, c.xdg);
+    ScopedVariable home("HOME", c.home);
+    EXPECT_EQ(UserFolder(c.folder), c.expected) << c.variable << "=" << c.xdg.value_or("(unset)")
+                                                << " HOME=" << c.home.value_or("(unset)");
+  }
+}

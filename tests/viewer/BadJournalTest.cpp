@@ -213,8 +213,11 @@ TEST(CsvOfHostileText, FormulasStayText) {
   }
 }
 
+// Both programs answer their command line by one convention: the same usage line, version line,
+// exit statuses and one-line refusals.
 struct CommandCase {
   const char *name;
+  const char *program; // "kstune-journal" or "kstune"
   QStringList arguments;
   int status;
   QString firstLine;
@@ -229,7 +232,8 @@ TEST_P(CommandLineTest, AnswersWithoutADisplay) {
   env.remove("WAYLAND_DISPLAY");
   env.remove("QT_QPA_PLATFORM");
   process.setProcessEnvironment(env);
-  process.start(KSTUNE_JOURNAL_EXECUTABLE, GetParam().arguments);
+  const QString program = QString::fromLatin1(GetParam().program);
+  process.start(program == "kstune" ? KSTUNE_EXECUTABLE : KSTUNE_JOURNAL_EXECUTABLE, GetParam().arguments);
   ASSERT_TRUE(process.waitForFinished(30000));
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), GetParam().status);
@@ -238,7 +242,7 @@ TEST_P(CommandLineTest, AnswersWithoutADisplay) {
   const QStringList said = QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
   if (GetParam().status != 0) {
     ASSERT_FALSE(said.isEmpty());
-    EXPECT_TRUE(said.first().startsWith("kstune-journal: ")) << said.join('\n').toStdString();
+    EXPECT_TRUE(said.first().startsWith(program + ": ")) << said.join('\n').toStdString();
     EXPECT_LE(said.size(), GetParam().status == 2 ? 2 : 1) << said.join('\n').toStdString();
   }
 }
@@ -290,18 +294,28 @@ TEST(ExportCommand, WritesTheVisitsWithoutADisplay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, CommandLineTest,
-    testing::Values(CommandCase{"Help", {"--help"}, 0, "Usage: kstune-journal [options]"},
-                    CommandCase{"Version", {"--version"}, 0, "kstune-journal " KSTUNE_VERSION_TEXT},
-                    CommandCase{"Unknown", {"--frequency", "5"}, 2, ""},
-                    CommandCase{"DatabaseWithoutUri", {"--database"}, 2, ""},
-                    CommandCase{"DatabaseTwice", {"--database", "a", "--database", "b"}, 2, ""},
-                    CommandCase{"NoDisplayIsOneLineAndStatus1", {"--database", "/nonexistent/j.sqlite"}, 1, ""},
-                    CommandCase{"ExportNeitherXlsxNorCsv", {"--export", "/tmp/visits.ods"}, 2, ""},
-                    CommandCase{"ExportDayNotADay", {"--export", "/tmp/v.xlsx", "--from", "2026-13-01"}, 2, ""},
-                    CommandCase{"ExportDayWrittenOtherwise", {"--export", "/tmp/v.xlsx", "--to", "07.12.2026"}, 2, ""},
-                    CommandCase{"ExportFromAfterTo", {"--export", "/tmp/v.csv", "--from", "2026-12-08", "--to", "2026-12-07"}, 2, ""},
-                    CommandCase{"FromWithoutExport", {"--from", "2026-12-01"}, 2, ""},
-                    CommandCase{"ExportOfAMissingJournal", {"--export", "/tmp/v.xlsx", "--database", "/nonexistent/j.sqlite"}, 1, ""}),
+    testing::Values(CommandCase{"Help", "kstune-journal", {"--help"}, 0, "Usage: kstune-journal [options]"},
+                    CommandCase{"Version", "kstune-journal", {"--version"}, 0, "kstune-journal " KSTUNE_VERSION_TEXT},
+                    CommandCase{"Unknown", "kstune-journal", {"--frequency", "5"}, 2, ""},
+                    CommandCase{"DatabaseWithoutUri", "kstune-journal", {"--database"}, 2, ""},
+                    CommandCase{"DatabaseTwice", "kstune-journal", {"--database", "a", "--database", "b"}, 2, ""},
+                    CommandCase{"NoDisplayIsOneLineAndStatus1", "kstune-journal", {"--database", "/nonexistent/j.sqlite"}, 1, ""},
+                    CommandCase{"ExportNeitherXlsxNorCsv", "kstune-journal", {"--export", "/tmp/visits.ods"}, 2, ""},
+                    CommandCase{"ExportDayNotADay", "kstune-journal", {"--export", "/tmp/v.xlsx", "--from", "2026-13-01"}, 2, ""},
+                    CommandCase{"ExportDayWrittenOtherwise", "kstune-journal", {"--export", "/tmp/v.xlsx", "--to", "07.12.2026"}, 2, ""},
+                    CommandCase{"ExportFromAfterTo", "kstune-journal", {"--export", "/tmp/v.csv", "--from", "2026-12-08", "--to", "2026-12-07"}, 2, ""},
+                    CommandCase{"FromWithoutExport", "kstune-journal", {"--from", "2026-12-01"}, 2, ""},
+                    CommandCase{"ExportOfAMissingJournal", "kstune-journal", {"--export", "/tmp/v.xlsx", "--database", "/nonexistent/j.sqlite"}, 1, ""},
+                    CommandCase{"StrayArgument", "kstune-journal", {"journal.sqlite"}, 2, ""},
+                    CommandCase{"KstuneHelp", "kstune", {"--help"}, 0, "Usage: kstune [options]"},
+                    CommandCase{"KstuneShortHelp", "kstune", {"-h"}, 0, "Usage: kstune [options]"},
+                    CommandCase{"KstuneVersion", "kstune", {"--version"}, 0, "kstune " KSTUNE_VERSION_TEXT},
+                    CommandCase{"KstuneUnknown", "kstune", {"--frequency", "5"}, 2, ""},
+                    CommandCase{"KstuneTraceWithoutFile", "kstune", {"--trace"}, 2, ""},
+                    CommandCase{"KstuneTraceEmpty", "kstune", {"--trace="}, 2, ""},
+                    CommandCase{"KstuneTraceTwice", "kstune", {"--trace", "a", "--trace", "b"}, 2, ""},
+                    CommandCase{"KstuneStrayArgument", "kstune", {"trace.txt"}, 2, ""},
+                    CommandCase{"KstuneNoDisplayIsOneLineAndStatus1", "kstune", {}, 1, ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
