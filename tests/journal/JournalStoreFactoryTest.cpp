@@ -122,18 +122,19 @@ TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRol
   // The indexes the viewer reads by come with the table.
   EXPECT_EQ(Sql("SELECT indexname FROM pg_indexes WHERE tablename = 'journal' ORDER BY indexname"),
             "journal_at\njournal_lost\njournal_pkey\njournal_serial\njournal_session\njournal_visits\n");
-  // Each of the viewer's lookups can go through one of them: with the table scan priced out, the
-  // server still finds a plan that reads no whole table.
-  const char *const lookups[] = {
-      "SELECT session, min(at), max(at), max(serial), max(model), max(bench), max(\"operator\") FROM journal "
-      "WHERE operation IN ('connect', 'serial', 'disconnect') GROUP BY session",
-      "SELECT * FROM journal WHERE session IN ('s', 't') ORDER BY session, seq",
-      "SELECT * FROM journal WHERE serial = '120AFF' ORDER BY at",
-      "SELECT * FROM journal WHERE at > '2026-01-01T00:00:00Z' ORDER BY at",
+  // Each of the viewer's lookups goes through its own: with the table scan priced out (the test's
+  // table is too small for the server to bother otherwise), the plan reads by that index.
+  const std::pair<const char *, const char *> lookups[] = {
+      {"journal_visits",
+       "SELECT session, min(at), max(at), max(serial), max(model), max(bench), max(\"operator\") FROM journal "
+       "WHERE operation IN ('connect', 'serial', 'disconnect') GROUP BY session"},
+      {"journal_session", "SELECT * FROM journal WHERE session IN ('s', 't') ORDER BY session, seq"},
+      {"journal_serial", "SELECT * FROM journal WHERE serial = '120AFF' ORDER BY at"},
+      {"journal_at", "SELECT * FROM journal WHERE at > '2026-01-01T00:00:00Z' ORDER BY at"},
   };
-  for (const char *lookup : lookups) {
+  for (const auto &[index, lookup] : lookups) {
     const std::string plan = Sql(std::string("SET enable_seqscan = off; EXPLAIN ") + lookup);
-    EXPECT_NE(plan.find("Index"), std::string::npos) << lookup << "\n" << plan;
+    EXPECT_NE(plan.find(index), std::string::npos) << lookup << "\n" << plan;
     EXPECT_EQ(plan.find("Seq Scan"), std::string::npos) << lookup << "\n" << plan;
   }
   EXPECT_TRUE(Told().empty());
