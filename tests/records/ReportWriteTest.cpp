@@ -3,8 +3,8 @@
 #include "tests/records/ReportFixture.h"
 
 #include "tests/support/Spawn.h"
+#include "tests/table/SeriesRows.h"
 
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -18,13 +18,11 @@ class ReportWriteTest : public ReportFixture {};
 // The two record lines as the report's layout gives them: "K" and three digits with leading
 // zeros for each of parameters 1..17, then "K" and those of parameters 18..34.
 std::pair<std::string, std::string> LayoutLines(const TParamValues &values) {
-  std::string first = "K", second = "K";
-  for (int k = 1; k <= 34; ++k) {
-    char group[8];
-    std::snprintf(group, sizeof group, "%03u", static_cast<unsigned>(values[k]));
-    (k <= 17 ? first : second) += group;
-  }
-  return {first, second};
+  std::vector<std::pair<int, int>> all;
+  for (int k = 1; k <= 34; ++k)
+    all.emplace_back(k, values[k]);
+  const std::string series = SeriesText(0, all);
+  return {"K" + series.substr(0, 51), "K" + series.substr(51)};
 }
 
 const TSheetContent SecondSheet = {"Данные", {{Text("частота"), 146.5}, {Text("мощность"), 40.0}}};
