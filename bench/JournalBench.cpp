@@ -61,7 +61,7 @@ double WaitServerCount(QSqlDatabase &db, long long count, Clock::time_point sinc
 
 int main(int argc, char **argv) {
   const int count = argc >= 2 ? std::max(1000, std::atoi(argv[1])) : 100000;
-  JournalTestApp();
+  TestApplication<QCoreApplication>();
 
   // The local file alone.
   {

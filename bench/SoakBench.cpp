@@ -9,6 +9,7 @@
 #include "main/Application.h"
 #include "main/UnitMain.h"
 #include "station/SimStation.h"
+#include "tests/support/ProcEntries.h"
 #include "tests/support/TempConfigDir.h"
 
 #include <QApplication>
@@ -30,13 +31,6 @@ using Clock = std::chrono::steady_clock;
 struct TUsage {
   long Descriptors = 0, Threads = 0, ResidentKb = 0;
 };
-
-long CountEntries(const char *path) {
-  long n = 0;
-  for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(path))
-    ++n;
-  return n;
-}
 
 TUsage Usage() {
   TUsage usage;

@@ -156,7 +156,7 @@ TEST(JournalContract, OperationsOwnWordsReadBack) {
 // A record bound in column order and selected back with the one select is the same record,
 // NULLs included.
 TEST(JournalContract, ARecordGoesInAndComesBackWhole) {
-  JournalTestApp();
+  TestApplication<QCoreApplication>();
   QTemporaryDir dir;
   TJournalRow full = StepRow(QStringLiteral("s-1"), 3);
   full.Serial = QStringLiteral("120AFF");

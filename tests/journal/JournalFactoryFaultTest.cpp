@@ -28,7 +28,7 @@ namespace {
 class JournalFactoryFaultTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    JournalTestApp();
+    TestApplication<QCoreApplication>();
     server = new TPostgresServer;
   }
   static void TearDownTestSuite() {

@@ -2,8 +2,8 @@
 // Reading a journal file back in a test, the way any reader of the journal opens it.
 #include "journal/JournalRecord.h"
 #include "journal/JournalSchema.h"
+#include "tests/support/TestApplication.h"
 
-#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -47,16 +47,6 @@ private:
   std::mutex mutex_;
   std::vector<QString> told_;
 };
-
-// Qt's drivers are found through the application object.
-inline QCoreApplication &JournalTestApp() {
-  static int argc = 1;
-  static char name[] = "journal-test";
-  static char *argv[] = {name, nullptr};
-  static QCoreApplication *app =
-      QCoreApplication::instance() ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
-  return *app;
-}
 
 // Runs one query on the file and gives every row as texts (NULL as a null QString).
 inline std::vector<QStringList> QueryJournal(const QString &path, const QString &sql) {

@@ -27,7 +27,7 @@ struct KillPoint {
 class JournalKillTest : public ::testing::TestWithParam<KillPoint> {};
 
 TEST_P(JournalKillTest, LeavesAnIntactFileWithAnUnbrokenPrefix) {
-  JournalTestApp();
+  TestApplication<QCoreApplication>();
   char pattern[] = "/tmp/kstune-kill-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const fs::path root = pattern;

@@ -19,38 +19,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// What the administrator runs once (the README's "Factory database", with the test's role name).
-const char *const AdministratorSql = R"(
-CREATE TABLE journal (
-  id text PRIMARY KEY,
-  at timestamptz NOT NULL,
-  seq integer NOT NULL,
-  session text NOT NULL,
-  bench text NOT NULL,
-  operator text NOT NULL,
-  port text,
-  model text,
-  serial text,
-  operation text NOT NULL,
-  parameter integer CHECK (parameter BETWEEN 1 AND 34),
-  value integer CHECK (value BETWEEN 0 AND 255),
-  series text,
-  outcome text NOT NULL CHECK (outcome IN ('ok', 'link_lost', 'no_read')),
-  detail text
-);
-CREATE INDEX journal_serial ON journal (serial, at);
-CREATE INDEX journal_session ON journal (session, seq);
-CREATE INDEX journal_visits ON journal (session, at, serial, model, bench, "operator", operation)
-  WHERE operation IN ('connect', 'serial', 'disconnect');
-CREATE INDEX journal_at ON journal (at);
-GRANT USAGE ON SCHEMA public TO bench;
-GRANT SELECT, INSERT ON journal TO bench;
-)";
-
 class JournalStoreFactoryTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    JournalTestApp();
+    TestApplication<QCoreApplication>();
     server = new TPostgresServer;
     server->Psql("CREATE ROLE bench LOGIN PASSWORD 'right'", "postgres");
     server->Psql("REVOKE CREATE ON SCHEMA public FROM PUBLIC", "kstune");
@@ -90,6 +62,16 @@ protected:
     settings.RetryMost = 400ms;
     settings.Tell = recorder.Callback();
     return std::make_unique<TJournalStore>(std::move(settings));
+  }
+
+  // The factory database as the administrator makes it, with the shipped file; the test's bench
+  // role made a member of the benches' role, as the administrator's guide says.
+  void MakeFactoryDatabase() {
+    server->Psql("DROP DATABASE IF EXISTS kstune WITH (FORCE)", "postgres");
+    const auto made = server->PsqlAs("admin", "", {"-f", FACTORY_JOURNAL_SQL}, "postgres");
+    ASSERT_TRUE(made.Ok) << made.Err;
+    server->Psql("GRANT kstune_benches TO bench", "postgres");
+    database = "kstune";
   }
 
   std::string Sql(const std::string &sql) { return server->Psql(sql, database); }
@@ -140,14 +122,26 @@ TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRol
   // The indexes the viewer reads by come with the table.
   EXPECT_EQ(Sql("SELECT indexname FROM pg_indexes WHERE tablename = 'journal' ORDER BY indexname"),
             "journal_at\njournal_lost\njournal_pkey\njournal_serial\njournal_session\njournal_visits\n");
-  EXPECT_EQ(Sql("SELECT indexdef FROM pg_indexes WHERE indexname = 'journal_visits'"),
-            "CREATE INDEX journal_visits ON public.journal USING btree (session, at, serial, model, bench, operator, "
-            "operation) WHERE (operation = ANY (ARRAY['connect'::text, 'serial'::text, 'disconnect'::text]))\n");
+  // Each of the viewer's lookups goes through its own: with the table scan priced out (the test's
+  // table is too small for the server to bother otherwise), the plan reads by that index.
+  const std::pair<const char *, const char *> lookups[] = {
+      {"journal_visits",
+       "SELECT session, min(at), max(at), max(serial), max(model), max(bench), max(\"operator\") FROM journal "
+       "WHERE operation IN ('connect', 'serial', 'disconnect') GROUP BY session"},
+      {"journal_session", "SELECT * FROM journal WHERE session IN ('s', 't') ORDER BY session, seq"},
+      {"journal_serial", "SELECT * FROM journal WHERE serial = '120AFF' ORDER BY at"},
+      {"journal_at", "SELECT * FROM journal WHERE at > '2026-01-01T00:00:00Z' ORDER BY at"},
+  };
+  for (const auto &[index, lookup] : lookups) {
+    const std::string plan = Sql(std::string("SET enable_seqscan = off; EXPLAIN ") + lookup);
+    EXPECT_NE(plan.find(index), std::string::npos) << lookup << "\n" << plan;
+    EXPECT_EQ(plan.find("Seq Scan"), std::string::npos) << lookup << "\n" << plan;
+  }
   EXPECT_TRUE(Told().empty());
 }
 
 TEST_F(JournalStoreFactoryTest, AServerStoppedAndStartedAgainGetsEveryRecordOnceInOrder) {
-  Sql(AdministratorSql);
+  MakeFactoryDatabase();
   Password("right");
   auto store = Store("bench");
   Push(*store, 1, 20);
@@ -173,7 +167,7 @@ TEST_F(JournalStoreFactoryTest, AServerStoppedAndStartedAgainGetsEveryRecordOnce
 }
 
 TEST_F(JournalStoreFactoryTest, AnAppendOnlyRoleIsEnoughAndRecordsLeftByAnEarlierRunFollow) {
-  Sql(AdministratorSql);
+  MakeFactoryDatabase();
   Password("right");
   {
     // An earlier run without the factory database: its records wait in the file.
@@ -193,7 +187,7 @@ TEST_F(JournalStoreFactoryTest, AnAppendOnlyRoleIsEnoughAndRecordsLeftByAnEarlie
 }
 
 TEST_F(JournalStoreFactoryTest, AWrongPasswordIsToldAndTheLocalFileKeepsEverything) {
-  Sql(AdministratorSql);
+  MakeFactoryDatabase();
   Password("wrong");
   auto store = Store("bench");
   Push(*store, 1, 10);

@@ -23,7 +23,7 @@ namespace {
 class JournalStoreTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    JournalTestApp();
+    TestApplication<QCoreApplication>();
     char pattern[] = "/tmp/kstune-journal-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root = pattern;

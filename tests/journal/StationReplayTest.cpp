@@ -2,19 +2,18 @@
 // set, the values set after it, and what is uncertain after a lost link or a session that never
 // ended.
 #include "journal/StationReplay.h"
+#include "tests/table/SeriesRows.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // 34 groups: base everywhere, then the changes.
-QString Series(int base, std::map<int, int> changes = {}) {
-  QString series;
-  for (int number = 1; number <= 34; ++number)
-    series += QStringLiteral("%1").arg(changes.count(number) ? changes[number] : base, 3, 10, QLatin1Char('0'));
-  return series;
+QString Series(int base, const std::vector<std::pair<int, int>> &changes = {}) {
+  return QString::fromStdString(SeriesText(base, changes));
 }
 
 TJournalRow Rec(const char *session, const char *operation, const char *outcome = "ok") {

@@ -5,6 +5,7 @@
 #include "platform/SyncObjects.h"
 #include "tests/support/HeldPort.h"
 #include "tests/support/PtyPair.h"
+#include "tests/support/Spawn.h"
 #include "tests/support/TempConfigDir.h"
 
 #include <chrono>
@@ -77,18 +78,14 @@ TEST(CommDevice, PermissionRefusedIsNotAccessDenied) {
       {"/", ErrorFileNotFound},                                   // a directory is no port
   };
   for (const auto &c : cases) {
-    const pid_t child = fork();
-    if (child == 0) {
+    const auto error = InForkedChild([&] {
       if (setgid(65534) != 0 || setuid(65534) != 0)
-        _exit(255);
+        return std::string("cannot drop privileges here");
       std::unique_ptr<TCommDevice> dev;
-      _exit(TCommDevice::Open(c.name, dev));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_NE(WEXITSTATUS(status), 255) << "cannot drop privileges here";
-    EXPECT_EQ(WEXITSTATUS(status), c.expected) << c.name;
+      return std::to_string(TCommDevice::Open(c.name, dev));
+    });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(*error, std::to_string(c.expected)) << c.name;
   }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/PrivateProfile.h"
 #include "runtime/Exception.h"
+#include "tests/support/Spawn.h"
 #include "tests/support/TempConfigDir.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <functional>
 #include <optional>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -35,37 +35,26 @@ struct Outcome {
 // Runs the write in a child process, so that what provokes the failure (a lower identity, a
 // file size limit) stays there.
 Outcome WriteInChild(const std::function<void()> &prepare, const std::string &fileName) {
-  int channel[2];
-  if (pipe(channel) != 0)
-    throw std::runtime_error("pipe failed");
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
-    std::string report = "ok";
+  const std::optional<std::string> report = InForkedChild([&] {
     try {
       prepare();
       WritePrivateProfileString("All", "Poz", "KS47", fileName);
     } catch (const EInOutError &e) {
-      report = std::to_string(e.ErrorCode) + " " + e.Message;
+      return std::to_string(e.ErrorCode) + " " + e.Message;
     } catch (const std::exception &e) {
-      report = std::string("-1 unexpected: ") + e.what();
+      return std::string("-1 unexpected: ") + e.what();
     }
-    [[maybe_unused]] const ssize_t n = write(channel[1], report.data(), report.size());
-    _exit(0);
-  }
-  close(channel[1]);
-  std::string report;
-  char chunk[512];
-  for (ssize_t n; (n = read(channel[0], chunk, sizeof chunk)) > 0;)
-    report.append(chunk, static_cast<size_t>(n));
-  close(channel[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
+    return std::string("ok");
+  });
   Outcome outcome;
-  if (report != "ok") {
+  if (!report) {
     outcome.raised = true;
-    outcome.code = std::stoi(report);
-    outcome.message = report.substr(report.find(' ') + 1);
+    outcome.code = -1;
+    outcome.message = "the child ended without a report";
+  } else if (*report != "ok") {
+    outcome.raised = true;
+    outcome.code = std::stoi(*report);
+    outcome.message = report->substr(report->find(' ') + 1);
   }
   return outcome;
 }

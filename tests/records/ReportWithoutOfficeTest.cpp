@@ -30,19 +30,15 @@ TEST_F(ReportWithoutOffice, KstuneStartsConnectsAndTheReportSaysWhatToInstall) {
   if (!std::getenv(InsideVariable)) {
     if (geteuid() != 0)
       GTEST_SKIP() << "hiding " << OfficeFolder << " needs a mount namespace, which only root may make";
-    const pid_t pid =
-        SpawnProgram({"/usr/bin/unshare", "-m", "--", "/bin/sh", "-c",
-                      std::string("mount -t tmpfs tmpfs ") + OfficeFolder + " || exit " +
-                          std::to_string(NoNamespace) + "; exec \"$@\"",
-                      "sh", fs::read_symlink("/proc/self/exe").string(),
-                      "--gtest_filter=ReportWithoutOffice.KstuneStartsConnectsAndTheReportSaysWhatToInstall"},
-                     {std::string(InsideVariable) + "=1"});
-    ASSERT_GT(pid, 0);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == NoNamespace)
+    const int status = RunTestInChild(CurrentTest(), {std::string(InsideVariable) + "=1"},
+                                      {"/usr/bin/unshare", "-m", "--", "/bin/sh", "-c",
+                                       std::string("mount -t tmpfs tmpfs ") + OfficeFolder + " || exit " +
+                                           std::to_string(NoNamespace) + "; exec \"$@\"",
+                                       "sh"});
+    ASSERT_GE(status, 0);
+    if (status == NoNamespace)
       GTEST_SKIP() << "no mount namespace could be made here";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run without the office failed";
+    EXPECT_EQ(status, 0) << "the run without the office failed";
     return;
   }
 

@@ -1,6 +1,7 @@
 // A record's series copied by the journal viewer and typed into the number-series field: "Обновить"
 // puts the record's 34 values back into the working values and the window.
 #include "tests/records/RecordsFixture.h"
+#include "tests/table/SeriesRows.h"
 #include "tests/viewer/TestJournal.h"
 #include "viewer/JournalWindow.h"
 
@@ -32,9 +33,7 @@ TEST_P(ViewerSeriesTest, UpdatePutsTheRecordsValuesBack) {
       {"2026-12-05T10:00:02.000Z", 3, "S", "bench-1", "ivanov", "KS43", "00A3F1", "write_all"},
       {"2026-12-05T10:00:03.000Z", 4, "S", "bench-1", "ivanov", "KS43", "00A3F1", "disconnect"}};
   rows[1].detail = "00A3F1";
-  rows[2].series = SeriesWith(row.base, {});
-  for (auto [parameter, value] : row.changes)
-    rows[2].series.replace(3 * (parameter - 1), 3, QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0')));
+  rows[2].series = QString::fromStdString(SeriesText(row.base, row.changes));
   journal.Append(rows);
 
   viewer::JournalWindow viewer;

@@ -14,7 +14,7 @@ namespace {
 
 struct PortTest : ::testing::Test {
   PortTest() {
-    EnsureApp();
+    TestApplication<QApplication>();
     dir.LinkCom(1, pty1.SlavePath());
     dir.LinkCom(2, pty2.SlavePath());
     dir.LinkCom(3, dir.Root() / "no-such-device");

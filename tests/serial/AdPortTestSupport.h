@@ -9,6 +9,7 @@
 #include "tests/support/ProcEntries.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/TempConfigDir.h"
+#include "tests/support/TestApplication.h"
 #include "tests/support/WaitUntil.h"
 
 #include <QApplication>
@@ -23,15 +24,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-// One application object per test program (offscreen platform, set by the test runner).
-inline QApplication &EnsureApp() {
-  static int argc = 1;
-  static char name[] = "kstune-test";
-  static char *argv[] = {name, nullptr};
-  static QApplication *app = new QApplication(argc, argv);
-  return *app;
-}
 
 inline long ElapsedMs(std::chrono::steady_clock::time_point since) {
   return static_cast<long>(

@@ -16,7 +16,7 @@ namespace {
 
 struct SelectTest : ::testing::Test {
   SelectTest() {
-    EnsureApp();
+    TestApplication<QApplication>();
     for (int n = 1; n <= 50; ++n)
       dir.LinkCom(n, dir.Root() / ("missing" + std::to_string(n)));
   }

@@ -2,19 +2,9 @@
 
 #include "main/Application.h"
 #include "runtime/Dialogs.h"
+#include "tests/support/TestApplication.h"
 
-#include <cstdlib>
-
-TApplication &TestApp() {
-  static int argc = 1;
-  static char name[] = "kstune-test";
-  static char *argv[] = {name, nullptr};
-  static TApplication *app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    return new TApplication(argc, argv);
-  }();
-  return *app;
-}
+TApplication &TestApp() { return TestApplication<TApplication>(); }
 
 namespace {
 MessageBoxHandler previousMessage;

@@ -17,7 +17,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,20 +32,15 @@ inline bool PassesUnderLocale(const std::string &test, const std::string &locale
   if (reportFd < 0)
     return false;
   close(reportFd);
-  const pid_t child =
-      SpawnProgram({"/proc/self/exe", "--gtest_filter=" + test, "--gtest_also_run_disabled_tests",
-                    std::string("--gtest_output=xml:") + report},
-                   {"LC_ALL=" + locale, std::string(SeparatorVariable) + "=" + separator});
-  int status = -1;
-  if (child > 0)
-    waitpid(child, &status, 0);
+  const int status = RunTestInChild(test, {"LC_ALL=" + locale, std::string(SeparatorVariable) + "=" + separator},
+                                    {}, {"--gtest_also_run_disabled_tests", std::string("--gtest_output=xml:") + report});
   std::ifstream in(report);
   const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   unlink(report);
   // A filter that matched nothing passes too; the report tells the one test ran and passed.
   const bool ranOne = xml.find("<testsuites tests=\"1\" failures=\"0\"") != std::string::npos &&
                       xml.find("<skipped") == std::string::npos;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 && ranOne;
+  return status == 0 && ranOne;
 }
 
 // In the child: the separator the parent expects; the test is skipped when run by hand without one.

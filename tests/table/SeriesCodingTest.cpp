@@ -1,6 +1,6 @@
 // The number series on its own, without Qt: three digits a value in parameter order, and the
 // strict reading of a stored series.
-#include "table/NumberSeries.h"
+#include "tests/table/SeriesRows.h"
 
 #include <gtest/gtest.h>
 
@@ -8,53 +8,26 @@
 
 namespace {
 
-struct SeriesRow {
-  const char *name;
-  int parameter; // this one holds value, every other one base
-  int value;
-  int base;
-  const char *series;
-};
-
 class SeriesCodingTest : public testing::TestWithParam<SeriesRow> {};
 
-TEST_P(SeriesCodingTest, ValuesAndSeriesGiveEachOther) {
+TEST_P(SeriesCodingTest, SoundSeriesAndValuesGiveEachOtherAndNothingElseIsRead) {
   const SeriesRow &row = GetParam();
-  params::SeriesValues values;
-  values.fill(static_cast<uint8_t>(row.base));
-  values[static_cast<size_t>(row.parameter - 1)] = static_cast<uint8_t>(row.value);
-  EXPECT_EQ(params::NumberSeries(values), row.series);
-  EXPECT_EQ(params::NumberSeriesOf([&](int number) { return values[static_cast<size_t>(number - 1)]; }), row.series);
-  EXPECT_EQ(params::StrictSeriesValues(row.series), values);
+  const auto values = row.Values();
+  EXPECT_EQ(params::StrictSeriesValues(row.series), values) << '"' << row.series << '"';
+  if (values) {
+    EXPECT_EQ(params::NumberSeries(*values), row.series);
+    EXPECT_EQ(params::NumberSeriesOf([&](int number) { return (*values)[static_cast<size_t>(number - 1)]; }),
+              row.series);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SeriesCodingTest,
-    testing::Values(
-        SeriesRow{"FirstIs255", 1, 255, 0,
-                  "255000000000000000000000000000000000000000000000000"
-                  "000000000000000000000000000000000000000000000000000"},
-        SeriesRow{"EighteenIs7", 18, 7, 0,
-                  "000000000000000000000000000000000000000000000000000"
-                  "007000000000000000000000000000000000000000000000000"},
-        SeriesRow{"LastIs1OverTwelves", 34, 1, 12,
-                  "012012012012012012012012012012012012012012012012012"
-                  "012012012012012012012012012012012012012012012012001"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, SeriesCodingTest, testing::ValuesIn(SeriesRows()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
-TEST(StrictSeries, RefusesAnythingButThirtyFourGroupsUpTo255) {
-  const std::string zeros(102, '0');
-  const std::string bad[] = {
-      zeros.substr(1),          // 101 digits
-      zeros + "0",              // 103
-      "256" + zeros.substr(3),  // a group over 255
-      zeros.substr(3) + "3 0",  // a blank in the last group
-      "-01" + zeros.substr(3),  // a sign
-      "",
-  };
-  for (const std::string &series : bad)
-    EXPECT_FALSE(params::StrictSeriesValues(series)) << '"' << series << '"';
-  EXPECT_TRUE(params::StrictSeriesValues(zeros));
+TEST(ValueGroup, IsThreeDigitsWithLeadingZeros) {
+  const std::pair<int, const char *> rows[] = {{0, "000"}, {7, "007"}, {42, "042"}, {255, "255"}};
+  for (auto [value, group] : rows)
+    EXPECT_EQ(params::ValueGroup(static_cast<uint8_t>(value)), group) << value;
 }
 
 } // namespace

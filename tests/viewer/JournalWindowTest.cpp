@@ -411,10 +411,10 @@ TEST_F(JournalWindowTest, ChartShowsDacVoltsReadingsAndSetValues) {
   // 0x33 = 51 is 1.00 V, 0x34 = 52 is 1.02 V, 0xFF is 5.00 V, 0x80 = 128 is 2.51 V.
   const std::vector<std::tuple<QString, QList<QPointF>>> expected{
       // Drawn as steps: 1.00 V holds until the next poll.
-      {"P1", {{t3, 1.0}, {t6, 1.0}, {t6, 52 * 5.0 / 255}}},
-      {"TUN", {{t3, 128 * 5.0 / 255}, {t6, 128 * 5.0 / 255}}},
+      {"P1", {{t3, 1.0}, {t6, 1.0}, {t6, 1.0196078431}}},
+      {"TUN", {{t3, 2.5098039216}, {t6, 2.5098039216}}},
       {"POW", {{t3, 5.0}, {t6, 5.0}}},
-      {"VC", {{t3, 3 * 5.0 / 255}, {t6, 3 * 5.0 / 255}}},
+      {"VC", {{t3, 0.0588235294}, {t6, 0.0588235294}}}, // 3 is 0.06 V
       {"REFL", {{t7, 5}}},
       {"FORW", {{t7, 120}}},
       // Just above the axis, not on 0 V.

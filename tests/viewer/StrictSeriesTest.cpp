@@ -1,4 +1,5 @@
 // The number series both ways, the DAC bytes of a telemetry record and their volts.
+#include "tests/table/SeriesRows.h"
 #include "viewer/StrictSeries.h"
 #include "viewer/TelemetryChart.h"
 
@@ -8,53 +9,23 @@ using namespace viewer;
 
 namespace {
 
-// Parameters 1..12 = 100..111, 13..17 = 0, then the design values of 18..34.
-const char *const DesignSeries = "100101102103104105106107108109110111"
-                                 "000000000000000"
-                                 "083"
-                                 "120120200188193055025155044171087203121244065055";
-
-struct SeriesCase {
-  const char *name;
-  QString series;
-  bool sound;
-};
-
-class SeriesTest : public testing::TestWithParam<SeriesCase> {};
+// The viewer reads and copies exactly the rows of the series alone.
+class SeriesTest : public testing::TestWithParam<SeriesRow> {};
 
 TEST_P(SeriesTest, ReadsBackOnlySoundSeries) {
-  const auto values = ValuesFromSeries(GetParam().series);
-  ASSERT_EQ(values.has_value(), GetParam().sound);
-  if (values) {
-    EXPECT_EQ(SeriesFromValues(*values), GetParam().series);
+  const SeriesRow &row = GetParam();
+  const QString series = QString::fromLatin1(row.series.data(), qsizetype(row.series.size()));
+  EXPECT_EQ(ValuesFromSeries(series), row.Values());
+  if (const auto values = row.Values()) {
+    EXPECT_EQ(SeriesFromValues(*values), series);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Series, SeriesTest,
-    testing::Values(SeriesCase{"AllZero", QString(102, QLatin1Char('0')), true},
-                    SeriesCase{"Design", QString::fromLatin1(DesignSeries), true},
-                    SeriesCase{"Short101", QString(101, QLatin1Char('0')), false},
-                    SeriesCase{"Long103", QString(103, QLatin1Char('0')), false},
-                    SeriesCase{"GroupOver255", QStringLiteral("300") + QString(99, QLatin1Char('0')), false},
-                    SeriesCase{"NotDigits", QStringLiteral("12a") + QString(99, QLatin1Char('0')), false},
-                    SeriesCase{"Blank", QStringLiteral(" 12") + QString(99, QLatin1Char('0')), false},
-                    SeriesCase{"Empty", QString(), false}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Series, SeriesTest, testing::ValuesIn(SeriesRows()),
+                         [](const auto &info) { return std::string(info.param.name); });
 
-TEST(Series, GroupsFollowParameterNumbers) {
-  const auto values = ValuesFromSeries(QString::fromLatin1(DesignSeries));
-  ASSERT_TRUE(values);
-  const std::vector<std::pair<int, int>> expected{{1, 100}, {12, 111}, {13, 0}, {17, 0}, {18, 83},
-                                                  {19, 120}, {25, 25}, {32, 244}, {34, 55}};
-  for (auto [parameter, value] : expected)
-    EXPECT_EQ((*values)[static_cast<size_t>(parameter - 1)], value) << "parameter " << parameter;
-}
-
-TEST(Series, Parameter18At7GivesDigits007AfterTheFirst51) {
-  Values values{};
-  values[17] = 7;
-  EXPECT_EQ(SeriesFromValues(values).mid(51, 3), QStringLiteral("007"));
+TEST(Series, ALetterBeyondLatin1IsNoDigit) {
+  EXPECT_FALSE(ValuesFromSeries(QStringLiteral("1я2") + QString(99, QLatin1Char('0'))));
 }
 
 struct DacCase {

@@ -1,5 +1,8 @@
 #include "tests/viewer/TestJournal.h"
 
+#include "tests/support/TestApplication.h"
+#include "tests/table/SeriesRows.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -10,16 +13,13 @@
 #include <stdexcept>
 
 QApplication &ViewerTestApp() {
-  static int argc = 1;
-  static char name[] = "viewer-test";
-  static char *argv[] = {name, nullptr};
-  static QApplication *app = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  static const bool utc = [] {
     qputenv("TZ", "UTC");
     tzset();
-    return new QApplication(argc, argv);
+    return true;
   }();
-  return *app;
+  (void)utc;
+  return TestApplication<QApplication>();
 }
 
 namespace {
@@ -81,13 +81,5 @@ void TestJournal::Append(const std::vector<Row> &rows) {
 }
 
 QString SeriesWith(int base, std::initializer_list<std::pair<int, int>> changes) {
-  int values[35];
-  for (int &v : values)
-    v = base;
-  for (auto [parameter, value] : changes)
-    values[parameter] = value;
-  QString series;
-  for (int k = 1; k <= 34; ++k)
-    series += QStringLiteral("%1").arg(values[k], 3, 10, QLatin1Char('0'));
-  return series;
+  return QString::fromLatin1(SeriesText(base, changes));
 }

@@ -8,7 +8,8 @@
 #include <optional>
 #include <vector>
 
-// The application object of a viewer test program: offscreen, times shown in UTC.
+// The application object of a viewer test program (tests/support/TestApplication.h), times
+// shown in UTC.
 QApplication &ViewerTestApp();
 
 // A fixture base that makes the application object before any member widget.
