@@ -523,12 +523,13 @@ int main(int argc, char **argv) {
 
   viewer::JournalSource file;
   file.path = path;
-  MeasureViewer(app, "SQLite", file, [&](const QString &name) {
+  const auto openFile = [&](const QString &name) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
     db.open();
     return db;
-  });
+  };
+  MeasureViewer(app, "SQLite", file, openFile);
 
   if (postgres) {
     std::unique_ptr<TPostgresServer> server;
@@ -543,7 +544,7 @@ int main(int argc, char **argv) {
     viewer::JournalSource factory;
     factory.server = true;
     factory.uri = QString::fromStdString(server->Uri("admin"));
-    MeasureViewer(app, "PostgreSQL", factory, [&](const QString &name) {
+    const auto openServer = [&](const QString &name) {
       QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
       db.setHostName(QString::fromStdString(server->SocketDir()));
       db.setPort(5432);
@@ -551,24 +552,12 @@ int main(int argc, char **argv) {
       db.setDatabaseName(QStringLiteral("kstune"));
       db.open();
       return db;
-    });
-    Follow(app, "PostgreSQL", factory, [&] {
-      QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("writer-pg"));
-      db.setHostName(QString::fromStdString(server->SocketDir()));
-      db.setPort(5432);
-      db.setUserName(QStringLiteral("admin"));
-      db.setDatabaseName(QStringLiteral("kstune"));
-      db.open();
-      return db;
-    });
+    };
+    MeasureViewer(app, "PostgreSQL", factory, openServer);
+    Follow(app, "PostgreSQL", factory, [&] { return openServer(QStringLiteral("writer-pg")); });
   }
 
-  Follow(app, "SQLite", file, [&] {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
-    db.setDatabaseName(path);
-    db.open();
-    return db;
-  });
+  Follow(app, "SQLite", file, [&] { return openFile(QStringLiteral("writer")); });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("peak memory: %.0f MB (target <= 200)\n", usage.ru_maxrss / 1024.0);

@@ -5,8 +5,7 @@
 #include "journal/FactoryLink.h"
 #include "journal/JournalSchema.h"
 #include "journal/JournalStore.h"
-#include "tests/journal/JournalFiles.h"
-#include "tests/journal/PostgresServer.h"
+#include "tests/journal/FactoryFixture.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -25,23 +24,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class JournalFactoryFaultTest : public ::testing::Test {
+class JournalFactoryFaultTest : public TFactoryFixture {
 protected:
-  static void SetUpTestSuite() {
-    TestApplication<QCoreApplication>();
-    server = new TPostgresServer;
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-
   void SetUp() override {
-    char pattern[] = "/tmp/kstune-journal-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = pattern;
-    file = QString::fromStdString((root / "kstune" / "journal.sqlite").string());
-    setenv("PGPASSFILE", (root / "pgpass").c_str(), 1);
+    TFactoryFixture::SetUp();
     // A fresh database each test, made by the shipped file as an administrator makes it.
     server->Psql("DROP DATABASE IF EXISTS kstune WITH (FORCE)", "postgres");
     const auto made = server->PsqlAs("admin", "", {"-f", FACTORY_JOURNAL_SQL}, "postgres");
@@ -50,10 +36,6 @@ protected:
                  "CREATE ROLE bench07 LOGIN PASSWORD 'b7' IN ROLE kstune_benches; END IF; END $$",
                  "postgres");
     Password(fs::perms::owner_read | fs::perms::owner_write);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root, ec);
   }
 
   void Password(fs::perms mode) {
@@ -94,10 +76,6 @@ protected:
       store.Push(StepRow(QStringLiteral("s"), seq));
   }
 
-  static inline TPostgresServer *server = nullptr;
-  fs::path root;
-  QString file;
-  TToldRecorder recorder;
 };
 
 TEST_F(JournalFactoryFaultTest, AServerFrozenMidSessionHoldsTheEndAboutASecondAndLosesNothing) {

@@ -2,8 +2,7 @@
 // and in order, survive the server going away for a while, need no more than an append-only role,
 // and a refusal is told while the local file keeps everything.
 #include "journal/JournalStore.h"
-#include "tests/journal/JournalFiles.h"
-#include "tests/journal/PostgresServer.h"
+#include "tests/journal/FactoryFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,33 +18,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class JournalStoreFactoryTest : public ::testing::Test {
+class JournalStoreFactoryTest : public TFactoryFixture {
 protected:
   static void SetUpTestSuite() {
-    TestApplication<QCoreApplication>();
-    server = new TPostgresServer;
+    TFactoryFixture::SetUpTestSuite();
     server->Psql("CREATE ROLE bench LOGIN PASSWORD 'right'", "postgres");
     server->Psql("REVOKE CREATE ON SCHEMA public FROM PUBLIC", "kstune");
   }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
 
   void SetUp() override {
-    char pattern[] = "/tmp/kstune-journal-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = pattern;
-    file = QString::fromStdString((root / "kstune" / "journal.sqlite").string());
-    const std::string pgpass = (root / "pgpass").string();
-    setenv("PGPASSFILE", pgpass.c_str(), 1);
+    TFactoryFixture::SetUp();
     // Each test its own database, so that counts are its own.
     database = "t" + std::to_string(++databases);
     server->Psql("CREATE DATABASE " + database, "postgres");
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root, ec);
   }
 
   void Password(const std::string &password) {
@@ -103,12 +88,8 @@ protected:
       store.Push(StepRow(QStringLiteral("s"), seq));
   }
 
-  static inline TPostgresServer *server = nullptr;
   static inline int databases = 0;
-  fs::path root;
-  QString file;
   std::string database;
-  TToldRecorder recorder;
 };
 
 TEST_F(JournalStoreFactoryTest, RecordsArriveInOrderAndTheTableIsMadeWhereTheRoleMay) {
