@@ -143,3 +143,7 @@ if(KSTUNE_HARDENING)
   add_test(NAME RelativePathsTest COMMAND ${PROJECT_SOURCE_DIR}/tests/package/RelativePaths.sh ${PROJECT_BINARY_DIR})
   set_tests_properties(RelativePathsTest PROPERTIES LABELS package TIMEOUT 600)
 endif()
+# moc and uic run side by side: no class's meta-object code may depend on which finished first.
+add_test(NAME MocInputsTest COMMAND ${CMAKE_COMMAND} -DBUILD=${PROJECT_BINARY_DIR}
+                                    -P ${PROJECT_SOURCE_DIR}/tests/package/MocInputs.cmake)
+set_tests_properties(MocInputsTest PROPERTIES LABELS package TIMEOUT 300)

@@ -4,7 +4,12 @@
 // link/ and records/, which take the window as their first argument.
 #include "main/MainState.h"
 #include "main/Timer.h"
+// moc runs beside uic, so the layout header may or may not be there yet when moc reads this
+// file; what moc takes from it (the Q_MOC_INCLUDE lines of the Qt headers behind it) would then
+// change the generated code, and the program, from one build to the next. moc needs none of it.
+#ifndef Q_MOC_RUN
 #include "ui_UnitMain.h"
+#endif
 
 #include <QPointer>
 #include <QWidget>
