@@ -27,9 +27,10 @@ std::string NameOf(const std::string &path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int WriteAll(int fd, const char *data, size_t size) {
+// Writes all of data: at the current position, or at offset when one is given.
+int WriteAll(int fd, const char *data, size_t size, off_t offset = -1) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = offset < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, offset);
     if (n < 0) {
       if (errno == EINTR)
         continue;
@@ -37,6 +38,8 @@ int WriteAll(int fd, const char *data, size_t size) {
     }
     data += n;
     size -= static_cast<size_t>(n);
+    if (offset >= 0)
+      offset += n;
   }
   return 0;
 }
@@ -85,22 +88,6 @@ std::function<int(TInPlaceStep)> &InPlaceFault() {
 }
 
 int Injected(TInPlaceStep step) { return InPlaceFault() ? InPlaceFault()(step) : 0; }
-
-// Writes all of data at offset, from the start of the file.
-int WriteAllAt(int fd, const char *data, size_t size, off_t offset) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, offset);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return 0;
-}
 
 // The whole of a file, read from its start.
 int ReadWhole(int fd, off_t size, std::string &bytes) {
@@ -279,7 +266,7 @@ int TFileReplacement::WriteInPlace() {
   if (err != 0 && touched) {
     int restored = Injected(TInPlaceStep::Restore);
     if (restored == 0)
-      restored = WriteAllAt(out, old.data(), old.size(), 0);
+      restored = WriteAll(out, old.data(), old.size(), 0);
     if (restored == 0 && ::ftruncate(out, static_cast<off_t>(old.size())) != 0)
       restored = errno;
     if (restored == 0 && ::fsync(out) != 0)
